@@ -1,0 +1,70 @@
+// A small forward-only reader for the operators file (UTF-16LE, a subset of XML).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "../text/mapped_file.h"
+
+namespace orvane_cr {
+
+struct xml_string {
+    static constexpr std::int32_t capacity = 255;
+    char16_t text[capacity + 1] = {};
+    std::int32_t length = 0;
+
+    void assign(const char16_t *units, std::int32_t count);
+    void clear() {
+        length = 0;
+        text[0] = 0;
+    }
+};
+
+struct xml_attribute {
+    xml_string name;
+    xml_string value;
+};
+
+using xml_attributes = std::vector<xml_attribute>;
+
+class xml_reader {
+public:
+    xml_reader() = default;
+    ~xml_reader();
+    xml_reader(const xml_reader &) = delete;
+    xml_reader &operator=(const xml_reader &) = delete;
+
+    bool open(const WCHAR *path);
+    // Reads the given units in place instead of a file; they must outlive the reader's use.
+    void open_units(const char16_t *units, std::int32_t count);
+    void close();
+
+    bool skip_past(const char *pattern);
+    // A tag or leaf text longer than xml_string::capacity is skipped with its element,
+    // so that no preset is built from a cut-off tag.
+    bool next_element(xml_string &tag, xml_string &text);
+
+    static void parse_attributes(const xml_string &tag, xml_attributes &attributes);
+    static void trim_spaces(xml_string &s);
+
+    const char16_t *cursor() const { return cursor_; }
+    std::int32_t remaining() const { return remaining_; }
+    // Units from the start of the text to the cursor, or -1 when exhausted.
+    std::int64_t position() const;
+
+private:
+    const char16_t *find_pattern(const char *pattern);
+    const char16_t *find_unit(char16_t unit);
+    void advance_to(const char16_t *p) {
+        remaining_ -= static_cast<std::int32_t>(p - cursor_);
+        cursor_ = p;
+    }
+
+    std::unique_ptr<mapped_file> file_;
+    const char16_t *start_ = nullptr;
+    const char16_t *cursor_ = nullptr;
+    std::int32_t remaining_ = 0;
+};
+
+}  // namespace orvane_cr

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "support/test_support.h"
+
+using namespace orvane_test;
+
+TEST(ModulePath, IsTheRunningProgramInUtf16) {
+    WCHAR buf[MAX_PATH];
+    DWORD n = GetModuleFileName(nullptr, buf, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::u16string(buf, n), wide(self_path()));
+    EXPECT_EQ(buf[n], 0);
+}
+
+TEST(ModulePath, SmallBufferIsTruncatedAndTerminated) {
+    WCHAR buf[4] = {1, 1, 1, 1};
+    EXPECT_EQ(GetModuleFileName(nullptr, buf, 4), 4u);
+    EXPECT_EQ(buf[3], 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(GetModuleFileName(nullptr, buf, 0), 0u);
+}
+
+TEST(FileMapping, MapsTheWholeFileReadOnly) {
+    temp_dir dir;
+    write_bytes(dir / "f.bin", std::string("abc\0def", 7));
+    HANDLE f = CreateFileForMapping(wide(dir / "f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD high = 99;
+    EXPECT_EQ(GetFileSize(f, &high), 7u);
+    EXPECT_EQ(high, 0u);
+    HANDLE m = CreateFileMapping(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(m, nullptr);
+    const void *view = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::memcmp(view, "abc\0def", 7), 0);
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_FALSE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(m));
+    EXPECT_TRUE(CloseHandle(f));
+    EXPECT_FALSE(CloseHandle(f));
+}
+
+TEST(FileMapping, RefusesEmptyMissingAndFoldersAndWrites) {
+    temp_dir dir;
+    write_bytes(dir / "empty", "");
+    HANDLE f = CreateFileForMapping(wide(dir / "empty").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileMapping(f, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    // A mapping larger than the file would read past its end.
+    EXPECT_EQ(CreateFileMapping(f, nullptr, PAGE_READONLY, 0, 10, nullptr), nullptr);
+    CloseHandle(f);
+    EXPECT_EQ(CreateFileForMapping(wide(dir / "missing").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                   nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileForMapping(wide(dir.path()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileForMapping(u"", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(GetFileSize(INVALID_HANDLE_VALUE, nullptr), INVALID_FILE_SIZE);
+}
+
+TEST(LocalHeap, ZeroInitialisedBlocks) {
+    auto *p = static_cast<unsigned char *>(LocalAlloc(LPTR, 100));
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(p[i], 0);
+    EXPECT_EQ(LocalFree(p), nullptr);
+    EXPECT_EQ(LocalFree(nullptr), nullptr);
+    EXPECT_EQ(LocalAlloc(LPTR, SIZE_MAX), nullptr);
+}
