@@ -70,3 +70,71 @@ std::filesystem::path beside_self(std::string_view extension) {
 }
 
 }  // namespace orvane_test
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace orvane_test {
+
+device_sandbox::device_sandbox() { setenv("ORVANE_DEVICE", folder().c_str(), 1); }
+
+device_sandbox::~device_sandbox() { unsetenv("ORVANE_DEVICE"); }
+
+void device_sandbox::write_profile(std::string_view toml) const {
+    std::filesystem::create_directories(folder());
+    profile_ = std::string(toml);
+    write_bytes(folder() / "device.toml", profile_);
+}
+
+void device_sandbox::fail(std::string_view calls) const {
+    std::filesystem::create_directories(folder());
+    std::string base = profile_;
+    if (base.empty()) {
+        base =
+            "[[modem]]\nname = \"Cellular Line\"\nprovider = \"Cellular TSP\"\ntype = 0\n"
+            "[[modem]]\nname = \"Hayes Compatible on COM1:\"\nprovider = \"UNIMODEM\"\ntype = 1\n"
+            "[[modem]]\nname = \"Generic IrDA Modem\"\nprovider = \"UNIMODEM\"\ntype = 6\n";
+    }
+    write_bytes(folder() / "device.toml", base + "\n[faults]\nfail = " + std::string(calls) + "\n");
+}
+
+void device_sandbox::clear_faults() const {
+    if (profile_.empty()) {
+        std::filesystem::remove(folder() / "device.toml");
+    } else {
+        write_bytes(folder() / "device.toml", profile_);
+    }
+}
+
+std::string shell_quote(std::string_view s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+command_result run_command(const std::string &command_line) {
+    temp_dir dir;
+    std::string full = command_line + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+    int raw = std::system(full.c_str());
+    command_result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    auto slurp = [](const std::filesystem::path &p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    r.out = slurp(dir / "out");
+    r.err = slurp(dir / "err");
+    return r;
+}
+
+}  // namespace orvane_test

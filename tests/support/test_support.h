@@ -36,3 +36,35 @@ std::filesystem::path self_path();
 std::filesystem::path beside_self(std::string_view extension);
 
 }  // namespace orvane_test
+
+namespace orvane_test {
+
+// A simulated handheld of its own for one test: ORVANE_DEVICE points at a fresh folder.
+class device_sandbox {
+public:
+    device_sandbox();
+    ~device_sandbox();
+    device_sandbox(const device_sandbox &) = delete;
+    device_sandbox &operator=(const device_sandbox &) = delete;
+    std::filesystem::path folder() const { return dir_.path() / "device"; }
+    std::filesystem::path store() const { return folder() / "connections.db"; }
+    void write_profile(std::string_view toml) const;
+    // Adds a [faults] table failing the given calls to the profile written last.
+    void fail(std::string_view calls_toml_array) const;
+    void clear_faults() const;
+
+private:
+    temp_dir dir_;
+    mutable std::string profile_;
+};
+
+// Runs a command; returns its exit status and what it printed on stdout and stderr.
+struct command_result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+command_result run_command(const std::string &command_line);
+std::string shell_quote(std::string_view s);
+
+}  // namespace orvane_test

@@ -1,0 +1,144 @@
+#include <cfgmgrapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <pugixml.hpp>
+
+#include "../common/utf.h"
+#include "../device/device.h"
+#include "../ras/entry_name.h"
+#include "provisioning.h"
+
+namespace orvane_platform {
+namespace {
+
+constexpr std::array<const char *, 14> known_parms = {
+    "DestId",   "Phone",      "UseCountryAndAreaCodes", "DialAsLocalCall", "Script",   "UserName", "Password",
+    "Domain",   "DeviceType", "DeviceName",             "DeviceSpecificRAW", "AreaCode", "CountryCode", "Enabled"};
+
+bool known(const char *name) {
+    return std::any_of(known_parms.begin(), known_parms.end(), [&](const char *k) { return std::strcmp(k, name) == 0; });
+}
+
+[[noreturn]] void refuse(const std::string &why) { throw document_error(why); }
+
+bool only_attributes(const pugi::xml_node &n, std::initializer_list<const char *> allowed) {
+    for (const pugi::xml_attribute &a : n.attributes()) {
+        if (std::none_of(allowed.begin(), allowed.end(), [&](const char *x) { return std::strcmp(x, a.name()) == 0; })) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool has_element_or_text_children(const pugi::xml_node &n) {
+    return std::any_of(n.children().begin(), n.children().end(), [](const pugi::xml_node &c) {
+        return c.type() == pugi::node_element || c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata;
+    });
+}
+
+}  // namespace
+
+std::vector<stored_entry> parse_provisioning_document(std::u16string_view document) {
+    if (!is_valid_utf16(document)) refuse("the document holds an unpaired surrogate");
+    std::string utf8 = to_utf8(document);
+    pugi::xml_document doc;
+    // Attribute values stay exactly as written: no white-space or line-end normalisation.
+    unsigned options = (pugi::parse_default & ~pugi::parse_wconv_attribute & ~pugi::parse_eol) | pugi::parse_doctype;
+    pugi::xml_parse_result parsed = doc.load_buffer(utf8.data(), utf8.size(), options, pugi::encoding_utf8);
+    if (!parsed) refuse(std::string("not well-formed: ") + parsed.description() + " at offset " +
+                        std::to_string(parsed.offset));
+    if (std::any_of(doc.children().begin(), doc.children().end(), [](const pugi::xml_node &n) {
+            return n.type() == pugi::node_doctype;
+        })) {
+        refuse("document type declarations are not accepted");
+    }
+    pugi::xml_node root = doc.document_element();
+    if (std::strcmp(root.name(), "wap-provisioningdoc") != 0) refuse("the root is not wap-provisioningdoc");
+    std::vector<stored_entry> entries;
+    for (const pugi::xml_node &group : root.children()) {
+        if (group.type() != pugi::node_element) continue;
+        if (std::strcmp(group.name(), "characteristic") != 0 ||
+            std::strcmp(group.attribute("type").value(), "CM_PPPEntries") != 0 || !only_attributes(group, {"type"})) {
+            refuse("only CM_PPPEntries characteristics are accepted");
+        }
+        for (const pugi::xml_node &entry : group.children()) {
+            if (entry.type() == pugi::node_pcdata || entry.type() == pugi::node_cdata) refuse("unexpected text");
+            if (entry.type() != pugi::node_element) continue;
+            if (std::strcmp(entry.name(), "characteristic") != 0 || !entry.attribute("type") ||
+                !only_attributes(entry, {"type"})) {
+                refuse("a CM_PPPEntries entry must be a characteristic with a type");
+            }
+            stored_entry e;
+            e.name = entry.attribute("type").value();
+            if (!entry_name_valid(from_utf8(e.name))) refuse("invalid entry name \"" + e.name + "\"");
+            for (const pugi::xml_node &parm : entry.children()) {
+                if (parm.type() == pugi::node_pcdata || parm.type() == pugi::node_cdata) refuse("unexpected text");
+                if (parm.type() != pugi::node_element) continue;
+                if (std::strcmp(parm.name(), "parm") != 0 || !parm.attribute("name") || !parm.attribute("value") ||
+                    !only_attributes(parm, {"name", "value"}) || has_element_or_text_children(parm)) {
+                    refuse("each parameter must be <parm name=\"...\" value=\"...\"/>");
+                }
+                const char *name = parm.attribute("name").value();
+                if (!known(name)) refuse(std::string("unknown parameter \"") + name + "\"");
+                if (std::any_of(e.parms.begin(), e.parms.end(), [&](const auto &p) { return p.first == name; })) {
+                    refuse(std::string("parameter \"") + name + "\" given twice");
+                }
+                e.parms.emplace_back(name, parm.attribute("value").value());
+            }
+            if (std::any_of(entries.begin(), entries.end(),
+                            [&](const stored_entry &o) { return fold_entry_name(o.name) == fold_entry_name(e.name); })) {
+                refuse("entry \"" + e.name + "\" given twice");
+            }
+            e.document = utf8;
+            entries.push_back(std::move(e));
+        }
+    }
+    if (entries.empty()) refuse("the document holds no entry");
+    return entries;
+}
+
+long process_provisioning_document(std::u16string_view document, std::string *error) {
+    try {
+        device_profile profile = load_device_profile();
+        if (profile.faults.count("DMProcessConfigXML") != 0) {
+            if (error != nullptr) *error = "the configuration service is failing (device.toml faults)";
+            return E_FAIL;
+        }
+        std::vector<stored_entry> entries = parse_provisioning_document(document);
+        connection_store store(connection_store::mode::write);
+        store.insert(entries);
+        return S_OK;
+    } catch (const document_error &e) {
+        if (error != nullptr) *error = e.what();
+        return E_INVALIDARG;
+    } catch (const entry_exists &e) {
+        if (error != nullptr) *error = e.what();
+        return CONFIG_E_ENTRY_EXISTS;
+    } catch (const std::bad_alloc &) {
+        if (error != nullptr) *error = "out of memory";
+        return E_OUTOFMEMORY;
+    } catch (const std::exception &e) {
+        if (error != nullptr) *error = e.what();
+        return E_FAIL;
+    }
+}
+
+}  // namespace orvane_platform
+
+HRESULT DMProcessConfigXML(LPCWSTR config_xml, DWORD flags, LPWSTR *reply) {
+    if (reply != nullptr) *reply = nullptr;
+    if (config_xml == nullptr || reply == nullptr || (flags & CFGFLAG_PROCESS) == 0) return E_INVALIDARG;
+    std::u16string_view doc(config_xml);
+    auto hr = static_cast<HRESULT>(orvane_platform::process_provisioning_document(doc));
+    if (SUCCEEDED(hr)) {
+        auto *copy = new (std::nothrow) WCHAR[doc.size() + 1];
+        if (copy != nullptr) {
+            std::copy(doc.begin(), doc.end(), copy);
+            copy[doc.size()] = 0;
+            *reply = copy;
+        }
+    }
+    return hr;
+}

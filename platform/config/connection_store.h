@@ -1,0 +1,61 @@
+// The connection store: the dial-up entries the configuration service has accepted.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+namespace orvane_platform {
+
+struct store_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+struct entry_exists : store_error {
+    using store_error::store_error;
+};
+
+struct stored_entry {
+    std::string name;  // UTF-8, as given
+    std::vector<std::pair<std::string, std::string>> parms;
+    std::string document;
+    std::string created;
+};
+
+// Case-insensitive key of an entry name, as registry keys compare.
+std::string fold_entry_name(const std::string &utf8_name);
+
+class connection_store {
+public:
+    enum class mode { read, write };
+    static std::filesystem::path default_path();
+    static bool exists(const std::filesystem::path &path = default_path());
+
+    // Opens the store; mode::write creates it (0600) when missing. Throws store_error.
+    explicit connection_store(mode m, std::filesystem::path path = default_path());
+    ~connection_store();
+    connection_store(const connection_store &) = delete;
+    connection_store &operator=(const connection_store &) = delete;
+
+    bool contains(const std::string &name) const;
+    // All in one transaction; throws entry_exists when any name is taken, store_error otherwise.
+    void insert(const std::vector<stored_entry> &entries);
+    std::vector<stored_entry> list() const;
+    std::optional<stored_entry> find(const std::string &name) const;
+    bool remove(const std::string &name);
+    std::string integrity_check() const;
+
+private:
+    void exec(const char *sql) const;
+    [[noreturn]] void raise(const std::string &what) const;
+    std::vector<stored_entry> query(const char *where, const std::string *arg) const;
+
+    sqlite3 *db_ = nullptr;
+    std::filesystem::path path_;
+};
+
+}  // namespace orvane_platform

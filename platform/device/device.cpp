@@ -1,0 +1,169 @@
+#include "device.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <toml++/toml.h>
+
+#include "../common/utf.h"
+
+namespace orvane_platform {
+namespace {
+
+std::string where(const toml::source_region &r) {
+    return "line " + std::to_string(r.begin.line) + ", column " + std::to_string(r.begin.column);
+}
+
+struct profile_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void fail(const toml::node &node, const std::string &what) {
+    throw profile_error(where(node.source()) + ": " + what);
+}
+
+std::u16string text_field(const toml::table &t, const char *key, const std::u16string &fallback) {
+    const toml::node *n = t.get(key);
+    if (n == nullptr) return fallback;
+    const auto *s = n->as_string();
+    if (s == nullptr) fail(*n, std::string("\"") + key + "\" must be a string");
+    std::u16string value = from_utf8(s->get());
+    if (value.size() > 1024) fail(*n, std::string("\"") + key + "\" is longer than 1024 characters");
+    return value;
+}
+
+std::int64_t integer_field(const toml::table &t, const char *key, std::int64_t fallback, std::int64_t lo,
+                           std::int64_t hi) {
+    const toml::node *n = t.get(key);
+    if (n == nullptr) return fallback;
+    const auto *i = n->as_integer();
+    if (i == nullptr) fail(*n, std::string("\"") + key + "\" must be an integer");
+    if (i->get() < lo || i->get() > hi) {
+        fail(*n, std::string("\"") + key + "\" must be between " + std::to_string(lo) + " and " + std::to_string(hi));
+    }
+    return i->get();
+}
+
+}  // namespace
+
+std::filesystem::path device_folder_path() {
+    if (const char *d = std::getenv("ORVANE_DEVICE"); d != nullptr && *d != 0) return d;
+    if (const char *x = std::getenv("XDG_DATA_HOME"); x != nullptr && *x == '/') {
+        return std::filesystem::path(x) / "orvane" / "device";
+    }
+    const char *home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr && *home != 0 ? home : "/tmp") / ".local" / "share" / "orvane" /
+           "device";
+}
+
+std::filesystem::path ensure_device_folder() {
+    std::filesystem::path dir = device_folder_path();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        std::filesystem::create_directories(dir.parent_path(), ec);
+        if (mkdir(dir.c_str(), 0700) != 0 && !std::filesystem::is_directory(dir, ec)) {
+            throw std::runtime_error("cannot create the device folder " + dir.string());
+        }
+        // mkdir honours the umask; the folder holds passwords, so say exactly what it is.
+        chmod(dir.c_str(), 0700);
+    }
+    return dir;
+}
+
+device_profile builtin_profile() {
+    device_profile p;
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u""});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u""});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u""});
+    return p;
+}
+
+device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name) {
+    device_profile p;
+    try {
+        toml::table root = toml::parse(toml_text, source_name);
+        if (const toml::node *m = root.get("modem")) {
+            const auto *arr = m->as_array();
+            if (arr == nullptr) fail(*m, "\"modem\" must be an array of tables ([[modem]])");
+            for (const toml::node &entry : *arr) {
+                const auto *t = entry.as_table();
+                if (t == nullptr) fail(entry, "each modem must be a table");
+                modem_profile modem;
+                modem.name = text_field(*t, "name", u"");
+                modem.provider = text_field(*t, "provider", u"UNIMODEM");
+                modem.type = static_cast<std::uint16_t>(integer_field(*t, "type", 1, 0, 0xFFFF));
+                modem.baud_rate = static_cast<std::uint32_t>(integer_field(*t, "baud_rate", 19200, 1, 0x7FFFFFFF));
+                modem.dial_modifier = text_field(*t, "dial_modifier", u"");
+                if (modem.dial_modifier.size() > 255) fail(entry, "\"dial_modifier\" holds at most 255 characters");
+                if (p.modems.size() >= 64) fail(entry, "at most 64 modems");
+                p.modems.push_back(std::move(modem));
+            }
+        } else {
+            p.modems = builtin_profile().modems;
+        }
+        if (const toml::node *f = root.get("faults")) {
+            const auto *t = f->as_table();
+            if (t == nullptr) fail(*f, "\"faults\" must be a table");
+            if (const toml::node *list = t->get("fail")) {
+                const auto *arr = list->as_array();
+                if (arr == nullptr) fail(*list, "\"fail\" must be an array of call names");
+                for (const toml::node &call : *arr) {
+                    const auto *s = call.as_string();
+                    if (s == nullptr) fail(call, "each entry of \"fail\" must be a string");
+                    p.faults.insert(s->get());
+                }
+            }
+        }
+    } catch (const toml::parse_error &e) {
+        p = device_profile{};
+        p.valid = false;
+        p.error = source_name + ": " + where(e.source()) + ": " + std::string(e.description());
+    } catch (const profile_error &e) {
+        p = device_profile{};
+        p.valid = false;
+        p.error = source_name + ": " + e.what();
+    }
+    return p;
+}
+
+device_profile load_device_profile() {
+    std::filesystem::path file;
+    try {
+        file = ensure_device_folder() / "device.toml";
+    } catch (const std::exception &e) {
+        device_profile p;
+        p.valid = false;
+        p.error = e.what();
+        return p;
+    }
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return builtin_profile();
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in.good() && !in.eof()) {
+        device_profile p;
+        p.valid = false;
+        p.error = file.string() + ": cannot be read";
+        return p;
+    }
+    std::string content = text.str();
+    if (content.size() > 1024 * 1024) {
+        device_profile p;
+        p.valid = false;
+        p.error = file.string() + ": larger than 1 MB";
+        return p;
+    }
+    return parse_device_profile(content, file.string());
+}
+
+bool fault_requested(const std::string &call) {
+    device_profile p = load_device_profile();
+    return p.faults.count(call) != 0;
+}
+
+}  // namespace orvane_platform

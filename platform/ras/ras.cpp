@@ -1,0 +1,52 @@
+#include <ras.h>
+
+#include <cwctype>
+#include <locale.h>
+
+#include "../common/utf.h"
+#include "../config/connection_store.h"
+#include "../device/device.h"
+#include "entry_name.h"
+
+#define ERROR_CANNOT_OPEN_PHONEBOOK 615
+#define ERROR_CAN_NOT_COMPLETE 1003
+
+namespace orvane_platform {
+
+bool entry_name_valid(std::u16string_view name) {
+    if (name.empty() || name.size() > max_entry_name) return false;
+    if (name.front() == u'\\' || name.front() == u'.') return false;
+    if (!is_valid_utf16(name)) return false;
+    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    bool has_alnum = false;
+    for (char32_t c : to_utf32(name)) {
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+        if (std::u16string_view(u"|><?*\\/:").find(static_cast<char16_t>(c)) != std::u16string_view::npos &&
+            c < 0x80) {
+            return false;
+        }
+        bool alnum = loc != nullptr ? iswalnum_l(static_cast<wint_t>(c), loc) != 0
+                                    : (c < 0x80 && std::iswalnum(static_cast<wint_t>(c)) != 0);
+        has_alnum = has_alnum || alnum;
+    }
+    return has_alnum;
+}
+
+}  // namespace orvane_platform
+
+DWORD RasValidateEntryName(LPCWSTR phone_book, LPCWSTR entry_name) {
+    using namespace orvane_platform;
+    if (phone_book != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
+    if (entry_name == nullptr) return ERROR_INVALID_NAME;
+    std::u16string_view name(entry_name);
+    if (!entry_name_valid(name)) return ERROR_INVALID_NAME;
+    device_profile profile = load_device_profile();
+    if (profile.faults.count("RasValidateEntryName") != 0) return ERROR_CAN_NOT_COMPLETE;
+    if (!connection_store::exists()) return ERROR_SUCCESS;
+    try {
+        connection_store store(connection_store::mode::read);
+        return store.contains(to_utf8(name)) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    } catch (const std::exception &) {
+        return ERROR_CAN_NOT_COMPLETE;
+    }
+}

@@ -1,0 +1,75 @@
+#include "device/device.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/test_support.h"
+
+using namespace orvane_test;
+using namespace orvane_platform;
+
+TEST(DeviceFolder, ComesFromTheEnvironmentAndIsPrivate) {
+    device_sandbox dev;
+    EXPECT_EQ(device_folder_path(), dev.folder());
+    mode_t old = umask(0);
+    auto made = ensure_device_folder();
+    umask(old);
+    struct stat st {};
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    unsetenv("ORVANE_DEVICE");
+    setenv("XDG_DATA_HOME", "/xdg", 1);
+    EXPECT_EQ(device_folder_path(), std::filesystem::path("/xdg/orvane/device"));
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(device_folder_path(), std::filesystem::path("/home/someone/.local/share/orvane/device"));
+}
+
+TEST(DeviceProfile, BuiltInWithoutAFile) {
+    device_sandbox dev;
+    device_profile p = load_device_profile();
+    ASSERT_TRUE(p.valid);
+    ASSERT_EQ(p.modems.size(), 3u);
+    EXPECT_EQ(p.modems[0].name, u"Cellular Line");
+    EXPECT_EQ(p.modems[0].provider, u"Cellular TSP");
+    EXPECT_EQ(p.modems[1].name, u"Hayes Compatible on COM1:");
+    EXPECT_EQ(p.modems[1].type, 1);
+    EXPECT_EQ(p.modems[2].type, 6);
+    EXPECT_TRUE(p.faults.empty());
+}
+
+TEST(DeviceProfile, ReadsModemsAndFaults) {
+    auto p = parse_device_profile(
+        "[[modem]]\nname = \"A\"\nprovider = \"X\"\ntype = 2\nbaud_rate = 9600\ndial_modifier = \"M\"\n"
+        "[[modem]]\nname = \"B\"\n[faults]\nfail = [\"lineOpen\"]\n",
+        "device.toml");
+    ASSERT_TRUE(p.valid) << p.error;
+    ASSERT_EQ(p.modems.size(), 2u);
+    EXPECT_EQ(p.modems[0].baud_rate, 9600u);
+    EXPECT_EQ(p.modems[0].dial_modifier, u"M");
+    EXPECT_EQ(p.modems[1].provider, u"UNIMODEM");
+    EXPECT_EQ(p.faults.count("lineOpen"), 1u);
+    EXPECT_TRUE(parse_device_profile("[faults]\nfail = []\n", "d").modems.size() == 3);
+    EXPECT_TRUE(parse_device_profile("modem = []\n", "d").modems.empty());
+}
+
+TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
+    struct bad {
+        const char *text;
+        const char *where;
+    };
+    for (const bad &b : {bad{"[[modem]\nname = 1", "line 1"}, bad{"[[modem]]\nname = 5\n", "line 2, column 8"},
+                         bad{"[[modem]]\nbaud_rate = \"fast\"\n", "line 2"},
+                         bad{"[[modem]]\ntype = 70000\n", "line 2"}, bad{"modem = 3\n", "line 1"},
+                         bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
+                         bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"}}) {
+        device_profile p;
+        EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
+        EXPECT_FALSE(p.valid) << b.text;
+        EXPECT_NE(p.error.find(b.where), std::string::npos) << p.error;
+        EXPECT_NE(p.error.find("device.toml"), std::string::npos);
+        EXPECT_TRUE(p.modems.empty());
+    }
+    std::string long_modifier = "[[modem]]\ndial_modifier = \"" + std::string(256, 'x') + "\"\n";
+    EXPECT_FALSE(parse_device_profile(long_modifier, "d").valid);
+}

@@ -1,0 +1,47 @@
+#include <cfgmgrapi.h>
+#include <gtest/gtest.h>
+#include <ras.h>
+
+#include "support/test_support.h"
+
+using namespace orvane_test;
+
+namespace {
+
+void provision(const std::u16string &name) {
+    std::u16string doc = u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"" +
+                         name + u"\"><parm name=\"Phone\" value=\"1\"/></characteristic></characteristic>"
+                                u"</wap-provisioningdoc>";
+    WCHAR *reply = nullptr;
+    ASSERT_GE(DMProcessConfigXML(doc.c_str(), CFGFLAG_PROCESS, &reply), 0);
+    delete[] reply;
+}
+
+}  // namespace
+
+TEST(EntryName, InvalidNames) {
+    device_sandbox dev;
+    for (std::u16string bad : {u"", u"123456789012345678901", u"...", u"- -", u"\\name", u".name", u"a|b", u"a>b",
+                               u"a<b", u"a?b", u"a*b", u"a\\b", u"a/b", u"a:b", u"a\tb", u"a\x7F", u"a\x85"}) {
+        EXPECT_EQ(RasValidateEntryName(nullptr, bad.c_str()), static_cast<DWORD>(ERROR_INVALID_NAME)) << u8(bad);
+    }
+    std::u16string lone = u"ab";
+    lone += static_cast<char16_t>(0xD800);
+    EXPECT_EQ(RasValidateEntryName(nullptr, lone.c_str()), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(RasValidateEntryName(nullptr, nullptr), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_NE(RasValidateEntryName(u"book", u"ok"), 0u);
+}
+
+TEST(EntryName, ValidAndTakenNames) {
+    device_sandbox dev;
+    for (std::u16string good : {u"12345678901234567890", u"a", u"My-Net (2)", u"Straße", u"_x.", u" spaced "}) {
+        EXPECT_EQ(RasValidateEntryName(nullptr, good.c_str()), 0u) << u8(good);
+    }
+    provision(u"Straße");
+    provision(u"Connection");
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"cONNECTION"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"STRASSE"), 0u);
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"STRAßE"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection 1"), 0u);
+}
