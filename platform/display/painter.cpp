@@ -1,0 +1,234 @@
+// Turns the window tree into a grid of character cells.
+#include <wchar.h>
+
+#include <algorithm>
+
+#include "../common/utf.h"
+#include "../user/window_system.h"
+
+namespace orvane_platform {
+namespace {
+
+int cell_of(LONG pixels, int unit) { return (static_cast<int>(pixels) + unit / 2) / unit; }
+
+int char_width(char32_t c) {
+    int w = ::wcwidth(static_cast<wchar_t>(c));
+    return w == 2 ? 2 : 1;
+}
+
+char32_t shown(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) ? U'?' : c; }
+
+// Writes text from (col,row) within `width` cells; returns the cells used.
+int put_text(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
+    int used = 0;
+    for (char32_t c : text) {
+        c = shown(c);
+        int w = char_width(c);
+        if (used + w > width) break;
+        if (cell *p = g.at(col + used, row)) *p = cell{c, attr};
+        if (w == 2) {
+            if (cell *p = g.at(col + used + 1, row)) *p = cell{0, attr};
+        }
+        used += w;
+    }
+    return used;
+}
+
+void fill(cell_grid &g, int col, int row, int width, std::uint8_t attr) {
+    for (int i = 0; i < width; ++i) {
+        if (cell *p = g.at(col + i, row)) *p = cell{U' ', attr};
+    }
+}
+
+struct placed {
+    int col;
+    int row;
+    int width;
+};
+
+placed place(HWND w) {
+    RECT r = window_rect_on_screen(w);
+    placed p{cell_of(r.left, cell_width), cell_of(r.top, cell_height),
+             std::max(1, cell_of(r.right - r.left, cell_width))};
+    return p;
+}
+
+void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text, bool editable, bool masked,
+                 int reserved) {
+    bool focused = windows().focus == w;
+    std::uint8_t attr = attr_field | (focused ? attr_focus : 0);
+    int width = std::max(1, p.width - reserved);
+    fill(g, p.col, p.row, p.width, attr);
+    std::u32string chars = masked ? std::u32string(text.size(), U'*') : to_utf32(text);
+    std::size_t caret = std::min<std::size_t>(masked ? w->caret : to_utf32(text.substr(0, std::min(w->caret, text.size()))).size(),
+                                              chars.size());
+    // Keep the caret inside the field: the text scrolls sideways.
+    std::size_t scroll = editable ? w->scroll : 0;
+    if (editable) {
+        if (caret < scroll) scroll = caret;
+        while (scroll < caret && put_text(g, 0, -1, 1 << 20, std::u32string_view(chars).substr(scroll, caret - scroll), 0) >= width) {
+            ++scroll;
+        }
+        w->scroll = scroll;
+    }
+    std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
+    put_text(g, p.col, p.row, width, visible, attr);
+    if (focused && editable) {
+        int before = put_text(g, 0, -1, 1 << 20, std::u32string_view(chars).substr(scroll, caret - scroll), 0);
+        g.cursor_column = p.col + std::min(before, width - 1);
+        g.cursor_row = p.row;
+    }
+}
+
+void paint_control(cell_grid &g, HWND w) {
+    if ((w->style & WS_VISIBLE) == 0 && w->type != HWND__::kind::dialog) {
+        // Controls of a template are visible unless made otherwise; nothing hides them here.
+    }
+    placed p = place(w);
+    switch (w->type) {
+    case HWND__::kind::statik:
+    case HWND__::kind::button:
+        if ((w->style & 0xFu) == SS_ICON || (w->style & 0xFu) == SS_BITMAP) {
+            put_text(g, p.col, p.row, p.width, U"[*]", attr_none);
+        } else {
+            put_text(g, p.col, p.row, p.width, to_utf32(w->text), attr_none);
+        }
+        break;
+    case HWND__::kind::edit:
+        paint_field(g, w, p, w->text, true, (w->style & ES_PASSWORD) != 0, 0);
+        break;
+    case HWND__::kind::combo: {
+        bool editable = is_drop_down_edit(w);
+        std::u16string text = editable ? w->text
+                                       : (w->selected >= 0 ? w->entries[static_cast<std::size_t>(w->selected)].text
+                                                           : std::u16string());
+        paint_field(g, w, p, text, editable, false, 1);
+        if (cell *c = g.at(p.col + p.width - 1, p.row)) *c = cell{U'v', static_cast<std::uint8_t>(c->attr | attr_bold)};
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void paint_list(cell_grid &g, HWND w) {
+    placed p = place(w);
+    int rows_below = g.rows - 2 - p.row;
+    int list_rows = std::min<int>(static_cast<int>(w->entries.size()), rows_below);
+    if (list_rows <= 0) return;
+    int first = 0;
+    if (w->highlighted >= list_rows) first = w->highlighted - list_rows + 1;
+    for (int i = 0; i < list_rows; ++i) {
+        int index = first + i;
+        std::uint8_t attr = index == w->highlighted ? attr_reverse : attr_frame;
+        fill(g, p.col, p.row + 1 + i, p.width, attr);
+        put_text(g, p.col, p.row + 1 + i, p.width, to_utf32(w->entries[static_cast<std::size_t>(index)].text), attr);
+    }
+    g.cursor_column = -1;
+}
+
+std::vector<std::u32string> wrap(const std::u32string &text, int width) {
+    std::vector<std::u32string> lines;
+    std::u32string line;
+    std::u32string word;
+    auto flush_word = [&] {
+        while (static_cast<int>(word.size()) > width) {
+            if (!line.empty()) {
+                lines.push_back(line);
+                line.clear();
+            }
+            lines.push_back(word.substr(0, static_cast<std::size_t>(width)));
+            word.erase(0, static_cast<std::size_t>(width));
+        }
+        if (line.empty()) {
+            line = word;
+        } else if (static_cast<int>(line.size() + 1 + word.size()) <= width) {
+            line += U' ';
+            line += word;
+        } else {
+            lines.push_back(line);
+            line = word;
+        }
+        word.clear();
+    };
+    for (char32_t c : text) {
+        if (c == U'\n') {
+            flush_word();
+            lines.push_back(line);
+            line.clear();
+        } else if (c == U' ') {
+            if (!word.empty()) flush_word();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) flush_word();
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+void paint_box(cell_grid &g, const message_box_record &box) {
+    int width = std::min(g.columns - 2, 36);
+    if (width < 8) width = std::max(1, g.columns);
+    int inner = std::max(1, width - 4);
+    std::u32string icon = (box.type & 0xF0u) == MB_ICONINFORMATION ? U"(i) " : (box.type & 0xF0u) == MB_ICONEXCLAMATION ? U"(!) " : U"";
+    auto lines = wrap(icon + to_utf32(box.text), inner);
+    int max_lines = std::max(1, g.rows - 6);
+    if (static_cast<int>(lines.size()) > max_lines) lines.resize(static_cast<std::size_t>(max_lines));
+    int height = static_cast<int>(lines.size()) + 4;
+    int col = std::max(0, (g.columns - width) / 2);
+    int row = std::max(0, (g.rows - height) / 2);
+    for (int r = 0; r < height; ++r) fill(g, col, row + r, width, attr_frame);
+    for (int c = 0; c < width; ++c) {
+        if (cell *p = g.at(col + c, row)) *p = cell{U'-', attr_frame};
+        if (cell *p = g.at(col + c, row + height - 1)) *p = cell{U'-', attr_frame};
+    }
+    for (int r = 0; r < height; ++r) {
+        if (cell *p = g.at(col, row + r)) *p = cell{U'|', attr_frame};
+        if (cell *p = g.at(col + width - 1, row + r)) *p = cell{U'|', attr_frame};
+    }
+    put_text(g, col + 2, row, inner, U" " + to_utf32(box.caption) + U" ", attr_frame | attr_bold);
+    for (std::size_t i = 0; i < lines.size(); ++i) put_text(g, col + 2, row + 1 + static_cast<int>(i), inner, lines[i], attr_frame);
+    put_text(g, col + (width - 4) / 2, row + height - 2, 4, U"[OK]", attr_reverse);
+    g.cursor_column = -1;
+}
+
+}  // namespace
+
+void paint_screen(cell_grid &g) {
+    auto &ws = windows();
+    g.reset(ws.columns, ws.rows);
+    HWND dialog = ws.dialogs.empty() ? nullptr : ws.dialogs.back();
+    fill(g, 0, 0, g.columns, attr_reverse);
+    if (g.rows > 1) fill(g, 0, g.rows - 1, g.columns, attr_reverse);
+    if (dialog == nullptr) return;
+    bool ok_button = (dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && g.columns >= 8;
+    put_text(g, 1, 0, g.columns - (ok_button ? 6 : 2), to_utf32(dialog->text), attr_reverse | attr_bold);
+    if (ok_button) put_text(g, g.columns - 4, 0, 2, U"ok", attr_reverse | attr_bold);
+    for (HWND c : dialog->children) paint_control(g, c);
+    for (HWND c : dialog->children) {
+        if (c->type == HWND__::kind::combo && c->dropped) paint_list(g, c);
+    }
+    if (g.rows > 1 && dialog->menu_bar != nullptr && dialog->menu_bar->menu != nullptr) {
+        const auto &items = dialog->menu_bar->menu->items;
+        int half = g.columns / 2;
+        if (!items.empty()) put_text(g, 1, g.rows - 1, std::max(0, half - 1), to_utf32(items[0].text), attr_reverse | attr_bold);
+        if (items.size() > 1) {
+            std::u32string right = to_utf32(items[1].text);
+            int w = put_text(g, 0, -1, 1 << 20, right, 0);
+            int width = std::min(w, g.columns - half - 1);
+            put_text(g, g.columns - 1 - width, g.rows - 1, width, right, attr_reverse | attr_bold);
+        }
+    }
+    if (ws.in_modal_box) paint_box(g, ws.open_box);
+}
+
+void refresh_display() {
+    display *d = current_display();
+    if (d == nullptr) return;
+    cell_grid g;
+    paint_screen(g);
+    d->present(g);
+}
+
+}  // namespace orvane_platform

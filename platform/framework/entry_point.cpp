@@ -1,0 +1,30 @@
+// The process entry: the screen, then the application object's start-up.
+#include <afxwin.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+
+#include "../display/terminal_display.h"
+#include "../user/window_system.h"
+
+int main() {
+    std::setlocale(LC_ALL, "");
+    if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
+        std::fprintf(stderr, "orvanecmgr: needs a terminal to show its dialog\n");
+        return 1;
+    }
+    int result = 0;
+    {
+        orvane_platform::terminal_display screen;
+        orvane_platform::set_display(&screen);
+        int columns = 0;
+        int rows = 0;
+        screen.size(columns, rows);
+        orvane_platform::screen_resized(columns, rows);
+        result = AfxWinMain();
+        orvane_platform::set_display(nullptr);
+    }
+    return result;
+}

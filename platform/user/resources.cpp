@@ -1,0 +1,264 @@
+// The module's resources (a compiled .res image), menus, icons, bitmaps and the menu bar.
+#include <aygshell.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "window_system.h"
+
+// The program's compiled resources, linked in by its build (weak: a module may have none).
+extern "C" {
+extern const unsigned char orvane_module_resources[] __attribute__((weak));
+extern const unsigned char orvane_module_resources_end[] __attribute__((weak));
+}
+
+struct HRSRC__ {
+    const BYTE *data;
+    DWORD size;
+};
+
+struct HINSTANCE__ {
+    std::vector<HRSRC__> entries_storage;
+    struct entry {
+        std::u16string type_name;
+        WORD type_id;
+        std::u16string name;
+        WORD name_id;
+        HRSRC__ data;
+    };
+    std::vector<entry> entries;
+};
+
+namespace orvane_platform {
+namespace {
+
+struct res_reader {
+    const BYTE *p;
+    const BYTE *end;
+    bool ok = true;
+    DWORD dword() {
+        if (end - p < 4) {
+            ok = false;
+            return 0;
+        }
+        DWORD v = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+        p += 4;
+        return v;
+    }
+    WORD word() {
+        if (end - p < 2) {
+            ok = false;
+            return 0;
+        }
+        auto v = static_cast<WORD>(p[0] | (p[1] << 8));
+        p += 2;
+        return v;
+    }
+    void name(std::u16string &s, WORD &id) {
+        WORD first = word();
+        if (first == 0xFFFF) {
+            id = word();
+            return;
+        }
+        id = 0;
+        for (WORD c = first; ok && c != 0; c = word()) s += static_cast<char16_t>(c);
+    }
+};
+
+// Reads a .res image: a sequence of resource headers, each followed by its data, 4-byte aligned.
+void load_res(HINSTANCE__ &m, const BYTE *begin, const BYTE *end) {
+    const BYTE *p = begin;
+    while (end - p >= 32) {
+        res_reader r{p, end};
+        DWORD data_size = r.dword();
+        DWORD header_size = r.dword();
+        if (!r.ok || header_size < 16 || header_size > static_cast<DWORD>(end - p) ||
+            data_size > static_cast<DWORD>(end - p) - header_size) {
+            break;
+        }
+        HINSTANCE__::entry e{};
+        r.name(e.type_name, e.type_id);
+        r.name(e.name, e.name_id);
+        if (!r.ok) break;
+        e.data = HRSRC__{p + header_size, data_size};
+        if (!(e.type_id == 0 && e.type_name.empty() && data_size == 0)) m.entries.push_back(e);
+        std::size_t next = header_size + data_size;
+        next = (next + 3) & ~std::size_t{3};
+        if (next > static_cast<std::size_t>(end - p)) break;
+        p += next;
+    }
+}
+
+bool matches(const std::u16string &s, WORD id, LPCWSTR want) {
+    if (IS_INTRESOURCE(want)) return id != 0 && id == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(want));
+    return id == 0 && s == std::u16string_view(want);
+}
+
+}  // namespace
+
+HINSTANCE module_instance() {
+    static HINSTANCE__ module = [] {
+        HINSTANCE__ m;
+        // Weak symbols: null in a program linked without resources.
+        const unsigned char *volatile begin = orvane_module_resources;
+        const unsigned char *volatile end = orvane_module_resources_end;
+        if (begin != nullptr && end != nullptr && end > begin) load_res(m, begin, end);
+        return m;
+    }();
+    return &module;
+}
+
+std::size_t resource_bytes_from(const void *ptr) {
+    const auto *p = static_cast<const BYTE *>(ptr);
+    for (const auto &e : module_instance()->entries) {
+        if (p >= e.data.data && p < e.data.data + e.data.size) return static_cast<std::size_t>(e.data.data + e.data.size - p);
+    }
+    return 0;
+}
+
+}  // namespace orvane_platform
+
+HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    if (module == nullptr || name == nullptr || type == nullptr) return nullptr;
+    for (auto &e : module->entries) {
+        if (orvane_platform::matches(e.type_name, e.type_id, type) && orvane_platform::matches(e.name, e.name_id, name)) return &e.data;
+    }
+    return nullptr;
+}
+
+HGLOBAL LoadResource(HMODULE module, HRSRC res) {
+    if (module == nullptr || res == nullptr) return nullptr;
+    return res->data;
+}
+
+LPVOID LockResource(HGLOBAL data) { return const_cast<void *>(data); }
+
+DWORD SizeofResource(HMODULE module, HRSRC res) { return module != nullptr && res != nullptr ? res->size : 0; }
+
+HMENU LoadMenu(HINSTANCE inst, LPCWSTR name) {
+    HRSRC r = FindResource(inst, name, RT_MENU);
+    if (r == nullptr) return nullptr;
+    orvane_platform::res_reader rd{r->data, r->data + r->size};
+    rd.word();  // version
+    WORD header = rd.word();
+    if (!rd.ok || header > r->size - 4) return nullptr;
+    rd.p += header;
+    auto *menu = new HMENU__;
+    // Top-level items only; pop-ups are not used by this program's menus.
+    while (rd.ok && rd.p < rd.end) {
+        WORD flags = rd.word();
+        WORD id = (flags & MF_POPUP) != 0 ? 0 : rd.word();
+        std::u16string text;
+        for (WORD c = rd.word(); rd.ok && c != 0; c = rd.word()) text += static_cast<char16_t>(c);
+        if (!rd.ok) break;
+        menu->items.push_back({static_cast<UINT>(flags & ~MF_END), id, text});
+        if ((flags & MF_END) != 0) break;
+    }
+    return menu;
+}
+
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
+    if (menu == nullptr) return FALSE;
+    auto &items = menu->items;
+    if ((flags & MF_BYPOSITION) != 0) {
+        if (position >= items.size()) return FALSE;
+        items.erase(items.begin() + position);
+        return TRUE;
+    }
+    auto it = std::find_if(items.begin(), items.end(), [&](const auto &i) { return i.id == position; });
+    if (it == items.end()) return FALSE;
+    items.erase(it);
+    return TRUE;
+}
+
+BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCWSTR text) {
+    if (menu == nullptr) return FALSE;
+    auto &items = menu->items;
+    std::size_t at = items.size();
+    if ((flags & MF_BYPOSITION) != 0) {
+        at = std::min<std::size_t>(position, items.size());
+    } else {
+        auto it = std::find_if(items.begin(), items.end(), [&](const auto &i) { return i.id == position; });
+        at = static_cast<std::size_t>(it - items.begin());
+    }
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(at),
+                 HMENU__::item{flags & ~MF_BYPOSITION, id, text != nullptr ? text : u""});
+    return TRUE;
+}
+
+int GetMenuItemCount(HMENU menu) { return menu != nullptr ? static_cast<int>(menu->items.size()) : -1; }
+
+UINT GetMenuItemID(HMENU menu, int position) {
+    if (menu == nullptr || position < 0 || static_cast<std::size_t>(position) >= menu->items.size()) return ~0u;
+    return static_cast<UINT>(menu->items[static_cast<std::size_t>(position)].id);
+}
+
+int GetMenuString(HMENU menu, UINT item, LPWSTR buffer, int max, UINT flags) {
+    if (menu == nullptr) return 0;
+    const HMENU__::item *found = nullptr;
+    if ((flags & MF_BYPOSITION) != 0) {
+        if (item < menu->items.size()) found = &menu->items[item];
+    } else {
+        for (const auto &i : menu->items) {
+            if (i.id == item) found = &i;
+        }
+    }
+    if (found == nullptr || buffer == nullptr || max <= 0) return 0;
+    auto n = std::min<std::size_t>(found->text.size(), static_cast<std::size_t>(max) - 1);
+    std::copy(found->text.begin(), found->text.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    buffer[n] = 0;
+    return static_cast<int>(n);
+}
+
+BOOL DestroyMenu(HMENU menu) {
+    delete menu;
+    return menu != nullptr;
+}
+
+HICON LoadIcon(HINSTANCE inst, LPCWSTR name) {
+    HRSRC r = FindResource(inst, name, RT_GROUP_ICON);
+    if (r == nullptr) return nullptr;
+    return new HICON__{IMAGE_ICON, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name))};
+}
+
+HBITMAP LoadBitmap(HINSTANCE inst, LPCWSTR name) {
+    HRSRC r = FindResource(inst, name, RT_BITMAP);
+    if (r == nullptr) return nullptr;
+    return reinterpret_cast<HBITMAP>(new HICON__{IMAGE_BITMAP, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name))});
+}
+
+BOOL DestroyIcon(HICON icon) {
+    delete icon;
+    return icon != nullptr;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    delete static_cast<HICON__ *>(object);
+    return object != nullptr;
+}
+
+BOOL SHCreateMenuBar(SHMENUBARINFO *info) {
+    if (info == nullptr || info->cbSize != sizeof(SHMENUBARINFO) || !orvane_platform::is_live(info->hwndParent)) {
+        return FALSE;
+    }
+    if ((info->dwFlags & SHCMBF_HMENU) == 0) return FALSE;  // only menus passed by handle
+    auto *menu = reinterpret_cast<HMENU>(info->nToolBarId);
+    if (menu == nullptr) return FALSE;
+    HWND parent = info->hwndParent;
+    if (parent->menu_bar != nullptr) DestroyWindow(parent->menu_bar);
+    auto *bar = new HWND__;
+    bar->type = HWND__::kind::menubar;
+    bar->class_name = u"menu_worker";
+    bar->menu = menu;  // the bar owns the menu from now on
+    bar->id = -1;
+    bar->parent = parent;  // not a child control: it is drawn as the soft-key bar
+    orvane_platform::windows().windows.push_back(bar);
+    parent->menu_bar = bar;
+    info->hwndMB = bar;
+    return TRUE;
+}
+
+BOOL SHInitExtraControls() { return TRUE; }
+BOOL SHSipPreference(HWND, int) { return TRUE; }
+BOOL SHDoneButton(HWND, DWORD) { return TRUE; }

@@ -1,0 +1,116 @@
+// The window system's inner state, shared by its parts, the painter and the framework.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "../display/display.h"
+
+struct HMENU__ {
+    struct item {
+        UINT flags;
+        UINT_PTR id;
+        std::u16string text;
+    };
+    std::vector<item> items;
+};
+
+struct HICON__ {
+    int kind;  // IMAGE_ICON or IMAGE_BITMAP
+    WORD id;
+};
+
+struct HWND__ {
+    enum class kind { dialog, statik, edit, combo, button, listbox, menubar, other };
+    kind type = kind::other;
+    std::u16string class_name;
+    DWORD style = 0;
+    DWORD exstyle = 0;
+    std::u16string text;
+    int id = 0;
+    RECT rect{};  // pixels, in the parent's client coordinates
+    HWND__ *parent = nullptr;
+    std::vector<HWND__ *> children;
+
+    // dialogs
+    DLGPROC proc = nullptr;
+    bool ended = false;
+    INT_PTR result = 0;
+    HICON icons[2] = {nullptr, nullptr};
+    HWND__ *menu_bar = nullptr;
+
+    // edits, and the edit field of a drop-down combo box
+    std::size_t limit = 30000;
+    std::size_t caret = 0;
+    std::size_t scroll = 0;
+
+    // combo boxes
+    struct entry {
+        std::u16string text;
+        LPARAM data = 0;
+    };
+    std::vector<entry> entries;
+    int selected = -1;
+    bool dropped = false;
+    int highlighted = -1;  // the entry marked in an open list
+
+    // static images
+    HANDLE image = nullptr;
+
+    // menu bars
+    HMENU menu = nullptr;
+};
+
+namespace orvane_platform {
+
+struct message_box_record {
+    std::u16string text;
+    std::u16string caption;
+    UINT type;
+};
+
+struct window_system {
+    std::vector<HWND> windows;  // every live window
+    std::vector<HWND> dialogs;  // top-level dialogs, oldest first
+    std::deque<MSG> queue;
+    HWND focus = nullptr;
+    bool quit_posted = false;
+    int quit_code = 0;
+    int columns = 40;
+    int rows = 24;
+    bool in_modal_box = false;
+    message_box_record open_box{};
+    std::vector<message_box_record> boxes_shown;
+};
+
+window_system &windows();
+bool is_live(HWND w);
+bool is_drop_down_edit(HWND w);
+bool is_drop_list(HWND w);
+RECT window_rect_on_screen(HWND w);
+
+// Pixels of one cell.
+inline constexpr int cell_width = 4;
+inline constexpr int cell_height = 8;
+
+// Handles one input event as the user's action; returns false when input has ended.
+bool handle_input(const input_event &e);
+// Draws every window into `grid`, sized for the screen.
+void paint_screen(cell_grid &grid);
+// Draws and presents the screen on the current display.
+void refresh_display();
+// The size of the screen changed: dialogs fill it again and get WM_SIZE.
+void screen_resized(int columns, int rows);
+// Pumps posted messages; returns false when WM_QUIT was taken.
+bool pump_messages();
+void clear_window_system();
+// Builds a dialog from template bytes of a known size.
+HWND create_dialog_from_bytes(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init);
+// Runs the modal loop of a dialog until it ends or WM_QUIT arrives; destroys it.
+INT_PTR run_modal(HWND dialog);
+std::size_t resource_bytes_from(const void *p);
+
+}  // namespace orvane_platform

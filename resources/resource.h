@@ -1,0 +1,25 @@
+// Resource identifiers of Orvane Connection Manager.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDR_MENUBAR 129
+#define IDD_CONNECTION_PORTRAIT 102
+#define IDD_CONNECTION_LANDSCAPE 103
+
+#define IDC_OPERATOR 1000
+#define IDC_OPERATOR_LABEL 1001
+#define IDC_APN 1002
+#define IDC_MODEM 1003
+#define IDC_MODEM_LABEL 1004
+#define IDC_APN_LABEL 1005
+#define IDC_PHONE_LABEL 1006
+#define IDC_USER_LABEL 1007
+#define IDC_USER 1008
+#define IDC_PHONE 1009
+#define IDC_PASSWORD_LABEL 1011
+#define IDC_PASSWORD 1012
+#define IDC_NAME_LABEL 1013
+#define IDC_NAME 1014
+
+#define IDM_CREATE 0x8013
+#define IDM_EXIT 0x8014
