@@ -204,7 +204,7 @@ void paint_screen(cell_grid &g) {
     if (dialog == nullptr) return;
     bool ok_button = (dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && g.columns >= 8;
     put_text(g, 1, 0, g.columns - (ok_button ? 6 : 2), to_utf32(dialog->text), attr_reverse | attr_bold);
-    if (ok_button) put_text(g, g.columns - 4, 0, 2, U"ok", attr_reverse | attr_bold);
+    if (ok_button) put_text(g, g.columns - 3, 0, 2, U"ok", attr_reverse | attr_bold);
     for (HWND c : dialog->children) paint_control(g, c);
     for (HWND c : dialog->children) {
         if (c->type == HWND__::kind::combo && c->dropped) paint_list(g, c);
@@ -216,8 +216,8 @@ void paint_screen(cell_grid &g) {
         if (items.size() > 1) {
             std::u32string right = to_utf32(items[1].text);
             int w = put_text(g, 0, -1, 1 << 20, right, 0);
-            int width = std::min(w, g.columns - half - 1);
-            put_text(g, g.columns - 1 - width, g.rows - 1, width, right, attr_reverse | attr_bold);
+            int width = std::min(w, g.columns - half);
+            put_text(g, g.columns - width, g.rows - 1, width, right, attr_reverse | attr_bold);
         }
     }
     if (ws.in_modal_box) paint_box(g, ws.open_box);

@@ -1,0 +1,369 @@
+// The dialog in process, on the headless display.
+#include "app/connection_dialog.h"
+
+#include <cfgmgrapi.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "app/relayout.h"
+#include "config/connection_store.h"
+#include "config/provisioning.h"
+#include "display/headless_display.h"
+#include "resources/resource.h"
+#include "support/test_support.h"
+#include "user/window_system.h"
+
+using namespace orvane_test;
+using orvane_platform::headless_display;
+using orvane_platform::key;
+
+namespace {
+
+struct rect {
+    int x, y, w, h;
+    bool operator==(const rect &) const = default;
+};
+
+const std::map<int, rect> portrait = {
+    {1013, {2, 0, 110, 8}},  {1014, {2, 9, 145, 14}},  {1004, {2, 23, 109, 8}},  {1003, {2, 31, 145, 85}},
+    {1001, {2, 45, 108, 8}}, {1000, {2, 53, 145, 85}}, {1007, {2, 68, 70, 8}},   {1008, {2, 76, 70, 13}},
+    {1011, {79, 68, 70, 8}}, {1012, {79, 76, 70, 13}}, {1005, {2, 90, 67, 8}},   {1002, {2, 98, 69, 13}},
+    {1006, {79, 90, 70, 8}}, {1009, {80, 98, 68, 85}},
+};
+const std::map<int, rect> landscape = {
+    {1013, {1, 1, 100, 8}},    {1014, {1, 10, 102, 12}},  {1004, {106, 2, 100, 8}},  {1003, {106, 10, 102, 85}},
+    {1001, {1, 23, 97, 8}},    {1000, {1, 31, 135, 85}},  {1007, {67, 46, 70, 8}},   {1008, {67, 54, 70, 12}},
+    {1011, {139, 46, 70, 8}},  {1012, {139, 54, 70, 12}}, {1005, {1, 46, 62, 8}},    {1002, {1, 54, 64, 12}},
+    {1006, {139, 24, 70, 8}},  {1009, {140, 32, 68, 85}},
+};
+
+rect rect_of(HWND w) { return {w->rect.left, w->rect.top, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top}; }
+
+std::u16string text_of(HWND w) {
+    WCHAR buf[512];
+    int n = GetWindowText(w, buf, 512);
+    return std::u16string(buf, static_cast<std::size_t>(n));
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::remove(beside_self(".xml"));
+        std::filesystem::remove(beside_self(".lng"));
+        orvane_platform::set_display(&screen);
+        orvane_platform::screen_resized(40, 24);
+    }
+    void TearDown() override {
+        dialog.reset();
+        orvane_platform::set_display(nullptr);
+        orvane_platform::clear_window_system();
+        std::filesystem::remove(beside_self(".xml"));
+    }
+    // Builds the dialog window from template 102, as DoModal does, without a modal loop.
+    HWND open() {
+        dialog = std::make_unique<CConnectionDialog>();
+        HINSTANCE inst = AfxGetResourceHandle();
+        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+        EXPECT_NE(res, nullptr);
+        HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
+                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
+                                                           reinterpret_cast<LPARAM>(dialog.get()));
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+    void key_press(key k, char32_t ch = 0) {
+        orvane_platform::input_event e;
+        e.type = orvane_platform::input_event::kind::key;
+        e.k = k;
+        e.ch = ch;
+        orvane_platform::handle_input(e);
+    }
+    void type(const std::u32string &s) {
+        for (char32_t c : s) key_press(key::character, c);
+    }
+    void resize(int columns, int rows) {
+        screen.resize(columns, rows);
+        orvane_platform::handle_input(screen.wait_event());
+    }
+    std::string screen_text() {
+        orvane_platform::cell_grid g;
+        orvane_platform::paint_screen(g);
+        return g.text();
+    }
+
+    device_sandbox device;
+    headless_display screen{40, 24};
+    std::unique_ptr<CConnectionDialog> dialog;
+};
+
+}  // namespace
+
+TEST_F(DialogTest, BuiltFromThePortraitTemplate) {
+    HWND w = open();
+    ASSERT_EQ(w->children.size(), 14u);
+    for (const auto &[id, r] : portrait) {
+        HWND c = GetDlgItem(w, id);
+        ASSERT_NE(c, nullptr) << id;
+        EXPECT_EQ(rect_of(c), r) << id;
+    }
+    EXPECT_EQ(GetDlgItem(w, 1003)->style & 0x1FFu, CBS_DROPDOWNLIST | CBS_SORT);
+    EXPECT_EQ(GetDlgItem(w, 1000)->style & 0x1FFu, CBS_DROPDOWNLIST);
+    EXPECT_EQ(GetDlgItem(w, 1009)->style & 0x1FFu, CBS_DROPDOWN);
+    EXPECT_NE(GetDlgItem(w, 1012)->style & ES_PASSWORD, 0u);
+    EXPECT_NE(GetDlgItem(w, 1014)->style & (WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL), 0u);
+    EXPECT_EQ(GetDlgItem(w, 1013)->class_name, u"Static");
+    EXPECT_EQ(GetDlgItem(w, 1014)->class_name, u"Edit");
+    EXPECT_EQ(GetDlgItem(w, 1003)->class_name, u"ComboBox");
+    EXPECT_NE(w->exstyle & WS_EX_CAPTIONOKBTN, 0u);
+    EXPECT_NE(w->icons[0], nullptr);
+    EXPECT_EQ(w->icons[0], w->icons[1]);
+    // Tab order follows template 102; focus starts on the name field.
+    EXPECT_EQ(GetFocus(), GetDlgItem(w, 1014));
+    std::vector<int> order;
+    for (HWND c : w->children) {
+        if ((c->style & WS_TABSTOP) != 0) order.push_back(c->id);
+    }
+    EXPECT_EQ(order, (std::vector<int>{1014, 1003, 1000, 1008, 1012, 1002, 1009}));
+}
+
+TEST_F(DialogTest, InitialisationFillsTheFields) {
+    HWND w = open();
+    EXPECT_EQ(text_of(w), u"Orvane Connection Manager");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Connection Name");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1001)), u"Operator Name");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1003)), u"Hayes Compatible on COM1:");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1000)), u"[Custom]");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"*99***1#");
+    EXPECT_EQ(GetDlgItem(w, 1009)->entries.size(), 3u);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"");
+    ASSERT_NE(w->menu_bar, nullptr);
+    ASSERT_EQ(w->menu_bar->menu->items.size(), 2u);
+    EXPECT_EQ(w->menu_bar->menu->items[0].text, u"Create");
+    EXPECT_EQ(w->menu_bar->menu->items[0].id, static_cast<UINT_PTR>(IDM_CREATE));
+    EXPECT_EQ(w->menu_bar->menu->items[1].text, u"Exit");
+    std::string s = screen_text();
+    EXPECT_NE(s.find(" Orvane Connection Manager           ok"), std::string::npos) << s;
+    EXPECT_NE(s.find(" Create                             Exit"), std::string::npos) << s;
+}
+
+TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
+    device.write_profile(
+        "[[modem]]\nname = \"Modem B\"\ntype = 2\n[[modem]]\nname = \"Hayes Compatible on COM1:\"\ntype = 1\n");
+    std::filesystem::create_directories(device.folder());
+    for (const char *n : {"Connection", "Connection 1"}) {
+        std::string doc = std::string("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic "
+                                      "type=\"") + n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic>"
+                                                       "</characteristic></wap-provisioningdoc>";
+        ASSERT_GE(orvane_platform::process_provisioning_document(u16(doc)), 0);
+    }
+    HWND w = open();
+    HWND modems = GetDlgItem(w, 1003);
+    ASSERT_EQ(modems->entries.size(), 2u);
+    EXPECT_EQ(modems->entries[0].text, u"Hayes Compatible on COM1:");
+    EXPECT_EQ(modems->selected, 0);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 2");
+    // Typing stops at 20 characters.
+    SetFocus(GetDlgItem(w, 1014));
+    type(U"-abcdefghijklmnop");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 2-abcdefg");
+}
+
+TEST_F(DialogTest, NoTelephonyLeavesTheModemBoxEmpty) {
+    device.fail("[\"lineInitializeEx\"]");
+    HWND w = open();
+    EXPECT_TRUE(GetDlgItem(w, 1003)->entries.empty());
+    EXPECT_EQ(GetDlgItem(w, 1003)->selected, -1);
+    EXPECT_TRUE(orvane_platform::windows().boxes_shown.empty());
+    key_press(key::f1);
+    ASSERT_EQ(orvane_platform::windows().boxes_shown.size(), 1u);
+    EXPECT_EQ(orvane_platform::windows().boxes_shown[0].text, u"Could not create connection");
+    EXPECT_EQ(orvane_platform::windows().boxes_shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+}
+
+TEST_F(DialogTest, OperatorsFromTheFileAndSelectionCopiesThePreset) {
+    write_utf16(beside_self(".xml"),
+                u"<root><op Name=\"Alpha\" User=\"a\" Pwd=\"pa\" Apn=\"alpha.net\" Phone=\"*99#\"/>"
+                u"<op Name=\"Beta\" User=\"b\" Apn=\"beta.net\" Phone=\"#777\"/></root>",
+                bom::with);
+    HWND w = open();
+    HWND ops = GetDlgItem(w, 1000);
+    ASSERT_EQ(ops->entries.size(), 2u);
+    EXPECT_EQ(ops->entries[1].text, u"Beta");
+    EXPECT_EQ(ops->entries[1].data, 1);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"alpha.net");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"a");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1012)), u"pa");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"*99***1#");  // the phone box's own first entry
+    SetFocus(ops);
+    key_press(key::down);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1012)), u"");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"#777");
+    // The password field shows stars, not the text.
+    SetDlgItemText(w, 1012, u"secret");
+    EXPECT_NE(screen_text().find("******"), std::string::npos);
+    EXPECT_EQ(screen_text().find("secret"), std::string::npos);
+}
+
+TEST_F(DialogTest, RelayoutMovesEverythingAndKeepsState) {
+    write_utf16(beside_self(".xml"), u"<root><op Name=\"Alpha\" Apn=\"x\"/><op Name=\"Beta\" Apn=\"y\"/></root>");
+    HWND w = open();
+    SendDlgItemMessage(w, 1000, CB_SETCURSEL, 1, 0);
+    SetDlgItemText(w, 1002, u"edited apn");
+    SetDlgItemText(w, 1008, u"edited user");
+    SetFocus(GetDlgItem(w, 1008));
+    resize(80, 24);  // landscape
+    for (const auto &[id, r] : landscape) EXPECT_EQ(rect_of(GetDlgItem(w, id)), r) << id;
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"edited apn");  // no selection notification copied a preset
+    EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"edited user");
+    EXPECT_EQ(GetDlgItem(w, 1000)->selected, 1);
+    EXPECT_EQ(GetDlgItem(w, 1003)->selected, 0);
+    EXPECT_EQ(GetFocus(), GetDlgItem(w, 1008));
+    EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Connection Name");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1001)), u"Operator Name");
+    resize(40, 40);  // portrait again
+    for (const auto &[id, r] : portrait) EXPECT_EQ(rect_of(GetDlgItem(w, id)), r) << id;
+    EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Connection Name");
+    resize(30, 60);  // a square screen of 120 x 120 pixels is landscape
+    resize(30, 15);
+    EXPECT_EQ(rect_of(GetDlgItem(w, 1003)), landscape.at(1003));
+}
+
+TEST_F(DialogTest, NoTwoControlsOverlapInEitherLayout) {
+    for (const auto *layout : {&portrait, &landscape}) {
+        std::map<std::pair<int, int>, int> owner;
+        for (const auto &[id, r] : *layout) {
+            int row = (r.y + 4) / 8;
+            int col = (r.x + 2) / 4;
+            int width = (r.w + 2) / 4;
+            EXPECT_LE(col + width, layout == &portrait ? 40 : 80);
+            for (int c = col; c < col + width; ++c) {
+                auto [it, fresh] = owner.emplace(std::make_pair(row, c), id);
+                EXPECT_TRUE(fresh) << id << " overlaps " << it->second << " at row " << row << " column " << c;
+            }
+        }
+    }
+}
+
+TEST_F(DialogTest, CreateStoresAndEndsRefusalKeepsTheFields) {
+    HWND w = open();
+    SetDlgItemText(w, 1014, u"  Work  ");
+    SetDlgItemText(w, 1012, u"pw ");
+    SetDlgItemText(w, 1002, u" web.apn ");
+    key_press(key::f1);
+    auto &ws = orvane_platform::windows();
+    ASSERT_EQ(ws.boxes_shown.size(), 1u);
+    EXPECT_EQ(ws.boxes_shown[0].text, u"Connection created successfully");
+    EXPECT_EQ(ws.boxes_shown[0].caption, u"Orvane Connection Manager");
+    EXPECT_EQ(ws.boxes_shown[0].type, MB_OK | MB_ICONINFORMATION);
+    EXPECT_FALSE(orvane_platform::pump_messages());  // the quit message ends the loop
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
+    auto e = store.find("Work");
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->name, "Work");
+    std::map<std::string, std::string> parms(e->parms.begin(), e->parms.end());
+    EXPECT_EQ(parms["Password"], "pw ");
+    EXPECT_EQ(parms["Domain"], "");
+
+    ws.boxes_shown.clear();
+    SetDlgItemText(w, 1014, u"work");
+    key_press(key::f1);
+    ASSERT_EQ(ws.boxes_shown.size(), 1u);
+    EXPECT_EQ(ws.boxes_shown[0].text, u"Connection with such name already exists");
+    EXPECT_EQ(ws.boxes_shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_TRUE(orvane_platform::pump_messages());  // the dialog stays
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"work");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1012)), u"pw ");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u" web.apn ");
+}
+
+TEST_F(DialogTest, ExitAndCancelEndTheLoop) {
+    HWND w = open();
+    key_press(key::f2);
+    EXPECT_FALSE(orvane_platform::pump_messages());
+    key_press(key::escape);
+    EXPECT_TRUE(w->ended);
+    EXPECT_EQ(w->result, IDCANCEL);
+}
+
+namespace {
+
+// A template builder for the tests of the re-layout's reading rules.
+struct template_builder {
+    std::vector<BYTE> bytes;
+    void word(WORD v) {
+        bytes.push_back(static_cast<BYTE>(v));
+        bytes.push_back(static_cast<BYTE>(v >> 8));
+    }
+    void dword(DWORD v) {
+        word(static_cast<WORD>(v));
+        word(static_cast<WORD>(v >> 16));
+    }
+    void text(std::u16string_view s) {
+        for (char16_t c : s) word(c);
+        word(0);
+    }
+    void header(WORD count) {
+        dword(DS_SETFONT);
+        dword(0);
+        word(count);
+        for (int i = 0; i < 4; ++i) word(10);
+        word(0);
+        word(0);
+        text(u"t");
+        word(8);
+        text(u"MS Sans Serif");
+    }
+    void item(WORD id, short x, WORD cls, std::u16string_view title) {
+        while (bytes.size() % 4 != 0) bytes.push_back(0);
+        dword(0);
+        dword(0);
+        word(static_cast<WORD>(x));
+        word(1);
+        word(20);
+        word(8);
+        word(id);
+        word(0xFFFF);
+        word(cls);
+        text(title);
+        word(0);
+    }
+};
+
+}  // namespace
+
+TEST_F(DialogTest, RelayoutReadingRules) {
+    HWND w = open();
+    template_builder ok;
+    ok.header(2);
+    ok.item(1013, 5, 0x82, u"Label");
+    ok.item(1014, 7, 0x81, u"");
+    EXPECT_TRUE(orvane_cr::relayout_dialog_from(ok.bytes.data(), static_cast<DWORD>(ok.bytes.size()), nullptr, w));
+    EXPECT_EQ(GetDlgItem(w, 1013)->rect.left, 5);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Label");  // static titles are written back
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection");
+
+    template_builder two;
+    two.header(2);
+    two.item(0xFFFF, 1, 0x82, u"a");
+    two.item(0xFFFF, 1, 0x82, u"b");
+    EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, w));
+
+    template_builder missing;
+    missing.header(1);
+    missing.item(4242, 1, 0x82, u"a");
+    EXPECT_FALSE(
+        orvane_cr::relayout_dialog_from(missing.bytes.data(), static_cast<DWORD>(missing.bytes.size()), nullptr, w));
+    // Cut short: the items that were read are placed, nothing past the end is read.
+    template_builder cut;
+    cut.header(2);
+    cut.item(1013, 9, 0x82, u"Cut");
+    cut.item(1014, 9, 0x81, u"");
+    EXPECT_FALSE(orvane_cr::relayout_dialog_from(cut.bytes.data(), static_cast<DWORD>(cut.bytes.size() - 6), nullptr, w));
+    EXPECT_EQ(GetDlgItem(w, 1013)->rect.left, 9);
+    EXPECT_FALSE(orvane_cr::relayout_dialog(AfxGetResourceHandle(), w, 999));
+    EXPECT_TRUE(orvane_cr::relayout_dialog(AfxGetResourceHandle(), w, IDD_CONNECTION_LANDSCAPE));
+}
