@@ -12,6 +12,7 @@
 #include "config/provisioning.h"
 #include "display/headless_display.h"
 #include "resources/resource.h"
+#include "support/dialog_fixture.h"
 #include "support/test_support.h"
 #include "user/window_system.h"
 
@@ -40,63 +41,6 @@ const std::map<int, rect> landscape = {
 };
 
 rect rect_of(HWND w) { return {w->rect.left, w->rect.top, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top}; }
-
-std::u16string text_of(HWND w) {
-    WCHAR buf[512];
-    int n = GetWindowText(w, buf, 512);
-    return std::u16string(buf, static_cast<std::size_t>(n));
-}
-
-class DialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::remove(beside_self(".xml"));
-        std::filesystem::remove(beside_self(".lng"));
-        orvane_platform::set_display(&screen);
-        orvane_platform::screen_resized(40, 24);
-    }
-    void TearDown() override {
-        dialog.reset();
-        orvane_platform::set_display(nullptr);
-        orvane_platform::clear_window_system();
-        std::filesystem::remove(beside_self(".xml"));
-    }
-    // Builds the dialog window from template 102, as DoModal does, without a modal loop.
-    HWND open() {
-        dialog = std::make_unique<CConnectionDialog>();
-        HINSTANCE inst = AfxGetResourceHandle();
-        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-        EXPECT_NE(res, nullptr);
-        HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                           reinterpret_cast<LPARAM>(dialog.get()));
-        EXPECT_NE(w, nullptr);
-        return w;
-    }
-    void key_press(key k, char32_t ch = 0) {
-        orvane_platform::input_event e;
-        e.type = orvane_platform::input_event::kind::key;
-        e.k = k;
-        e.ch = ch;
-        orvane_platform::handle_input(e);
-    }
-    void type(const std::u32string &s) {
-        for (char32_t c : s) key_press(key::character, c);
-    }
-    void resize(int columns, int rows) {
-        screen.resize(columns, rows);
-        orvane_platform::handle_input(screen.wait_event());
-    }
-    std::string screen_text() {
-        orvane_platform::cell_grid g;
-        orvane_platform::paint_screen(g);
-        return g.text();
-    }
-
-    device_sandbox device;
-    headless_display screen{40, 24};
-    std::unique_ptr<CConnectionDialog> dialog;
-};
 
 }  // namespace
 

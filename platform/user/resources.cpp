@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "window_system.h"
@@ -219,7 +220,13 @@ BOOL DestroyMenu(HMENU menu) {
 HICON LoadIcon(HINSTANCE inst, LPCWSTR name) {
     HRSRC r = FindResource(inst, name, RT_GROUP_ICON);
     if (r == nullptr) return nullptr;
-    return new HICON__{IMAGE_ICON, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name))};
+    static std::vector<std::unique_ptr<HICON__>> shared_icons;
+    auto id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+    for (const auto &icon : shared_icons) {
+        if (icon->id == id) return icon.get();
+    }
+    shared_icons.push_back(std::make_unique<HICON__>(HICON__{IMAGE_ICON, id, true}));
+    return shared_icons.back().get();
 }
 
 HBITMAP LoadBitmap(HINSTANCE inst, LPCWSTR name) {
@@ -229,6 +236,7 @@ HBITMAP LoadBitmap(HINSTANCE inst, LPCWSTR name) {
 }
 
 BOOL DestroyIcon(HICON icon) {
+    if (icon != nullptr && icon->shared) return TRUE;
     delete icon;
     return icon != nullptr;
 }

@@ -21,6 +21,7 @@ struct HMENU__ {
 struct HICON__ {
     int kind;  // IMAGE_ICON or IMAGE_BITMAP
     WORD id;
+    bool shared = false;  // icons from resources are shared and never freed, as on the device
 };
 
 struct HWND__ {

@@ -1,0 +1,28 @@
+// The XML reader and the operators loader over arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "presets/operator_presets.h"
+#include "presets/xml_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    // An exact-size heap copy, so that any read past the end is caught.
+    auto *units = new char16_t[size / 2 + 1];
+    std::memcpy(units, data, (size / 2) * 2);
+    orvane_cr::xml_reader reader;
+    reader.open_units(units, static_cast<std::int32_t>(size / 2));
+    orvane_cr::operator_presets presets;
+    orvane_cr::read_operator_presets(reader, presets);
+    reader.open_units(units, static_cast<std::int32_t>(size / 2));
+    orvane_cr::xml_string tag;
+    orvane_cr::xml_string text;
+    orvane_cr::xml_attributes attributes;
+    while (reader.next_element(tag, text)) {
+        if (tag.length > orvane_cr::xml_string::capacity || text.length > orvane_cr::xml_string::capacity) __builtin_trap();
+        orvane_cr::xml_reader::parse_attributes(tag, attributes);
+    }
+    delete[] units;
+    return 0;
+}
