@@ -145,11 +145,7 @@ TEST(HostileFiles, HugeTruncatedNoisyAndMarkOnlyDataFiles) {
         long long before = heap_now.load();
         {
             CConnectionDialog d;
-            HINSTANCE inst = AfxGetResourceHandle();
-            HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-            HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                               SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                               reinterpret_cast<LPARAM>(&d));
+            HWND w = open_dialog(d);
             ASSERT_NE(w, nullptr) << v.what;
             HWND ops = GetDlgItem(w, 1000);
             EXPECT_GE(ops->entries.size(), 1u) << v.what;
@@ -176,11 +172,7 @@ TEST(HostileFiles, DeviceProfilesWithWrongTypes) {
         orvane_platform::set_display(&screen);
         {
             CConnectionDialog d;
-            HINSTANCE inst = AfxGetResourceHandle();
-            HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-            HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                               SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                               reinterpret_cast<LPARAM>(&d));
+            HWND w = open_dialog(d);
             ASSERT_NE(w, nullptr);
             EXPECT_TRUE(GetDlgItem(w, 1003)->entries.empty()) << toml;
         }

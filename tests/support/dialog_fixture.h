@@ -24,6 +24,15 @@ inline std::u16string text_of(HWND w) {
     return buf;
 }
 
+// Builds the dialog window from template 102, as DoModal does, without a modal loop.
+inline HWND open_dialog(CConnectionDialog &dialog) {
+    HINSTANCE inst = AfxGetResourceHandle();
+    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+    if (res == nullptr) return nullptr;
+    return orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
+                                                     nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&dialog));
+}
+
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,15 +47,9 @@ protected:
         orvane_platform::clear_window_system();
         std::filesystem::remove(beside_self(".xml"));
     }
-    // Builds the dialog window from template 102, as DoModal does, without a modal loop.
     HWND open() {
         dialog = std::make_unique<CConnectionDialog>();
-        HINSTANCE inst = AfxGetResourceHandle();
-        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-        EXPECT_NE(res, nullptr);
-        HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                           reinterpret_cast<LPARAM>(dialog.get()));
+        HWND w = open_dialog(*dialog);
         EXPECT_NE(w, nullptr);
         return w;
     }
