@@ -1,5 +1,6 @@
 #include "operator_presets.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -13,24 +14,23 @@ bool has_space(const xml_string &s) {
     return std::char_traits<char16_t>::find(s.text, static_cast<std::size_t>(s.length), u' ') != nullptr;
 }
 
-// Every "&amp;" becomes "&"; a plain "&" stays as written.
+// Every "&amp;" becomes "&"; a plain "&" stays as written. One allocation at most.
 void assign_decoded(std::u16string &target, const xml_string &value) {
-    std::u16string_view v(value.text, static_cast<std::size_t>(value.length));
-    constexpr std::u16string_view amp = u"&amp;";
-    std::size_t at = v.find(amp);
-    if (at == std::u16string_view::npos) {
-        target.assign(v);
+    const char16_t *v = value.text;
+    const std::int32_t n = value.length;
+    if (std::char_traits<char16_t>::find(v, static_cast<std::size_t>(n), u'&') == nullptr) {
+        target.assign(v, static_cast<std::size_t>(n));
         return;
     }
-    target.clear();
-    std::size_t from = 0;
-    while (at != std::u16string_view::npos) {
-        target.append(v.substr(from, at - from));
-        target += u'&';
-        from = at + amp.size();
-        at = v.find(amp, from);
+    char16_t decoded[xml_string::capacity + 1];
+    std::int32_t out = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        decoded[out++] = v[i];
+        if (v[i] == u'&' && n - i >= 5 && v[i + 1] == u'a' && v[i + 2] == u'm' && v[i + 3] == u'p' && v[i + 4] == u';') {
+            i += 4;
+        }
     }
-    target.append(v.substr(from));
+    target.assign(decoded, static_cast<std::size_t>(out));
 }
 
 bool name_is(const xml_string &name, std::u16string_view expected) {
@@ -43,6 +43,8 @@ std::u16string operators_file_path() { return data_file_path(u".xml"); }
 
 void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     if (!reader.skip_past("<root>")) return;
+    // Room for one preset a start tag, so that the list is not copied as it grows.
+    presets.reserve(presets.size() + reader.count_units(u'<') / 2 + 1);
     xml_string tag;
     xml_string text;
     xml_attributes attributes;

@@ -4,11 +4,30 @@
 #include <cstring>
 
 namespace orvane_cr {
+namespace {
+
+// The first `unit` (below 0x100) in [p, end), or end: memchr finds its low byte.
+const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
+    const auto *base = reinterpret_cast<const unsigned char *>(p);
+    const auto *bytes = base;
+    const auto *stop = reinterpret_cast<const unsigned char *>(end);
+    while (bytes < stop) {
+        const auto *hit =
+            static_cast<const unsigned char *>(std::memchr(bytes, unit, static_cast<std::size_t>(stop - bytes)));
+        if (hit == nullptr) return end;
+        auto offset = static_cast<std::size_t>(hit - base);
+        if (offset % 2 == 0 && p[offset / 2] == unit) return p + offset / 2;
+        bytes = hit + 1;
+    }
+    return end;
+}
+
+}  // namespace
 
 void xml_string::assign(const char16_t *units, std::int32_t count) {
     if (count > capacity) count = capacity;
     if (count < 0) count = 0;
-    std::copy(units, units + count, text);
+    std::memmove(text, units, static_cast<std::size_t>(count) * sizeof(char16_t));
     length = count;
     text[count] = 0;
 }
@@ -41,7 +60,8 @@ std::int64_t xml_reader::position() const { return cursor_ == nullptr ? -1 : cur
 const char16_t *xml_reader::find_unit(char16_t unit) {
     if (remaining_ <= 0) return nullptr;
     const char16_t *end = cursor_ + remaining_;
-    const char16_t *p = std::find(cursor_, end, unit);
+    const char16_t *p = cursor_;
+    p = unit < 0x100 ? find16(p, end, unit) : std::find(p, end, unit);
     if (p == end) return nullptr;
     ++p;
     advance_to(p);
@@ -65,6 +85,15 @@ const char16_t *xml_reader::find_pattern(const char *pattern) {
         }
     }
     return nullptr;
+}
+
+std::size_t xml_reader::count_units(char16_t unit) const {
+    if (cursor_ == nullptr || remaining_ <= 0) return 0;
+    if (unit >= 0x100) return static_cast<std::size_t>(std::count(cursor_, cursor_ + remaining_, unit));
+    const char16_t *end = cursor_ + remaining_;
+    std::size_t n = 0;
+    for (const char16_t *p = find16(cursor_, end, unit); p != end; p = find16(p + 1, end, unit)) ++n;
+    return n;
 }
 
 bool xml_reader::skip_past(const char *pattern) {
@@ -145,45 +174,45 @@ void xml_reader::trim_spaces(xml_string &s) {
 
 void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attributes) {
     attributes.clear();
-    enum class state { element_name, between, in_value } st = state::element_name;
-    xml_string token;
-    xml_string pending;
-    auto append = [&token](char16_t c) {
-        // A tag holds at most capacity units, so the token cannot overflow.
-        token.text[token.length++] = c;
-        token.text[token.length] = 0;
-    };
-    for (std::int32_t i = 0; i < tag.length && tag.text[i] != 0; ++i) {
-        char16_t c = tag.text[i];
-        switch (st) {
-        case state::element_name:
-            if (c == u' ') {
-                token.clear();
-                st = state::between;
-            } else if (c != u'"' && c != u'=') {
-                append(c);
-            }
-            break;
-        case state::between:
-            if (c == u' ') {
-            } else if (c == u'=') {
-                pending = token;
-                token.clear();
-            } else if (c == u'"') {
-                st = state::in_value;
-            } else {
-                append(c);
-            }
-            break;
-        case state::in_value:
-            if (c == u'"') {
-                attributes.push_back(xml_attribute{pending, token});
-                token.clear();
-                st = state::between;
-            } else {
-                append(c);
-            }
-            break;
+    // The rules of a unit-by-unit scan up to the tag's zero unit, taken a run at a time:
+    // the element's name is passed over up to the first space; between attributes spaces are
+    // skipped, "=" makes the token the pending name and a double quote opens a value without
+    // emptying the token; a value runs to the next double quote.
+    const char16_t *p = tag.text;
+    const char16_t *end = tag.text + tag.length;
+    while (p < end && *p != u' ' && *p != 0) ++p;
+    if (p == end || *p == 0) return;
+    ++p;
+    // A tag holds at most capacity units, so neither buffer can overflow.
+    char16_t token[xml_string::capacity + 1];
+    std::int32_t token_length = 0;
+    char16_t pending[xml_string::capacity + 1];
+    std::int32_t pending_length = 0;
+    while (p < end && *p != 0) {
+        char16_t c = *p;
+        if (c == u' ') {
+            ++p;
+        } else if (c == u'=') {
+            std::memcpy(pending, token, static_cast<std::size_t>(token_length) * sizeof(char16_t));
+            pending_length = token_length;
+            token_length = 0;
+            ++p;
+        } else if (c == u'"') {
+            const char16_t *value = ++p;
+            while (p < end && *p != u'"' && *p != 0) ++p;
+            if (p == end || *p == 0) return;  // an unclosed value is dropped
+            xml_attribute &a = attributes.emplace_back();
+            a.name.assign(pending, pending_length);
+            // The value is what the token held before the quote, then the quoted units.
+            auto run = static_cast<std::int32_t>(p - value);
+            std::memcpy(a.value.text, token, static_cast<std::size_t>(token_length) * sizeof(char16_t));
+            std::memcpy(a.value.text + token_length, value, static_cast<std::size_t>(run) * sizeof(char16_t));
+            a.value.length = token_length + run;
+            a.value.text[a.value.length] = 0;
+            token_length = 0;
+            ++p;
+        } else {
+            while (p < end && *p != u' ' && *p != u'=' && *p != u'"' && *p != 0) token[token_length++] = *p++;
         }
     }
 }

@@ -11,8 +11,16 @@ namespace orvane_cr {
 
 struct xml_string {
     static constexpr std::int32_t capacity = 255;
-    char16_t text[capacity + 1] = {};
+    // Only the units in use and their zero unit are ever written or copied.
+    char16_t text[capacity + 1];
     std::int32_t length = 0;
+
+    xml_string() { text[0] = 0; }
+    xml_string(const xml_string &other) { *this = other; }
+    xml_string &operator=(const xml_string &other) {
+        if (this != &other) assign(other.text, other.length);
+        return *this;
+    }
 
     void assign(const char16_t *units, std::int32_t count);
     void clear() {
@@ -22,6 +30,8 @@ struct xml_string {
 };
 
 struct xml_attribute {
+    // User-provided, so that a new list entry is not zero-filled first.
+    xml_attribute() {}  // NOLINT(modernize-use-equals-default)
     xml_string name;
     xml_string value;
 };
@@ -47,6 +57,9 @@ public:
 
     static void parse_attributes(const xml_string &tag, xml_attributes &attributes);
     static void trim_spaces(xml_string &s);
+
+    // How often `unit` occurs from the cursor to the end; reads nothing past the end.
+    std::size_t count_units(char16_t unit) const;
 
     const char16_t *cursor() const { return cursor_; }
     std::int32_t remaining() const { return remaining_; }

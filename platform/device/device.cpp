@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <toml++/toml.h>
@@ -158,7 +159,20 @@ device_profile load_device_profile() {
         p.error = file.string() + ": larger than 1 MB";
         return p;
     }
-    return parse_device_profile(content, file.string());
+    // Every telephony call consults the profile; parse a given text once.
+    static std::mutex lock;
+    static std::string cached_text;
+    static std::string cached_name;
+    static device_profile cached;
+    static bool have_cache = false;
+    std::lock_guard<std::mutex> g(lock);
+    if (!have_cache || content != cached_text || file.string() != cached_name) {
+        cached = parse_device_profile(content, file.string());
+        cached_text = std::move(content);
+        cached_name = file.string();
+        have_cache = true;
+    }
+    return cached;
 }
 
 bool fault_requested(const std::string &call) {

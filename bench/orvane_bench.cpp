@@ -1,0 +1,322 @@
+// Benchmarks of start-up work, with the ratios against reference work measured side by side.
+#include <benchmark/benchmark.h>
+#include <cfgmgrapi.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "app/connection_dialog.h"
+#include "app/relayout.h"
+#include "display/headless_display.h"
+#include "presets/operator_presets.h"
+#include "presets/xml_reader.h"
+#include "provisioning/orvane_ras.h"
+#include "resources/resource.h"
+#include "text/language_file.h"
+#include "user/window_system.h"
+
+// Heap use of the whole program, for the memory figure. The replaced operators pair
+// malloc with free themselves; GCC cannot see that where it inlines them.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace {
+std::atomic<long long> heap_now{0};
+std::atomic<long long> heap_peak{0};
+// Counted only while the memory figure is taken, so that timings pay nothing for it.
+std::atomic<bool> counting{false};
+}  // namespace
+
+void *operator new(std::size_t n) {
+    void *p = std::malloc(n == 0 ? 1 : n);
+    if (p == nullptr) throw std::bad_alloc();
+    if (!counting.load(std::memory_order_relaxed)) return p;
+    long long now = heap_now += static_cast<long long>(malloc_usable_size(p));
+    long long peak = heap_peak.load(std::memory_order_relaxed);
+    while (now > peak && !heap_peak.compare_exchange_weak(peak, now)) {
+    }
+    return p;
+}
+void operator delete(void *p) noexcept {
+    if (p == nullptr) return;
+    if (counting.load(std::memory_order_relaxed)) heap_now -= static_cast<long long>(malloc_usable_size(p));
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept { operator delete(p); }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct workload {
+    fs::path dir;
+    fs::path presets_5000;
+    fs::path presets_50000;
+    fs::path language_10000;
+    std::string bytes_5000;
+    std::vector<std::pair<std::u16string, std::u16string>> language_pairs;
+    std::u16string path_5000;
+    std::u16string path_50000;
+    std::u16string path_language;
+};
+
+std::string utf16le(const std::u16string &s) {
+    std::string out = "\xFF\xFE";
+    out.reserve(2 + s.size() * 2);
+    for (char16_t c : s) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+std::u16string u16(const std::string &s) { return std::u16string(s.begin(), s.end()); }
+
+std::string operators_file(int count) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<operators>\r\n";
+    for (int i = 0; i < count; ++i) {
+        std::string n = std::to_string(i);
+        text += "<operator Name=\"Operator " + n + " &amp; Partners\" User=\"user" + n + "\" Pwd=\"pw" + n +
+                "\" Apn=\"internet.operator" + n + ".example\" Phone=\"*99***1#\"/>\r\n";
+    }
+    text += "</operators>\r\n</root>\r\n";
+    return utf16le(u16(text));
+}
+
+void write(const fs::path &p, const std::string &bytes) {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+workload &work() {
+    static workload w = [] {
+        workload x;
+        x.dir = fs::temp_directory_path() / ("orvane-bench-" + std::to_string(getpid()));
+        fs::create_directories(x.dir);
+        x.presets_5000 = x.dir / "p5000.xml";
+        x.presets_50000 = x.dir / "p50000.xml";
+        x.language_10000 = x.dir / "l10000.lng";
+        x.bytes_5000 = operators_file(5000);
+        write(x.presets_5000, x.bytes_5000);
+        write(x.presets_50000, operators_file(50000));
+        std::u16string lng;
+        for (int i = 0; i < 10000; ++i) {
+            std::u16string key = u16("English text number " + std::to_string(i));
+            std::u16string value = u16("Translated text number " + std::to_string(i));
+            lng += u"[" + key + u"] [" + value + u"]\r\n";
+            x.language_pairs.emplace_back(key, value);
+        }
+        write(x.language_10000, utf16le(lng));
+        x.path_5000 = u16(x.presets_5000.string());
+        x.path_50000 = u16(x.presets_50000.string());
+        x.path_language = u16(x.language_10000.string());
+        return x;
+    }();
+    return w;
+}
+
+void load_presets(const std::u16string &path, orvane_cr::operator_presets &out) {
+    out.clear();
+    orvane_cr::xml_reader reader;
+    if (reader.open(path.c_str())) orvane_cr::read_operator_presets(reader, out);
+}
+
+void parse_with_pugixml() {
+    pugi::xml_document doc;
+    const std::string &b = work().bytes_5000;
+    pugi::xml_parse_result r = doc.load_buffer(b.data(), b.size());
+    benchmark::DoNotOptimize(r.status);
+}
+
+void load_language() {
+    orvane_cr::language_table t(work().path_language);
+    benchmark::DoNotOptimize(t.loaded);
+}
+
+void fill_map() {
+    std::map<std::u16string, std::u16string, std::less<>> m;
+    for (const auto &[k, v] : work().language_pairs) m.emplace(k, v);
+    benchmark::DoNotOptimize(m.size());
+}
+
+fs::path beside_self(const char *ext) {
+    fs::path p = fs::read_symlink("/proc/self/exe");
+    p += ext;
+    return p;
+}
+
+struct device_for_bench {
+    fs::path folder = work().dir / "device";
+    device_for_bench() {
+        fs::create_directories(folder);
+        std::ofstream(folder / "device.toml")
+            << "[[modem]]\nname = \"Modem A\"\ntype = 1\n[[modem]]\nname = \"Hayes Compatible on COM1:\"\ntype = 2\n"
+               "[[modem]]\nname = \"Modem C\"\ntype = 3\n";
+        setenv("ORVANE_DEVICE", folder.c_str(), 1);
+    }
+};
+
+orvane_platform::headless_display &screen() {
+    static orvane_platform::headless_display s(40, 24);
+    return s;
+}
+
+void dialog_init() {
+    CConnectionDialog d;
+    HINSTANCE inst = AfxGetResourceHandle();
+    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+    HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
+                                                       nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
+    benchmark::DoNotOptimize(w);
+}
+
+void BM_LoadPresets5000(benchmark::State &state) {
+    orvane_cr::operator_presets p;
+    for (auto _ : state) load_presets(work().path_5000, p);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
+}
+void BM_Pugixml5000(benchmark::State &state) {
+    for (auto _ : state) parse_with_pugixml();
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
+}
+void BM_LoadPresets50000(benchmark::State &state) {
+    orvane_cr::operator_presets p;
+    for (auto _ : state) load_presets(work().path_50000, p);
+}
+void BM_LoadLanguage10000(benchmark::State &state) {
+    for (auto _ : state) load_language();
+}
+void BM_MapInsert10000(benchmark::State &state) {
+    for (auto _ : state) fill_map();
+}
+void BM_DialogInit5000(benchmark::State &state) {
+    for (auto _ : state) dialog_init();
+}
+void BM_Relayout(benchmark::State &state) {
+    CConnectionDialog d;
+    HINSTANCE inst = AfxGetResourceHandle();
+    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+    HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
+                                                       nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
+    bool landscape = false;
+    for (auto _ : state) {
+        landscape = !landscape;
+        benchmark::DoNotOptimize(
+            orvane_cr::relayout_dialog(inst, w, landscape ? IDD_CONNECTION_LANDSCAPE : IDD_CONNECTION_PORTRAIT));
+    }
+}
+void BM_SubmitDocument(benchmark::State &state) {
+    int i = 0;
+    std::u16string hex(1056, u'0');
+    for (auto _ : state) {
+        std::u16string name = u16("Bench " + std::to_string(i++));
+        orvane_cr::connection_request r{name.c_str(), u"Hayes Compatible on COM1:", u"", u"user", u"pw", u"", u"*99#"};
+        std::u16string doc = orvane_cr::fill_provisioning_template(r, hex);
+        WCHAR *reply = nullptr;
+        benchmark::DoNotOptimize(DMProcessConfigXML(doc.c_str(), CFGFLAG_PROCESS, &reply));
+        delete[] reply;
+    }
+}
+
+BENCHMARK(BM_LoadPresets5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Pugixml5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadPresets50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadLanguage10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MapInsert10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DialogInit5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Relayout)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubmitDocument)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// Median time of one call, measured in alternating rounds with its reference.
+template <typename F>
+double seconds_of(F f) {
+    auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+template <typename A, typename B>
+double ratio(A ours, B reference, int rounds = 31) {
+    std::vector<double> a;
+    std::vector<double> b;
+    ours();
+    reference();
+    for (int i = 0; i < rounds; ++i) {
+        a.push_back(seconds_of(ours));
+        b.push_back(seconds_of(reference));
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a[a.size() / 2] / b[b.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    device_for_bench device;
+    orvane_platform::set_display(&screen());
+    orvane_platform::screen_resized(40, 24);
+    work();
+    fs::copy_file(work().presets_5000, beside_self(".xml"), fs::copy_options::overwrite_existing);
+    fs::remove(beside_self(".lng"));
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+
+    std::vector<std::string> summary;
+    auto line = [&](const char *fmt, auto... v) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, fmt, v...);
+        summary.emplace_back(buf);
+    };
+    orvane_cr::operator_presets presets;
+    line("ratio presets_vs_pugixml %.3f", ratio([&] { load_presets(work().path_5000, presets); }, parse_with_pugixml));
+    line("ratio language_vs_map %.3f", ratio(load_language, fill_map));
+    line("ratio init_5000_vs_load %.3f",
+         ratio(dialog_init, [&] {
+             orvane_cr::operator_presets p;
+             load_presets(work().path_5000, p);
+         }, 15));
+
+    double load_s = seconds_of([&] { load_presets(work().path_5000, presets); });
+    line("figure presets_5000_load_rate %.1f MB/s", static_cast<double>(work().bytes_5000.size()) / 1e6 / load_s);
+    line("figure language_10000_load %.0f microseconds", 1e6 * seconds_of(load_language));
+    line("figure dialog_init_5000 %.0f microseconds", 1e6 * seconds_of(dialog_init));
+    {
+        CConnectionDialog d;
+        HINSTANCE inst = AfxGetResourceHandle();
+        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+        HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
+                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
+                                                           reinterpret_cast<LPARAM>(&d));
+        line("figure relayout %.1f microseconds",
+             1e6 * seconds_of([&] { orvane_cr::relayout_dialog(inst, w, IDD_CONNECTION_LANDSCAPE); }));
+    }
+    {
+        // Peak heap while loading 50,000 presets, beyond what the loaded presets keep.
+        orvane_cr::operator_presets big;
+        counting = true;
+        long long before = heap_now.load();
+        heap_peak = before;
+        load_presets(work().path_50000, big);
+        long long kept = heap_now.load() - before;
+        counting = false;
+        line("figure presets_50000_extra_peak %lld bytes", heap_peak.load() - before - kept);
+        line("figure presets_50000_kept %lld bytes", kept);
+    }
+    std::printf("\nsummary\n");
+    for (const auto &s : summary) std::printf("%s\n", s.c_str());
+    fs::remove(beside_self(".xml"));
+    fs::remove_all(work().dir);
+    orvane_platform::set_display(nullptr);
+    return 0;
+}
