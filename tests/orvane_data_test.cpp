@@ -1,0 +1,198 @@
+// The data-file tools, run as a program.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <pugixml.hpp>
+#include <set>
+
+#include "presets/operator_presets.h"
+#include "presets/xml_reader.h"
+#include "support/test_support.h"
+
+using namespace orvane_test;
+
+namespace {
+
+const char *database = "/usr/share/mobile-broadband-provider-info/serviceproviders.xml";
+
+command_result data_tool(const std::string &args) { return run_command(shell_quote(ORVANE_DATA_TOOL) + " " + args); }
+
+orvane_cr::operator_presets read_back(const std::filesystem::path &p) {
+    orvane_cr::xml_reader r;
+    orvane_cr::operator_presets out;
+    if (r.open(wide(p).c_str())) orvane_cr::read_operator_presets(r, out);
+    return out;
+}
+
+using key = std::tuple<std::string, std::string, std::string>;  // apn, user, password
+
+std::multiset<key> expected_from_database(const std::set<std::string> &countries) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_file(database));
+    std::multiset<key> out;
+    for (auto country : doc.child("serviceproviders").children("country")) {
+        if (countries.count(country.attribute("code").value()) == 0) continue;
+        for (auto provider : country.children("provider")) {
+            for (auto apn : provider.child("gsm").children("apn")) {
+                auto usage = apn.child("usage");
+                if (usage && std::string(usage.attribute("type").value()) != "internet") continue;
+                out.insert({apn.attribute("value").value(), apn.child("username").text().get(),
+                            apn.child("password").text().get()});
+            }
+        }
+    }
+    return out;
+}
+
+int count_of(const std::string &s, const std::string &what) {
+    int n = 0;
+    for (std::size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(DataImport, ReadsBackAsTheDatabaseHoldsIt) {
+    temp_dir dir;
+    auto out = dir / "ops.xml";
+    auto r = data_tool("import --country de --country FR --output " + shell_quote(out.string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto presets = read_back(out);
+    std::multiset<key> got;
+    for (const auto &p : presets) {
+        got.insert({u8(p.apn), u8(p.user), u8(p.password)});
+        EXPECT_EQ(p.phone, u"*99***1#");
+        EXPECT_FALSE(p.name.empty());
+    }
+    auto expected = expected_from_database({"de", "fr"});
+    EXPECT_EQ(got.size() + static_cast<std::size_t>(count_of(r.err, "left out")), expected.size());
+    for (const auto &k : got) EXPECT_EQ(expected.count(k) >= got.count(k), true) << std::get<0>(k);
+    // Sorted by country, then name; names with "&" survive the round trip.
+    std::string bytes;
+    {
+        std::ifstream in(out, std::ios::binary);
+        bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    bool has_amp = std::any_of(presets.begin(), presets.end(), [](const auto &p) { return p.name.find(u'&') != std::u16string::npos; });
+    EXPECT_TRUE(has_amp);  // "1&1" is a German provider
+    auto de = dir / "de.xml";
+    ASSERT_EQ(data_tool("import --country de --output " + shell_quote(de.string())).status, 0);
+    auto de_presets = read_back(de);
+    EXPECT_TRUE(std::is_sorted(de_presets.begin(), de_presets.end(),
+                               [](const auto &a, const auto &b) { return u8(a.name) < u8(b.name); }));
+    EXPECT_EQ(de_presets.size() + static_cast<std::size_t>(count_of(r.err, "left out de")),
+              expected_from_database({"de"}).size());
+}
+
+TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
+    temp_dir dir;
+    std::string long_name(240, 'L');
+    write_bytes(dir / "db.xml",
+                "<?xml version=\"1.0\"?><serviceproviders><country code=\"xx\">"
+                "<provider><name>Good &amp; Co</name><gsm><apn value=\"good.apn\"><usage type=\"internet\"/>"
+                "<username>u</username></apn><apn value=\"mms.apn\"><usage type=\"mms\"/></apn></gsm></provider>"
+                "<provider><name>Bad \"Quote\"</name><gsm><apn value=\"q.apn\"/></gsm></provider>"
+                "<provider><name>Tab\tName</name><gsm><apn value=\"t.apn\"/></gsm></provider>"
+                "<provider><name>" + long_name + "</name><gsm><apn value=\"l.apn\"/></gsm></provider>"
+                "<provider><name>Two</name><gsm><apn value=\"a.apn\"><name>First</name></apn>"
+                "<apn value=\"b.apn\"/></gsm></provider>"
+                "<provider><name>Only CDMA</name><cdma/></provider>"
+                "</country></serviceproviders>");
+    auto out = dir / "ops.xml";
+    auto r = data_tool("import --output " + shell_quote(out.string()) + " " + shell_quote((dir / "db.xml").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count_of(r.err, "left out"), 3) << r.err;
+    auto presets = read_back(out);
+    std::vector<std::u16string> names;
+    for (const auto &p : presets) names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Good & Co", u"Two (First)", u"Two (b.apn)"}));
+    EXPECT_EQ(presets[0].user, u"u");
+    // A bad database is an error, and nothing is written.
+    write_bytes(dir / "bad.xml", "<serviceproviders><country>");
+    auto out2 = dir / "none.xml";
+    r = data_tool("import --output " + shell_quote(out2.string()) + " " + shell_quote((dir / "bad.xml").string()));
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(std::filesystem::exists(out2));
+}
+
+TEST(DataImport, NextToTheProgramOnlyReplacedWithForce) {
+    temp_dir dir;
+    auto tool = dir / "orvane-data";
+    std::filesystem::copy_file(ORVANE_DATA_TOOL, tool);
+    write_bytes(dir / "orvanecmgr.xml", "mine");
+    auto r = run_command(shell_quote(tool.string()) + " import --country de");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("--force"), std::string::npos);
+    std::ifstream in(dir / "orvanecmgr.xml");
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "mine");
+    r = run_command(shell_quote(tool.string()) + " import --force --country de");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(read_back(dir / "orvanecmgr.xml").size(), 5u);
+}
+
+TEST(DataCheck, LanguageFileDiagnostics) {
+    temp_dir dir;
+    struct item {
+        std::string name;
+        std::string bytes;
+        std::string says;
+    };
+    std::vector<item> items = {
+        {"u8.lng", "[Create] [Anlegen]\r\n", "8-bit or UTF-8"},
+        {"bom8.lng", "\xEF\xBB\xBF[Create] [Anlegen]\r\n", "UTF-8"},
+        {"be.lng", utf16be(u"[Create] [Anlegen]\r\n"), "UTF-16BE"},
+        {"odd.lng", utf16le(u"[Create] [Anlegen]\r\n", bom::with) + "x", "odd number of bytes"},
+        {"stop.lng", utf16le(u"[Create] [A]\r\nnote\r\n[Exit] [B]\r\n", bom::with), "stop.lng:2: loading stops here"},
+        {"blank.lng", utf16le(u"\r\n[Create] [A]\r\n"), "blank.lng:1: the file starts with an empty line"},
+        {"unknown.lng", utf16le(u"[Create] [A]\r\n[Creat] [B]\r\n", bom::with), "unknown.lng:2: \"Creat\" matches none"},
+        {"twice.lng", utf16le(u"[Exit] [A]\n\n[Exit] [B]\n", bom::with), "twice.lng:3: \"Exit\" given again (first on line 1)"},
+        {"empty.lng", utf16le(u"[Exit] []\r\n", bom::with), "empty.lng:1: the translation of \"Exit\" is empty"},
+    };
+    for (const auto &i : items) {
+        write_bytes(dir / i.name, i.bytes);
+        auto r = data_tool("check " + shell_quote((dir / i.name).string()));
+        EXPECT_EQ(r.status, 1) << i.name << "\n" << r.out;
+        EXPECT_NE(r.out.find(i.says), std::string::npos) << i.name << ":\n" << r.out;
+    }
+    write_bytes(dir / "clean.lng", utf16le(u"[Create] [Anlegen]\r\n[Exit] [Beenden]", bom::with));
+    auto r = data_tool("check " + shell_quote((dir / "clean.lng").string()) + " " + shell_quote(EXAMPLES_DIR "/orvanecmgr.lng"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("the program reads 2 translations"), std::string::npos) << r.out;
+}
+
+TEST(DataCheck, OperatorsFileDiagnostics) {
+    temp_dir dir;
+    std::u16string long_tag = u"<op Name=\"x\" Apn=\"" + std::u16string(250, u'a') + u"\"/>";
+    struct item {
+        std::string name;
+        std::u16string text;
+        std::string says;
+    };
+    std::vector<item> items = {
+        {"noroot.xml", u"<Root><op Name=\"A\"/></Root>", "noroot.xml:1: no \"<root>\""},
+        {"group.xml", u"<root>\r\n<g>\r\n<op Name=\"A\"/>\r\n</g>\r\n<g>\r\n<op Name=\"B\"/>\r\n</g>\r\n</root>",
+         "group.xml:4: this end tag ends the reading: 1 operator(s) after it"},
+        {"case.xml", u"<root>\n<op Name=\"A\" apn=\"x\"/>\n</root>", "case.xml:2: attribute \"apn\" matches nothing the program reads; did you mean \"Apn\"?"},
+        {"single.xml", u"<root>\n<op Name='A' Apn=\"x\"/>\n</root>", "case"},
+        {"tab.xml", u"<root>\n<op Name=\"A\"\tApn=\"x\"/>\n</root>", "tab.xml:2: a tab or line break inside the tag"},
+        {"long.xml", u"<root>\n" + long_tag + u"\n</root>", "long.xml:2: the tag is 268 characters long"},
+    };
+    items[3].says = "single.xml:2: a single-quoted value";
+    for (const auto &i : items) {
+        write_bytes(dir / i.name, utf16le(i.text, bom::with));
+        auto r = data_tool("check " + shell_quote((dir / i.name).string()));
+        EXPECT_EQ(r.status, 1) << i.name << "\n" << r.out;
+        EXPECT_NE(r.out.find(i.says), std::string::npos) << i.name << ":\n" << r.out;
+    }
+    write_bytes(dir / "u8.xml", "<root><op Name=\"A\"/></root>");
+    EXPECT_EQ(data_tool("check " + shell_quote((dir / "u8.xml").string())).status, 1);
+    auto r = data_tool("check " + shell_quote(EXAMPLES_DIR "/orvanecmgr.xml"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("the program reads 5 presets"), std::string::npos) << r.out;
+    EXPECT_EQ(data_tool("check /nonexistent.xml").status, 2);
+    EXPECT_EQ(data_tool("check " + shell_quote((dir / "u8.xml").string() + ".txt")).status, 2);
+}
