@@ -311,3 +311,17 @@ TEST_F(DialogTest, RelayoutReadingRules) {
     EXPECT_FALSE(orvane_cr::relayout_dialog(AfxGetResourceHandle(), w, 999));
     EXPECT_TRUE(orvane_cr::relayout_dialog(AfxGetResourceHandle(), w, IDD_CONNECTION_LANDSCAPE));
 }
+
+TEST_F(DialogTest, AllNinetyNineNamesTakenGivesTheLastUntested) {
+    std::u16string entries;
+    for (int i = 0; i <= 98; ++i) {
+        std::string n = i == 0 ? "Connection" : "Connection " + std::to_string(i);
+        entries += u16("<characteristic type=\"" + n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic>");
+    }
+    ASSERT_GE(orvane_platform::process_provisioning_document(
+                  u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">" + entries +
+                  u"</characteristic></wap-provisioningdoc>"),
+              0);
+    HWND w = open();
+    EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 99");
+}

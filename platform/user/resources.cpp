@@ -176,7 +176,7 @@ BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
 BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCWSTR text) {
     if (menu == nullptr) return FALSE;
     auto &items = menu->items;
-    std::size_t at = items.size();
+    std::size_t at = 0;
     if ((flags & MF_BYPOSITION) != 0) {
         at = std::min<std::size_t>(position, items.size());
     } else {
