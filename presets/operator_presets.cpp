@@ -18,7 +18,7 @@ bool has_space(const xml_string &s) {
 void assign_decoded(std::u16string &target, const xml_string &value) {
     const char16_t *v = value.text;
     const std::int32_t n = value.length;
-    if (std::char_traits<char16_t>::find(v, static_cast<std::size_t>(n), u'&') == nullptr) {
+    if (find16(v, v + n, u'&') == v + n) {
         target.assign(v, static_cast<std::size_t>(n));
         return;
     }
@@ -33,8 +33,11 @@ void assign_decoded(std::u16string &target, const xml_string &value) {
     target.assign(decoded, static_cast<std::size_t>(out));
 }
 
-bool name_is(const xml_string &name, std::u16string_view expected) {
-    return std::u16string_view(name.text, static_cast<std::size_t>(name.length)) == expected;
+template <std::size_t N>
+bool name_is(const xml_string &name, const char16_t (&expected)[N]) {
+    // The literal's length is known here, so no length is counted at run time.
+    return name.length == static_cast<std::int32_t>(N - 1) &&
+           std::char_traits<char16_t>::compare(name.text, expected, N - 1) == 0;
 }
 
 }  // namespace
@@ -51,7 +54,7 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     while (reader.next_element(tag, text)) {
         if (!has_space(tag)) continue;
         xml_reader::parse_attributes(tag, attributes);
-        operator_preset &preset = presets.emplace_back();
+        operator_preset preset;  // default-initialised: no zero-filling before the strings are built
         for (const xml_attribute &a : attributes) {
             std::u16string *field = nullptr;
             if (name_is(a.name, u"Name")) {
@@ -67,6 +70,7 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
             }
             if (field != nullptr) assign_decoded(*field, a.value);
         }
+        presets.push_back(std::move(preset));
     }
 }
 

@@ -4,7 +4,6 @@
 #include <cstring>
 
 namespace orvane_cr {
-namespace {
 
 // The first `unit` (below 0x100) in [p, end), or end: memchr finds its low byte.
 const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
@@ -21,8 +20,6 @@ const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
     }
     return end;
 }
-
-}  // namespace
 
 void xml_string::assign(const char16_t *units, std::int32_t count) {
     if (count > capacity) count = capacity;

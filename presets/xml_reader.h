@@ -9,6 +9,9 @@
 
 namespace orvane_cr {
 
+// The first `unit` (below 0x100) in [p, end), or end.
+const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit);
+
 struct xml_string {
     static constexpr std::int32_t capacity = 255;
     // Only the units in use and their zero unit are ever written or copied.
