@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "display/headless_display.h"
+#include "support/template_builder.h"
 #include "user/window_system.h"
 
 namespace {
@@ -13,48 +14,18 @@ INT_PTR counting_proc(HWND, UINT message, WPARAM wparam, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-struct builder {
-    std::vector<BYTE> bytes;
-    void word(WORD v) {
-        bytes.push_back(static_cast<BYTE>(v));
-        bytes.push_back(static_cast<BYTE>(v >> 8));
-    }
-    void dword(DWORD v) {
-        word(static_cast<WORD>(v));
-        word(static_cast<WORD>(v >> 16));
-    }
-    builder(std::initializer_list<DWORD> styles) {
-        dword(0);
-        dword(0);
-        word(static_cast<WORD>(styles.size()));
-        for (int i = 0; i < 4; ++i) word(50);
-        word(0);
-        word(0);
-        word(0);
-        WORD id = 1;
-        for (DWORD style : styles) {
-            while (bytes.size() % 4 != 0) bytes.push_back(0);
-            dword(style | WS_TABSTOP);
-            dword(0);
-            word(0);
-            word(static_cast<WORD>(10 * id));
-            word(40);
-            word(40);
-            word(id++);
-            word(0xFFFF);
-            word(0x85);
-            word(0);
-            word(0);
-        }
-    }
-};
-
 class ComboTest : public ::testing::Test {
 protected:
     void SetUp() override {
         orvane_platform::set_display(&screen);
         orvane_platform::screen_resized(40, 24);
-        builder b({CBS_DROPDOWNLIST | CBS_SORT, CBS_DROPDOWN, CBS_DROPDOWNLIST});
+        orvane_test::template_builder b;
+        b.header(3, false);
+        WORD id = 1;
+        for (DWORD style : {CBS_DROPDOWNLIST | CBS_SORT, CBS_DROPDOWN, CBS_DROPDOWNLIST}) {
+            b.item(id, 0, static_cast<short>(10 * id), 0x85, u"", style | WS_TABSTOP);
+            ++id;
+        }
         dialog = orvane_platform::create_dialog_from_bytes(b.bytes.data(), b.bytes.size(), nullptr, counting_proc, 0);
         ASSERT_NE(dialog, nullptr);
         sorted = GetDlgItem(dialog, 1);

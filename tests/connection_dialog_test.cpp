@@ -13,6 +13,7 @@
 #include "display/headless_display.h"
 #include "resources/resource.h"
 #include "support/dialog_fixture.h"
+#include "support/template_builder.h"
 #include "support/test_support.h"
 #include "user/window_system.h"
 
@@ -233,79 +234,33 @@ TEST_F(DialogTest, ExitAndCancelEndTheLoop) {
     EXPECT_EQ(w->result, IDCANCEL);
 }
 
-namespace {
-
-// A template builder for the tests of the re-layout's reading rules.
-struct template_builder {
-    std::vector<BYTE> bytes;
-    void word(WORD v) {
-        bytes.push_back(static_cast<BYTE>(v));
-        bytes.push_back(static_cast<BYTE>(v >> 8));
-    }
-    void dword(DWORD v) {
-        word(static_cast<WORD>(v));
-        word(static_cast<WORD>(v >> 16));
-    }
-    void text(std::u16string_view s) {
-        for (char16_t c : s) word(c);
-        word(0);
-    }
-    void header(WORD count) {
-        dword(DS_SETFONT);
-        dword(0);
-        word(count);
-        for (int i = 0; i < 4; ++i) word(10);
-        word(0);
-        word(0);
-        text(u"t");
-        word(8);
-        text(u"MS Sans Serif");
-    }
-    void item(WORD id, short x, WORD cls, std::u16string_view title) {
-        while (bytes.size() % 4 != 0) bytes.push_back(0);
-        dword(0);
-        dword(0);
-        word(static_cast<WORD>(x));
-        word(1);
-        word(20);
-        word(8);
-        word(id);
-        word(0xFFFF);
-        word(cls);
-        text(title);
-        word(0);
-    }
-};
-
-}  // namespace
-
 TEST_F(DialogTest, RelayoutReadingRules) {
     HWND w = open();
-    template_builder ok;
+    orvane_test::template_builder ok;
     ok.header(2);
-    ok.item(1013, 5, 0x82, u"Label");
-    ok.item(1014, 7, 0x81, u"");
+    ok.item(1013, 5, 1, 0x82, u"Label");
+    ok.item(1014, 7, 1, 0x81, u"");
     EXPECT_TRUE(orvane_cr::relayout_dialog_from(ok.bytes.data(), static_cast<DWORD>(ok.bytes.size()), nullptr, w));
     EXPECT_EQ(GetDlgItem(w, 1013)->rect.left, 5);
     EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Label");  // static titles are written back
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection");
 
-    template_builder two;
+    orvane_test::template_builder two;
     two.header(2);
-    two.item(0xFFFF, 1, 0x82, u"a");
-    two.item(0xFFFF, 1, 0x82, u"b");
+    two.item(0xFFFF, 1, 1, 0x82, u"a");
+    two.item(0xFFFF, 1, 1, 0x82, u"b");
     EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, w));
 
-    template_builder missing;
+    orvane_test::template_builder missing;
     missing.header(1);
-    missing.item(4242, 1, 0x82, u"a");
+    missing.item(4242, 1, 1, 0x82, u"a");
     EXPECT_FALSE(
         orvane_cr::relayout_dialog_from(missing.bytes.data(), static_cast<DWORD>(missing.bytes.size()), nullptr, w));
     // Cut short: the items that were read are placed, nothing past the end is read.
-    template_builder cut;
+    orvane_test::template_builder cut;
     cut.header(2);
-    cut.item(1013, 9, 0x82, u"Cut");
-    cut.item(1014, 9, 0x81, u"");
+    cut.item(1013, 9, 1, 0x82, u"Cut");
+    cut.item(1014, 9, 1, 0x81, u"");
     EXPECT_FALSE(orvane_cr::relayout_dialog_from(cut.bytes.data(), static_cast<DWORD>(cut.bytes.size() - 6), nullptr, w));
     EXPECT_EQ(GetDlgItem(w, 1013)->rect.left, 9);
     EXPECT_FALSE(orvane_cr::relayout_dialog(AfxGetResourceHandle(), w, 999));

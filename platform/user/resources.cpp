@@ -34,44 +34,11 @@ struct HINSTANCE__ {
 namespace orvane_platform {
 namespace {
 
-struct res_reader {
-    const BYTE *p;
-    const BYTE *end;
-    bool ok = true;
-    DWORD dword() {
-        if (end - p < 4) {
-            ok = false;
-            return 0;
-        }
-        DWORD v = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
-        p += 4;
-        return v;
-    }
-    WORD word() {
-        if (end - p < 2) {
-            ok = false;
-            return 0;
-        }
-        auto v = static_cast<WORD>(p[0] | (p[1] << 8));
-        p += 2;
-        return v;
-    }
-    void name(std::u16string &s, WORD &id) {
-        WORD first = word();
-        if (first == 0xFFFF) {
-            id = word();
-            return;
-        }
-        id = 0;
-        for (WORD c = first; ok && c != 0; c = word()) s += static_cast<char16_t>(c);
-    }
-};
-
 // Reads a .res image: a sequence of resource headers, each followed by its data, 4-byte aligned.
 void load_res(HINSTANCE__ &m, const BYTE *begin, const BYTE *end) {
     const BYTE *p = begin;
     while (end - p >= 32) {
-        res_reader r{p, end};
+        le_reader r(p, end);
         DWORD data_size = r.dword();
         DWORD header_size = r.dword();
         if (!r.ok || header_size < 16 || header_size > static_cast<DWORD>(end - p) ||
@@ -79,8 +46,8 @@ void load_res(HINSTANCE__ &m, const BYTE *begin, const BYTE *end) {
             break;
         }
         HINSTANCE__::entry e{};
-        r.name(e.type_name, e.type_id);
-        r.name(e.name, e.name_id);
+        e.type_id = r.sz_or_ord(e.type_name);
+        e.name_id = r.sz_or_ord(e.name);
         if (!r.ok) break;
         e.data = HRSRC__{p + header_size, data_size};
         if (!(e.type_id == 0 && e.type_name.empty() && data_size == 0)) m.entries.push_back(e);
@@ -140,7 +107,7 @@ DWORD SizeofResource(HMODULE module, HRSRC res) { return module != nullptr && re
 HMENU LoadMenu(HINSTANCE inst, LPCWSTR name) {
     HRSRC r = FindResource(inst, name, RT_MENU);
     if (r == nullptr) return nullptr;
-    orvane_platform::res_reader rd{r->data, r->data + r->size};
+    orvane_platform::le_reader rd(r->data, r->data + r->size);
     rd.word();  // version
     WORD header = rd.word();
     if (!rd.ok || header > r->size - 4) return nullptr;

@@ -111,6 +111,24 @@ void set_combo_selection(HWND w, int index) {
     }
 }
 
+// The text messages of windows whose text is plain: true when `msg` was one of them.
+bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result) {
+    switch (msg) {
+    case WM_SETTEXT:
+        w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
+        result = TRUE;
+        return true;
+    case WM_GETTEXT:
+        result = copy_text(w->text, wp, lp);
+        return true;
+    case WM_GETTEXTLENGTH:
+        result = static_cast<LRESULT>(w->text.size());
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
@@ -250,16 +268,14 @@ LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SETTEXT:
         // The typing limit does not apply to text set by program.
-        w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
-        w->caret = w->text.size();
+        w->caret = std::u16string_view(lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"").size();
         w->scroll = 0;
-        return TRUE;
-    case WM_GETTEXT:
-        return copy_text(w->text, wp, lp);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(w->text.size());
-    default:
-        return 0;
+        [[fallthrough]];
+    default: {
+        LRESULT result = 0;
+        plain_text_message(w, msg, wp, lp, result);
+        return result;
+    }
     }
 }
 
@@ -273,15 +289,11 @@ LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case STM_GETIMAGE:
         return reinterpret_cast<LRESULT>(w->image);
-    case WM_SETTEXT:
-        w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
-        return TRUE;
-    case WM_GETTEXT:
-        return copy_text(w->text, wp, lp);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(w->text.size());
-    default:
-        return 0;
+    default: {
+        LRESULT result = 0;
+        plain_text_message(w, msg, wp, lp, result);
+        return result;
+    }
     }
 }
 
@@ -301,52 +313,10 @@ RECT dialog_area() {
                 std::max(ws.rows - 1, 1) * orvane_platform::cell_height};
 }
 
-struct template_reader {
-    const BYTE *p;
-    const BYTE *end;
-    bool ok = true;
-    WORD word() {
-        if (end - p < 2) {
-            ok = false;
-            return 0;
-        }
-        auto v = static_cast<WORD>(p[0] | (p[1] << 8));
-        p += 2;
-        return v;
-    }
-    DWORD dword() {
-        DWORD lo = word();
-        DWORD hi = word();
-        return lo | (hi << 16);
-    }
-    // An ordinal (0xFFFF, n) or a NUL-terminated string.
-    std::u16string sz_or_ord(WORD *ordinal) {
-        *ordinal = 0;
-        WORD first = word();
-        if (!ok) return {};
-        if (first == 0xFFFF) {
-            *ordinal = word();
-            return {};
-        }
-        std::u16string s;
-        for (WORD c = first; ok && c != 0; c = word()) s += static_cast<char16_t>(c);
-        return s;
-    }
-    void align(const BYTE *base) {
-        auto off = static_cast<std::size_t>(p - base);
-        std::size_t pad = (4 - off % 4) % 4;
-        if (static_cast<std::size_t>(end - p) < pad) {
-            ok = false;
-            return;
-        }
-        p += pad;
-    }
-};
-
 HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init, std::size_t size) {
     if (tmpl == nullptr) return nullptr;
     const auto *base = reinterpret_cast<const BYTE *>(tmpl);
-    template_reader r{base, base + size};
+    orvane_platform::le_reader r(base, base + size);
     DWORD style = r.dword();
     DWORD exstyle = r.dword();
     WORD count = r.word();
@@ -354,20 +324,21 @@ HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPA
     r.word();
     r.word();
     r.word();
-    WORD ord = 0;
-    r.sz_or_ord(&ord);  // menu
-    r.sz_or_ord(&ord);  // class
-    std::u16string caption = r.sz_or_ord(&ord);
+    std::u16string ignored;
+    r.sz_or_ord(ignored);  // menu
+    r.sz_or_ord(ignored);  // class
+    std::u16string caption;
+    r.sz_or_ord(caption);
     if ((style & DS_SETFONT) != 0) {
         r.word();
-        r.sz_or_ord(&ord);
+        r.sz_or_ord(ignored);  // font name
     }
     if (!r.ok) return nullptr;
     HWND dlg = make_window(HWND__::kind::dialog, u"#32770", style, exstyle, caption, 0, dialog_area(), parent);
     dlg->proc = proc;
     windows().dialogs.push_back(dlg);
     for (WORD i = 0; i < count && r.ok; ++i) {
-        r.align(base);
+        r.align4();
         DWORD istyle = r.dword();
         DWORD iexstyle = r.dword();
         auto x = static_cast<short>(r.word());
@@ -375,10 +346,10 @@ HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPA
         auto cx = static_cast<short>(r.word());
         auto cy = static_cast<short>(r.word());
         WORD id = r.word();
-        WORD cls_ord = 0;
-        std::u16string cls = r.sz_or_ord(&cls_ord);
-        WORD title_ord = 0;
-        std::u16string title = r.sz_or_ord(&title_ord);
+        std::u16string cls;
+        WORD cls_ord = r.sz_or_ord(cls);
+        std::u16string title;
+        WORD title_ord = r.sz_or_ord(title);
         WORD extra = r.word();
         if (extra > 2) {
             if (static_cast<std::size_t>(r.end - r.p) < static_cast<std::size_t>(extra - 2)) {
@@ -440,17 +411,9 @@ LRESULT SendMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     INT_PTR handled = w->proc != nullptr ? w->proc(w, msg, wp, lp) : 0;
     if (handled != 0) return handled;
-    switch (msg) {
-    case WM_SETTEXT:
-        w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
-        return TRUE;
-    case WM_GETTEXT:
-        return copy_text(w->text, wp, lp);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(w->text.size());
-    default:
-        return 0;
-    }
+    LRESULT result = 0;
+    plain_text_message(w, msg, wp, lp, result);
+    return result;
 }
 
 BOOL PostMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
