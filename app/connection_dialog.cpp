@@ -114,9 +114,10 @@ BOOL CConnectionDialog::OnInitDialog() {
     SetDlgItemText(IDC_NAME, name.c_str());
 
     operator_presets &presets = get_operator_presets(m_operatorPresets);
+    HWND operators = GetDlgItem(IDC_OPERATOR);  // looked up once: the list may be long
     for (std::size_t j = 0; j < presets.size(); ++j) {
-        LRESULT index = SendDlgItemMessage(IDC_OPERATOR, CB_ADDSTRING, 0, text_arg(presets[j].name));
-        SendDlgItemMessage(IDC_OPERATOR, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(j));
+        LRESULT index = ::SendMessage(operators, CB_ADDSTRING, 0, text_arg(presets[j].name));
+        ::SendMessage(operators, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(j));
     }
     SendDlgItemMessage(IDC_OPERATOR, CB_SETCURSEL, 0, 0);
     OnOperatorSelChange();

@@ -10,16 +10,15 @@
 namespace orvane_cr {
 namespace {
 
-bool has_space(const xml_string &s) {
-    return std::char_traits<char16_t>::find(s.text, static_cast<std::size_t>(s.length), u' ') != nullptr;
-}
+bool has_space(const xml_string &s) { return find16(s.text, s.text + s.length, u' ') != s.text + s.length; }
 
 // Every "&amp;" becomes "&"; a plain "&" stays as written. One allocation at most.
 void assign_decoded(std::u16string &target, const xml_string &value) {
     const char16_t *v = value.text;
     const std::int32_t n = value.length;
     if (find16(v, v + n, u'&') == v + n) {
-        target.assign(v, static_cast<std::size_t>(n));
+        // Built whole and moved in: cheaper than assigning into an empty string.
+        target = std::u16string(v, static_cast<std::size_t>(n));
         return;
     }
     char16_t decoded[xml_string::capacity + 1];
@@ -30,7 +29,7 @@ void assign_decoded(std::u16string &target, const xml_string &value) {
             i += 4;
         }
     }
-    target.assign(decoded, static_cast<std::size_t>(out));
+    target = std::u16string(decoded, static_cast<std::size_t>(out));
 }
 
 template <std::size_t N>

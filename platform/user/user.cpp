@@ -16,8 +16,7 @@ window_system &windows() {
 
 bool is_live(HWND w) {
     if (w == nullptr) return false;
-    auto &v = windows().windows;
-    return std::find(v.begin(), v.end(), w) != v.end();
+    return windows().live.count(w) != 0;
 }
 
 bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
@@ -38,6 +37,7 @@ void clear_window_system() {
     auto &ws = windows();
     for (HWND w : ws.windows) delete w;
     ws.windows.clear();
+    ws.live.clear();
     ws.dialogs.clear();
     ws.queue.clear();
     ws.focus = nullptr;
@@ -88,6 +88,7 @@ HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD e
     w->parent = parent;
     if (parent != nullptr) parent->children.push_back(w);
     windows().windows.push_back(w);
+    windows().live.insert(w);
     if (k == HWND__::kind::edit) w->caret = w->text.size();
     return w;
 }
@@ -148,7 +149,11 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             });
             at = static_cast<int>(pos - w->entries.begin());
         }
-        w->entries.insert(w->entries.begin() + at, HWND__::entry{std::move(s), 0});
+        if (at == count) {
+            w->entries.push_back(HWND__::entry{std::move(s), 0});
+        } else {
+            w->entries.insert(w->entries.begin() + at, HWND__::entry{std::move(s), 0});
+        }
         if (w->selected >= at) ++w->selected;
         if (w->highlighted >= at) ++w->highlighted;
         return at;
@@ -476,6 +481,7 @@ BOOL DestroyWindow(HWND w) {
     if (ws.focus == w) ws.focus = nullptr;
     ws.dialogs.erase(std::remove(ws.dialogs.begin(), ws.dialogs.end(), w), ws.dialogs.end());
     ws.windows.erase(std::remove(ws.windows.begin(), ws.windows.end(), w), ws.windows.end());
+    ws.live.erase(w);
     std::erase_if(ws.queue, [w](const MSG &m) { return m.hwnd == w; });
     if (w->menu != nullptr) DestroyMenu(w->menu);
     delete w;

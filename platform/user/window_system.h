@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,8 @@ struct message_box_record {
 };
 
 struct window_system {
-    std::vector<HWND> windows;  // every live window
+    std::vector<HWND> windows;  // every live window, oldest first
+    std::unordered_set<HWND> live;  // the same, for the check every message makes
     std::vector<HWND> dialogs;  // top-level dialogs, oldest first
     std::deque<MSG> queue;
     HWND focus = nullptr;
