@@ -65,19 +65,21 @@ std::u32string to_utf32(std::u16string_view text) {
     return out;
 }
 
+void append_utf16(std::u16string &out, char32_t c) {
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(c);
+    }
+}
+
 std::u16string from_utf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
-    auto put = [&](char32_t c) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    };
+    auto put = [&](char32_t c) { append_utf16(out, c); };
     while (i < text.size()) {
         auto b = static_cast<unsigned char>(text[i]);
         int extra = 0;

@@ -13,5 +13,7 @@ bool is_valid_utf16(std::u16string_view text);
 // Invalid sequences become U+FFFD.
 std::u16string from_utf8(std::string_view text);
 std::u32string to_utf32(std::u16string_view text);
+// Appends one code point as one unit or a surrogate pair.
+void append_utf16(std::u16string &out, char32_t c);
 
 }  // namespace orvane_platform

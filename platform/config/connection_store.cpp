@@ -58,14 +58,7 @@ std::string fold_entry_name(const std::string &utf8_name) {
     std::u32string wide = to_utf32(from_utf8(utf8_name));
     std::u16string folded;
     for (char32_t c : wide) {
-        auto lower = static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), folding_locale()));
-        if (lower >= 0x10000) {
-            lower -= 0x10000;
-            folded += static_cast<char16_t>(0xD800 + (lower >> 10));
-            folded += static_cast<char16_t>(0xDC00 + (lower & 0x3FF));
-        } else {
-            folded += static_cast<char16_t>(lower);
-        }
+        append_utf16(folded, static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), folding_locale())));
     }
     return to_utf8(folded);
 }

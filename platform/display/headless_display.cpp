@@ -15,14 +15,7 @@ std::string cell_grid::row_text(int r) const {
     std::u16string s;
     for (int c = 0; c < columns; ++c) {
         char32_t ch = at(c, r)->ch;
-        if (ch == 0) continue;  // the second cell of a wide character
-        if (ch >= 0x10000) {
-            ch -= 0x10000;
-            s += static_cast<char16_t>(0xD800 + (ch >> 10));
-            s += static_cast<char16_t>(0xDC00 + (ch & 0x3FF));
-        } else {
-            s += static_cast<char16_t>(ch);
-        }
+        if (ch != 0) append_utf16(s, ch);  // 0: the second cell of a wide character
     }
     return to_utf8(s);
 }

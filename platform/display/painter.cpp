@@ -18,6 +18,13 @@ int char_width(char32_t c) {
 
 char32_t shown(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) ? U'?' : c; }
 
+// Cells the text takes on the screen.
+int cells_of(std::u32string_view text) {
+    int n = 0;
+    for (char32_t c : text) n += char_width(shown(c));
+    return n;
+}
+
 // Writes text from (col,row) within `width` cells; returns the cells used.
 int put_text(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
     int used = 0;
@@ -66,7 +73,7 @@ void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text
     std::size_t scroll = editable ? w->scroll : 0;
     if (editable) {
         if (caret < scroll) scroll = caret;
-        while (scroll < caret && put_text(g, 0, -1, 1 << 20, std::u32string_view(chars).substr(scroll, caret - scroll), 0) >= width) {
+        while (scroll < caret && cells_of(std::u32string_view(chars).substr(scroll, caret - scroll)) >= width) {
             ++scroll;
         }
         w->scroll = scroll;
@@ -74,16 +81,13 @@ void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text
     std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
     put_text(g, p.col, p.row, width, visible, attr);
     if (focused && editable) {
-        int before = put_text(g, 0, -1, 1 << 20, std::u32string_view(chars).substr(scroll, caret - scroll), 0);
+        int before = cells_of(std::u32string_view(chars).substr(scroll, caret - scroll));
         g.cursor_column = p.col + std::min(before, width - 1);
         g.cursor_row = p.row;
     }
 }
 
 void paint_control(cell_grid &g, HWND w) {
-    if ((w->style & WS_VISIBLE) == 0 && w->type != HWND__::kind::dialog) {
-        // Controls of a template are visible unless made otherwise; nothing hides them here.
-    }
     placed p = place(w);
     switch (w->type) {
     case HWND__::kind::statik:
@@ -215,7 +219,7 @@ void paint_screen(cell_grid &g) {
         if (!items.empty()) put_text(g, 1, g.rows - 1, std::max(0, half - 1), to_utf32(items[0].text), attr_reverse | attr_bold);
         if (items.size() > 1) {
             std::u32string right = to_utf32(items[1].text);
-            int w = put_text(g, 0, -1, 1 << 20, right, 0);
+            int w = cells_of(right);
             int width = std::min(w, g.columns - half);
             put_text(g, g.columns - width, g.rows - 1, width, right, attr_reverse | attr_bold);
         }

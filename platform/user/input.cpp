@@ -1,6 +1,7 @@
 // The user's keys and clicks, turned into what the controls and the dialog do.
 #include <algorithm>
 
+#include "../common/utf.h"
 #include "window_system.h"
 
 namespace orvane_platform {
@@ -49,13 +50,7 @@ bool edit_key(HWND w, const input_event &e) {
         if (e.ch < 0x20 || e.ch == 0x7F) return false;
         {
             std::u16string units;
-            if (e.ch >= 0x10000) {
-                char32_t c = e.ch - 0x10000;
-                units += static_cast<char16_t>(0xD800 + (c >> 10));
-                units += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-            } else {
-                units += static_cast<char16_t>(e.ch);
-            }
+            append_utf16(units, e.ch);
             // The limit stops typing only; text set by program may be longer.
             if (t.size() + units.size() > w->limit) return true;
             t.insert(w->caret, units);
