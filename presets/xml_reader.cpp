@@ -169,47 +169,85 @@ void xml_reader::trim_spaces(xml_string &s) {
     s.text[s.length] = 0;
 }
 
+namespace {
+
+// The token of the splitting rules: a run of the tag while it is one run, else the
+// concatenation of its runs in a buffer of its own.
+struct token_view {
+    const char16_t *units = nullptr;
+    std::int32_t length = 0;
+};
+
+}  // namespace
+
 void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attributes) {
     attributes.clear();
-    // The rules of a unit-by-unit scan up to the tag's zero unit, taken a run at a time:
-    // the element's name is passed over up to the first space; between attributes spaces are
-    // skipped, "=" makes the token the pending name and a double quote opens a value without
-    // emptying the token; a value runs to the next double quote.
+    // The scan stops at the tag's zero unit; a tag whose zero unit is not where its length
+    // says (filled by hand) is read from a copy that has one there.
+    const std::int32_t length = std::clamp(tag.length, 0, xml_string::capacity);
+    if (tag.text[length] != 0) {
+        xml_string terminated;
+        terminated.assign(tag.text, length);
+        parse_attributes(terminated, attributes);
+        return;
+    }
+    // The rules of a unit-by-unit scan, taken a run at a time: the element's name is passed
+    // over up to the first space; between attributes spaces are skipped, "=" makes the token
+    // the pending name and a double quote opens a value without emptying the token; a value
+    // runs to the next double quote.
     const char16_t *p = tag.text;
-    const char16_t *end = tag.text + tag.length;
-    while (p < end && *p != u' ' && *p != 0) ++p;
-    if (p == end || *p == 0) return;
+    while (*p != u' ') {
+        if (*p == 0) return;
+        ++p;
+    }
     ++p;
-    // A tag holds at most capacity units, so neither buffer can overflow.
-    char16_t token[xml_string::capacity + 1];
-    std::int32_t token_length = 0;
-    char16_t pending[xml_string::capacity + 1];
-    std::int32_t pending_length = 0;
-    while (p < end && *p != 0) {
+    // A tag holds at most capacity units, so no buffer can overflow. Two buffers, because the
+    // pending name may still be held in one while the next token is joined in the other.
+    char16_t joined[2][xml_string::capacity + 1];
+    int free_buffer = 0;
+    token_view token;
+    token_view pending;
+    for (;;) {
         char16_t c = *p;
         if (c == u' ') {
             ++p;
+        } else if (c == 0) {
+            return;
         } else if (c == u'=') {
-            std::memcpy(pending, token, static_cast<std::size_t>(token_length) * sizeof(char16_t));
-            pending_length = token_length;
-            token_length = 0;
+            pending = token;
+            if (pending.units == joined[free_buffer]) free_buffer ^= 1;
+            token = token_view{};
             ++p;
         } else if (c == u'"') {
             const char16_t *value = ++p;
-            while (p < end && *p != u'"' && *p != 0) ++p;
-            if (p == end || *p == 0) return;  // an unclosed value is dropped
+            while (*p != u'"') {
+                if (*p == 0) return;  // an unclosed value is dropped
+                ++p;
+            }
             xml_attribute &a = attributes.emplace_back();
-            a.name.assign(pending, pending_length);
+            a.name.assign(pending.units, pending.length);
             // The value is what the token held before the quote, then the quoted units.
             auto run = static_cast<std::int32_t>(p - value);
-            std::memcpy(a.value.text, token, static_cast<std::size_t>(token_length) * sizeof(char16_t));
-            std::memcpy(a.value.text + token_length, value, static_cast<std::size_t>(run) * sizeof(char16_t));
-            a.value.length = token_length + run;
+            if (token.length > 0) std::memcpy(a.value.text, token.units, static_cast<std::size_t>(token.length) * 2);
+            std::memcpy(a.value.text + token.length, value, static_cast<std::size_t>(run) * sizeof(char16_t));
+            a.value.length = token.length + run;
             a.value.text[a.value.length] = 0;
-            token_length = 0;
+            token = token_view{};
             ++p;
         } else {
-            while (p < end && *p != u' ' && *p != u'=' && *p != u'"' && *p != 0) token[token_length++] = *p++;
+            const char16_t *run = p;
+            do {
+                c = *++p;
+            } while (c != u' ' && c != u'=' && c != u'"' && c != 0);
+            auto n = static_cast<std::int32_t>(p - run);
+            if (token.length == 0) {
+                token = token_view{run, n};
+            } else {
+                char16_t *buffer = joined[free_buffer];
+                if (token.units != buffer) std::memcpy(buffer, token.units, static_cast<std::size_t>(token.length) * 2);
+                std::memcpy(buffer + token.length, run, static_cast<std::size_t>(n) * sizeof(char16_t));
+                token = token_view{buffer, token.length + n};
+            }
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,49 @@ std::vector<std::pair<std::u16string, std::u16string>> attrs(const std::u16strin
     xml_reader::parse_attributes(tag, list);
     std::vector<std::pair<std::u16string, std::u16string>> out;
     for (const auto &a : list) out.emplace_back(str(a.name), str(a.value));
+    return out;
+}
+
+using pairs = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// The splitting table taken literally, one unit and one state at a time.
+pairs model_attrs(const std::u16string &tag_text) {
+    enum class state { element_name, between, in_value } s = state::element_name;
+    std::u16string token;
+    std::u16string pending;
+    pairs out;
+    for (char16_t c : tag_text) {
+        if (c == 0) break;
+        switch (s) {
+            case state::element_name:
+                if (c == u' ') {
+                    token.clear();
+                    s = state::between;
+                } else if (c != u'"' && c != u'=') {
+                    token += c;
+                }
+                break;
+            case state::between:
+                if (c == u'=') {
+                    pending = token;
+                    token.clear();
+                } else if (c == u'"') {
+                    s = state::in_value;
+                } else if (c != u' ') {
+                    token += c;
+                }
+                break;
+            case state::in_value:
+                if (c == u'"') {
+                    out.emplace_back(pending, token);
+                    token.clear();
+                    s = state::between;
+                } else {
+                    token += c;
+                }
+                break;
+        }
+    }
     return out;
 }
 
@@ -151,4 +195,40 @@ TEST(XmlAttributes, SplittingRules) {
     EXPECT_EQ(attrs(u"op a='1' b=\"2\""), (list{{u"'1'b", u"2"}}));
     // A tab becomes part of the next name.
     EXPECT_EQ(attrs(u"op\ta=\"1\" b=\"2\""), (list{{u"b", u"2"}}));
+}
+
+TEST(XmlAttributes, AgreeWithTheUnitByUnitRulesOnRandomTags) {
+    // Few distinct units, so that every state meets every kind of unit often.
+    const std::u16string alphabet = u"  ==\"\"ab\t'\u00e9\u20ac";
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string tag_text;
+        auto length = random() % 40;
+        for (unsigned i = 0; i < length; ++i) tag_text += alphabet[random() % alphabet.size()];
+        if (round % 50 == 0) tag_text.insert(random() % (tag_text.size() + 1), 1, u'\0');
+        ASSERT_EQ(attrs(tag_text), model_attrs(tag_text)) << "round " << round;
+    }
+    // Long joined tokens and values near the capacity.
+    std::u16string name_runs = u"op";
+    while (name_runs.size() < 200) name_runs += u" n";
+    name_runs += u"=\"" + std::u16string(50, u'v') + u"\"";
+    EXPECT_EQ(attrs(name_runs), model_attrs(name_runs));
+    std::u16string prefix_runs = u"op a=" + std::u16string(100, u'p') + u" " + std::u16string(100, u'q') + u"\"v\"";
+    EXPECT_EQ(attrs(prefix_runs), model_attrs(prefix_runs));
+}
+
+TEST(XmlAttributes, ReadOnlyUpToTheZeroUnitWhateverTheLength) {
+    xml_string tag;
+    tag.assign(u"op a=\"1\" b=\"2\"", 15);
+    tag.text[9] = 0;  // a zero unit inside the stated length ends the scan there
+    xml_attributes list;
+    xml_reader::parse_attributes(tag, list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(str(list[0].value), u"1");
+    // A length set by hand without its zero unit is read no further than the length.
+    tag.assign(u"op a=\"1\" b=\"2\" c", 19);
+    tag.text[19] = u'"';
+    tag.length = 18;
+    xml_reader::parse_attributes(tag, list);
+    EXPECT_EQ(list.size(), 2u);
 }

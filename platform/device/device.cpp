@@ -1,12 +1,14 @@
 #include "device.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <stdexcept>
 #include <toml++/toml.h>
 
@@ -131,35 +133,63 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
     return p;
 }
 
+namespace {
+
+device_profile unusable(std::string why) {
+    device_profile p;
+    p.valid = false;
+    p.error = std::move(why);
+    return p;
+}
+
+}  // namespace
+
 device_profile load_device_profile() {
+    // Every telephony call consults the profile: one open and one read when the file is
+    // there; the folder is looked after only when it is not.
     std::filesystem::path file;
     try {
-        file = ensure_device_folder() / "device.toml";
+        file = device_folder_path() / "device.toml";
     } catch (const std::exception &e) {
-        device_profile p;
-        p.valid = false;
-        p.error = e.what();
-        return p;
+        return unusable(e.what());
     }
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return builtin_profile();
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in.good() && !in.eof()) {
-        device_profile p;
-        p.valid = false;
-        p.error = file.string() + ": cannot be read";
-        return p;
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) return unusable(file.string() + ": cannot be read");
+        try {
+            ensure_device_folder();
+        } catch (const std::exception &e) {
+            return unusable(e.what());
+        }
+        return builtin_profile();
     }
-    std::string content = text.str();
-    if (content.size() > 1024 * 1024) {
-        device_profile p;
-        p.valid = false;
-        p.error = file.string() + ": larger than 1 MB";
-        return p;
+    constexpr std::size_t limit = 1024 * 1024;
+    std::string content;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    if (ok && static_cast<std::size_t>(st.st_size) <= limit) {
+        // Up to one unit past the limit, so that a file grown since fstat is still caught.
+        content.resize(static_cast<std::size_t>(st.st_size) + 1);
+        std::size_t have = 0;
+        for (;;) {
+            if (have == content.size()) {
+                if (content.size() > limit) break;
+                content.resize(std::min(content.size() * 2 + 64, limit + 1));
+            }
+            ssize_t n = read(fd, content.data() + have, content.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            have += static_cast<std::size_t>(n);
+        }
+        content.resize(have);
     }
-    // Every telephony call consults the profile; parse a given text once.
+    close(fd);
+    if (!ok) return unusable(file.string() + ": cannot be read");
+    if (static_cast<std::size_t>(st.st_size) > limit || content.size() > limit) {
+        return unusable(file.string() + ": larger than 1 MB");
+    }
+    // Parse a given text once.
     static std::mutex lock;
     static std::string cached_text;
     static std::string cached_name;

@@ -16,7 +16,11 @@ window_system &windows() {
 
 bool is_live(HWND w) {
     if (w == nullptr) return false;
-    return windows().live.count(w) != 0;
+    auto &ws = windows();
+    if (w == ws.last_live) return true;
+    if (ws.live.count(w) == 0) return false;
+    ws.last_live = w;
+    return true;
 }
 
 bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
@@ -38,6 +42,7 @@ void clear_window_system() {
     for (HWND w : ws.windows) delete w;
     ws.windows.clear();
     ws.live.clear();
+    ws.last_live = nullptr;
     ws.dialogs.clear();
     ws.queue.clear();
     ws.focus = nullptr;
@@ -482,6 +487,7 @@ BOOL DestroyWindow(HWND w) {
     ws.dialogs.erase(std::remove(ws.dialogs.begin(), ws.dialogs.end(), w), ws.dialogs.end());
     ws.windows.erase(std::remove(ws.windows.begin(), ws.windows.end(), w), ws.windows.end());
     ws.live.erase(w);
+    if (ws.last_live == w) ws.last_live = nullptr;
     std::erase_if(ws.queue, [w](const MSG &m) { return m.hwnd == w; });
     if (w->menu != nullptr) DestroyMenu(w->menu);
     delete w;

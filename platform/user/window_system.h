@@ -117,6 +117,7 @@ struct message_box_record {
 struct window_system {
     std::vector<HWND> windows;  // every live window, oldest first
     std::unordered_set<HWND> live;  // the same, for the check every message makes
+    HWND last_live = nullptr;       // the window found last: a run of messages goes to one window
     std::vector<HWND> dialogs;  // top-level dialogs, oldest first
     std::deque<MSG> queue;
     HWND focus = nullptr;
