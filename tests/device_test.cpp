@@ -73,3 +73,29 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
     std::string long_modifier = "[[modem]]\ndial_modifier = \"" + std::string(256, 'x') + "\"\n";
     EXPECT_FALSE(parse_device_profile(long_modifier, "d").valid);
 }
+
+TEST(DeviceProfile, FileOutcomes) {
+    device_sandbox dev;
+    // No folder yet: it is made, and the built-in profile serves.
+    ASSERT_FALSE(std::filesystem::exists(dev.folder()));
+    EXPECT_TRUE(load_device_profile().valid);
+    EXPECT_TRUE(std::filesystem::is_directory(dev.folder()));
+    // A rewrite of the same length between two calls is seen by the second.
+    dev.write_profile("[[modem]]\nname = \"Modem A\"\n");
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem A");
+    dev.write_profile("[[modem]]\nname = \"Modem B\"\n");
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem B");
+    // An empty file is a profile without modems or faults of its own: the built-in modems.
+    dev.write_profile("");
+    EXPECT_EQ(load_device_profile().modems.size(), 3u);
+    // Too large, or a folder where the file should be: unusable, and the message says why.
+    dev.write_profile("# " + std::string(1024 * 1024, 'x') + "\n");
+    device_profile big = load_device_profile();
+    EXPECT_FALSE(big.valid);
+    EXPECT_NE(big.error.find("larger than 1 MB"), std::string::npos) << big.error;
+    std::filesystem::remove(dev.folder() / "device.toml");
+    std::filesystem::create_directory(dev.folder() / "device.toml");
+    device_profile folder = load_device_profile();
+    EXPECT_FALSE(folder.valid);
+    EXPECT_NE(folder.error.find("cannot be read"), std::string::npos) << folder.error;
+}
