@@ -1,12 +1,13 @@
 // Benchmarks of start-up work, with the ratios against reference work measured side by side.
 #include <benchmark/benchmark.h>
 #include <cfgmgrapi.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -92,9 +93,17 @@ std::string operators_file(int count) {
     return utf16le(u16(text));
 }
 
+// Written through to the disk, so that no write-back of these pages runs while they are timed.
 void write(const fs::path &p, const std::string &bytes) {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    {
+        std::ofstream f(p, std::ios::binary | std::ios::trunc);
+        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    int fd = open(p.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }
 
 workload &work() {
@@ -236,27 +245,42 @@ BENCHMARK(BM_DialogInit5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Relayout)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubmitDocument)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
-// Median time of one call, measured in alternating rounds with its reference.
-template <typename F>
-double seconds_of(F f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+// Processor time of one call, kernel time included: what a neighbour on a shared machine
+// takes from us while we wait is not counted.
+double thread_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+template <typename F>
+double seconds_of(F f) {
+    double t0 = thread_seconds();
+    f();
+    return thread_seconds() - t0;
+}
+
+// The median of the ratios of rounds that time both side by side, in turns of which goes
+// first: a shared machine's slow spells then weigh on both sides of a round alike.
 template <typename A, typename B>
-double ratio(A ours, B reference, int rounds = 31) {
-    std::vector<double> a;
-    std::vector<double> b;
+double ratio(A ours, B reference, int rounds = 151) {
+    std::vector<double> r;
     ours();
     reference();
     for (int i = 0; i < rounds; ++i) {
-        a.push_back(seconds_of(ours));
-        b.push_back(seconds_of(reference));
+        double a = 0;
+        double b = 0;
+        if (i % 2 == 0) {
+            a = seconds_of(ours);
+            b = seconds_of(reference);
+        } else {
+            b = seconds_of(reference);
+            a = seconds_of(ours);
+        }
+        r.push_back(a / b);
     }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return a[a.size() / 2] / b[b.size() / 2];
+    std::sort(r.begin(), r.end());
+    return r[r.size() / 2];
 }
 
 }  // namespace
@@ -285,7 +309,7 @@ int main(int argc, char **argv) {
          ratio(dialog_init, [&] {
              orvane_cr::operator_presets p;
              load_presets(work().path_5000, p);
-         }, 15));
+         }, 101));
 
     double load_s = seconds_of([&] { load_presets(work().path_5000, presets); });
     line("figure presets_5000_load_rate %.1f MB/s", static_cast<double>(work().bytes_5000.size()) / 1e6 / load_s);

@@ -37,13 +37,10 @@ bool parse_entry(language_table &table, std::u16string_view line) {
     if (d == std::u16string_view::npos) return false;
     std::u16string_view key = line.substr(a + 1, b - a - 1);
     std::u16string_view value = line.substr(c + 1, d - c - 1);
-    // One search: the later line with a key wins.
-    auto it = table.entries_.lower_bound(key);
-    if (it != table.entries_.end() && it->first == key) {
-        it->second.assign(value);
-    } else {
-        table.entries_.emplace_hint(it, key, value);
-    }
+    // One descent of the tree, as a plain insertion makes (a search followed by a hinted
+    // insertion compares twice more); the later line with a key wins.
+    auto [it, inserted] = table.entries_.emplace(key, value);
+    if (!inserted) it->second.assign(value);
     return true;
 }
 
