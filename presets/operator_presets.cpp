@@ -38,23 +38,25 @@ void assign_decoded(std::u16string &target, const xml_string &value) {
     target = std::u16string(decoded, out);
 }
 
-// The field an attribute name sets, or none. The names are told apart by length and first
-// unit before the whole name is compared.
+// The units of `text` are those of the literal, without its zero unit: compared as bytes
+// of a length known here, which the compiler turns into a load or two.
+template <std::size_t N>
+bool same_units(const char16_t *text, const char16_t (&literal)[N]) {
+    return std::memcmp(text, literal, (N - 1) * sizeof(char16_t)) == 0;
+}
+
+// The field an attribute name sets, or none; the names are told apart by length first.
 std::u16string *field_named(operator_preset &preset, const xml_string &name) {
-    auto is = [&name](std::u16string_view expected) {
-        return std::char_traits<char16_t>::compare(name.text + 1, expected.data() + 1, expected.size() - 1) == 0;
-    };
+    const char16_t *t = name.text;
     switch (name.length) {
         case 3:
-            if (name.text[0] == u'P') return is(u"Pwd") ? &preset.password : nullptr;
-            if (name.text[0] == u'A') return is(u"Apn") ? &preset.apn : nullptr;
-            return nullptr;
+            if (same_units(t, u"Pwd")) return &preset.password;
+            return same_units(t, u"Apn") ? &preset.apn : nullptr;
         case 4:
-            if (name.text[0] == u'N') return is(u"Name") ? &preset.name : nullptr;
-            if (name.text[0] == u'U') return is(u"User") ? &preset.user : nullptr;
-            return nullptr;
+            if (same_units(t, u"Name")) return &preset.name;
+            return same_units(t, u"User") ? &preset.user : nullptr;
         case 5:
-            return name.text[0] == u'P' && is(u"Phone") ? &preset.phone : nullptr;
+            return same_units(t, u"Phone") ? &preset.phone : nullptr;
         default:
             return nullptr;
     }
@@ -66,8 +68,8 @@ std::u16string operators_file_path() { return data_file_path(u".xml"); }
 
 void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     if (!reader.skip_past("<root>")) return;
-    // Room for one preset a start tag, so that the list is not copied as it grows.
-    presets.reserve(presets.size() + reader.count_units(u'<') / 2 + 1);
+    // Room for one preset a start tag, so that the list is never moved as it grows.
+    presets.reserve(presets.size() + reader.count_start_tags());
     xml_string tag;
     xml_string text;
     // Kept from one load to the next: a list of records this size is a large block, and
@@ -77,11 +79,16 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     while (reader.next_element(tag, text)) {
         if (!has_space(tag)) continue;
         xml_reader::parse_attributes(tag, attributes);
-        operator_preset preset;  // default-initialised: no zero-filling before the strings are built
-        for (const xml_attribute &a : attributes) {
-            if (std::u16string *field = field_named(preset, a.name)) assign_decoded(*field, a.value);
+        // Filled where it stays; one that cannot be finished is not left in the list.
+        operator_preset &preset = presets.emplace_back();
+        try {
+            for (const xml_attribute &a : attributes) {
+                if (std::u16string *field = field_named(preset, a.name)) assign_decoded(*field, a.value);
+            }
+        } catch (...) {
+            presets.pop_back();
+            throw;
         }
-        presets.push_back(std::move(preset));
     }
 }
 

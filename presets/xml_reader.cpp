@@ -84,12 +84,13 @@ const char16_t *xml_reader::find_pattern(const char *pattern) {
     return nullptr;
 }
 
-std::size_t xml_reader::count_units(char16_t unit) const {
+std::size_t xml_reader::count_start_tags() const {
     if (cursor_ == nullptr || remaining_ <= 0) return 0;
-    if (unit >= 0x100) return static_cast<std::size_t>(std::count(cursor_, cursor_ + remaining_, unit));
     const char16_t *end = cursor_ + remaining_;
     std::size_t n = 0;
-    for (const char16_t *p = find16(cursor_, end, unit); p != end; p = find16(p + 1, end, unit)) ++n;
+    for (const char16_t *p = find16(cursor_, end, u'<'); p != end; p = find16(p + 1, end, u'<')) {
+        if (p + 1 == end || p[1] != u'/') ++n;
+    }
     return n;
 }
 

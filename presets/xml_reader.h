@@ -61,8 +61,9 @@ public:
     static void parse_attributes(const xml_string &tag, xml_attributes &attributes);
     static void trim_spaces(xml_string &s);
 
-    // How often `unit` occurs from the cursor to the end; reads nothing past the end.
-    std::size_t count_units(char16_t unit) const;
+    // How many "<" from the cursor on are not followed by "/": at least as many as the
+    // elements still to be delivered. Reads nothing past the end.
+    std::size_t count_start_tags() const;
 
     const char16_t *cursor() const { return cursor_; }
     std::int32_t remaining() const { return remaining_; }

@@ -147,9 +147,9 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offs
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    // Views of data files are read through from the start: populating a small one at once costs one
-    // call instead of a fault a page. Large ones are faulted in as they are read.
-    int flags = MAP_PRIVATE | (length <= (16u << 20) ? MAP_POPULATE : 0);
+    // Not populated at once: a fault maps a run of cached pages around it, which costs less
+    // processor time than populating the whole view up front.
+    int flags = MAP_PRIVATE;
     void *p = mmap(nullptr, length, PROT_READ, flags, m->fd, static_cast<off_t>(offset));
     if (p == MAP_FAILED) return nullptr;
     auto &t = handles();
