@@ -190,25 +190,25 @@ void dialog_init() {
 
 void BM_LoadPresets5000(benchmark::State &state) {
     orvane_cr::operator_presets p;
-    for (auto _ : state) load_presets(work().path_5000, p);
+    while (state.KeepRunning()) load_presets(work().path_5000, p);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
 }
 void BM_Pugixml5000(benchmark::State &state) {
-    for (auto _ : state) parse_with_pugixml();
+    while (state.KeepRunning()) parse_with_pugixml();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
 }
 void BM_LoadPresets50000(benchmark::State &state) {
     orvane_cr::operator_presets p;
-    for (auto _ : state) load_presets(work().path_50000, p);
+    while (state.KeepRunning()) load_presets(work().path_50000, p);
 }
 void BM_LoadLanguage10000(benchmark::State &state) {
-    for (auto _ : state) load_language();
+    while (state.KeepRunning()) load_language();
 }
 void BM_MapInsert10000(benchmark::State &state) {
-    for (auto _ : state) fill_map();
+    while (state.KeepRunning()) fill_map();
 }
 void BM_DialogInit5000(benchmark::State &state) {
-    for (auto _ : state) dialog_init();
+    while (state.KeepRunning()) dialog_init();
 }
 void BM_Relayout(benchmark::State &state) {
     CConnectionDialog d;
@@ -217,7 +217,7 @@ void BM_Relayout(benchmark::State &state) {
     HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
                                                        nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
     bool landscape = false;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         landscape = !landscape;
         benchmark::DoNotOptimize(
             orvane_cr::relayout_dialog(inst, w, landscape ? IDD_CONNECTION_LANDSCAPE : IDD_CONNECTION_PORTRAIT));
@@ -226,7 +226,7 @@ void BM_Relayout(benchmark::State &state) {
 void BM_SubmitDocument(benchmark::State &state) {
     int i = 0;
     std::u16string hex(1056, u'0');
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         std::u16string name = u16("Bench " + std::to_string(i++));
         orvane_cr::connection_request r{name.c_str(), u"Hayes Compatible on COM1:", u"", u"user", u"pw", u"", u"*99#"};
         std::u16string doc = orvane_cr::fill_provisioning_template(r, hex);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "support/test_support.h"
 
 using namespace orvane_test;
@@ -98,4 +101,17 @@ TEST(DeviceProfile, FileOutcomes) {
     device_profile folder = load_device_profile();
     EXPECT_FALSE(folder.valid);
     EXPECT_NE(folder.error.find("cannot be read"), std::string::npos) << folder.error;
+}
+
+TEST(DeviceProfile, ChangesAreSeenAfterAnUnchangedFileWasTrusted) {
+    device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = \"Modem A\"\n");
+    // Old enough that its reading is trusted while stat says nothing changed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem A");
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem A");
+    dev.write_profile("[[modem]]\nname = \"Modem B\"\n");
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem B");
+    dev.fail("[\"lineOpen\"]");
+    EXPECT_TRUE(fault_requested("lineOpen"));
 }
