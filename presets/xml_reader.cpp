@@ -24,7 +24,8 @@ const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
 void xml_string::assign(const char16_t *units, std::int32_t count) {
     if (count > capacity) count = capacity;
     if (count < 0) count = 0;
-    std::memmove(text, units, static_cast<std::size_t>(count) * sizeof(char16_t));
+    // An empty run may come without units at all (a name never given).
+    if (count > 0) std::memmove(text, units, static_cast<std::size_t>(count) * sizeof(char16_t));
     length = count;
     text[count] = 0;
 }

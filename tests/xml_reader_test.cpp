@@ -218,17 +218,20 @@ TEST(XmlAttributes, AgreeWithTheUnitByUnitRulesOnRandomTags) {
 }
 
 TEST(XmlAttributes, ReadOnlyUpToTheZeroUnitWhateverTheLength) {
+    const std::u16string two = u"op a=\"1\" b=\"2\"";
     xml_string tag;
-    tag.assign(u"op a=\"1\" b=\"2\"", 15);
+    tag.assign(two.data(), static_cast<std::int32_t>(two.size()));
     tag.text[9] = 0;  // a zero unit inside the stated length ends the scan there
     xml_attributes list;
     xml_reader::parse_attributes(tag, list);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(str(list[0].value), u"1");
-    // A length set by hand without its zero unit is read no further than the length.
-    tag.assign(u"op a=\"1\" b=\"2\" c", 19);
-    tag.text[19] = u'"';
-    tag.length = 18;
+    // A length set by hand without its zero unit is read no further than the length: the
+    // quote just past it would close a third value.
+    const std::u16string three = u"op a=\"1\" b=\"2\" c=\"3";
+    tag.assign(three.data(), static_cast<std::int32_t>(three.size()));
+    tag.text[tag.length] = u'"';
+    tag.text[tag.length + 1] = 0;
     xml_reader::parse_attributes(tag, list);
     EXPECT_EQ(list.size(), 2u);
 }
