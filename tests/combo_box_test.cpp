@@ -1,6 +1,9 @@
 // The platform's combo box, on a dialog of its own.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "display/headless_display.h"
 #include "support/template_builder.h"
 #include "user/window_system.h"
@@ -137,4 +140,36 @@ TEST_F(ComboTest, OnlyTheUsersChangesNotify) {
     EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 2);
     EXPECT_EQ(selchange_count, 3);
     EXPECT_FALSE(dialog->ended);
+}
+
+TEST_F(ComboTest, TextsStayRightThroughDeletionsInsertionsAndReset) {
+    // Enough deletions that the deleted texts are dropped from the shared buffer in between.
+    std::vector<std::u16string> model;
+    for (int i = 0; i < 200; ++i) {
+        std::u16string t = u"entry number " + std::u16string(static_cast<std::size_t>(i % 7), u'x') + char16_t(u'A' + i % 26);
+        if (i % 3 == 0) {
+            SendMessage(plain, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+            model.insert(model.begin(), t);
+        } else {
+            add(plain, t.c_str());
+            model.push_back(t);
+        }
+        if (i % 3 != 0) {
+            std::size_t at = (static_cast<std::size_t>(i) * 7) % model.size();
+            SendMessage(plain, CB_DELETESTRING, at, 0);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+    }
+    ASSERT_EQ(SendMessage(plain, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(model.size()));
+    for (std::size_t i = 0; i < model.size(); ++i) {
+        WCHAR buf[64] = {};
+        ASSERT_EQ(SendMessage(plain, CB_GETLBTEXTLEN, i, 0), static_cast<LRESULT>(model[i].size()));
+        SendMessage(plain, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+        ASSERT_EQ(std::u16string(buf), model[i]) << i;
+    }
+    SendMessage(plain, CB_RESETCONTENT, 0, 0);
+    add(plain, u"after reset");
+    WCHAR buf[64] = {};
+    SendMessage(plain, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_EQ(std::u16string(buf), u"after reset");
 }

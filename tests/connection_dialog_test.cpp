@@ -107,7 +107,7 @@ TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
     HWND w = open();
     HWND modems = GetDlgItem(w, 1003);
     ASSERT_EQ(modems->entries.size(), 2u);
-    EXPECT_EQ(modems->entries[0].text, u"Hayes Compatible on COM1:");
+    EXPECT_EQ(modems->entry_text(0), u"Hayes Compatible on COM1:");
     EXPECT_EQ(modems->selected, 0);
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 2");
     // Typing stops at 20 characters.
@@ -136,7 +136,7 @@ TEST_F(DialogTest, OperatorsFromTheFileAndSelectionCopiesThePreset) {
     HWND w = open();
     HWND ops = GetDlgItem(w, 1000);
     ASSERT_EQ(ops->entries.size(), 2u);
-    EXPECT_EQ(ops->entries[1].text, u"Beta");
+    EXPECT_EQ(ops->entry_text(1), u"Beta");
     EXPECT_EQ(ops->entries[1].data, 1);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"alpha.net");
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"a");

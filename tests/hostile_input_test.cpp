@@ -150,7 +150,7 @@ TEST(HostileFiles, HugeTruncatedNoisyAndMarkOnlyDataFiles) {
             HWND ops = GetDlgItem(w, 1000);
             EXPECT_GE(ops->entries.size(), 1u) << v.what;
             if (v.presets == 1 && ops->entries.size() == 1) {
-                EXPECT_TRUE(ops->entries[0].text == u"[Custom]" || ops->entries[0].text == u"Alpha") << v.what;
+                EXPECT_TRUE(ops->entry_text(0) == u"[Custom]" || ops->entry_text(0) == u"Alpha") << v.what;
             }
             EXPECT_EQ(text_of(GetDlgItem(w, 1013)).empty(), false) << v.what;
         }

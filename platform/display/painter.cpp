@@ -104,7 +104,7 @@ void paint_control(cell_grid &g, HWND w) {
     case HWND__::kind::combo: {
         bool editable = is_drop_down_edit(w);
         std::u16string text = editable ? w->text
-                                       : (w->selected >= 0 ? w->entries[static_cast<std::size_t>(w->selected)].text
+                                       : (w->selected >= 0 ? std::u16string(w->entry_text(static_cast<std::size_t>(w->selected)))
                                                            : std::u16string());
         paint_field(g, w, p, text, editable, false, 1);
         if (cell *c = g.at(p.col + p.width - 1, p.row)) *c = cell{U'v', static_cast<std::uint8_t>(c->attr | attr_bold)};
@@ -126,7 +126,7 @@ void paint_list(cell_grid &g, HWND w) {
         int index = first + i;
         std::uint8_t attr = index == w->highlighted ? attr_reverse : attr_frame;
         fill(g, p.col, p.row + 1 + i, p.width, attr);
-        put_text(g, p.col, p.row + 1 + i, p.width, to_utf32(w->entries[static_cast<std::size_t>(index)].text), attr);
+        put_text(g, p.col, p.row + 1 + i, p.width, to_utf32(w->entry_text(static_cast<std::size_t>(index))), attr);
     }
     g.cursor_column = -1;
 }

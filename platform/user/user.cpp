@@ -98,7 +98,7 @@ HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD e
     return w;
 }
 
-LRESULT copy_text(const std::u16string &text, WPARAM max, LPARAM buffer) {
+LRESULT copy_text(std::u16string_view text, WPARAM max, LPARAM buffer) {
     auto *out = reinterpret_cast<WCHAR *>(buffer);
     if (out == nullptr || max == 0) return 0;
     std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(max) - 1);
@@ -111,7 +111,7 @@ void set_combo_selection(HWND w, int index) {
     w->selected = index;
     w->highlighted = index;
     if (is_drop_down_edit(w)) {
-        w->text = index >= 0 ? w->entries[static_cast<std::size_t>(index)].text : std::u16string();
+        w->text = index >= 0 ? std::u16string(w->entry_text(static_cast<std::size_t>(index))) : std::u16string();
         w->caret = w->text.size();
         w->scroll = 0;
     }
@@ -135,6 +135,20 @@ bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result)
     }
 }
 
+// Once the texts of deleted entries fill half the buffer, the live ones are moved together.
+void compact_entry_texts(HWND w) {
+    if (w->dead_units * 2 <= w->entry_texts.size()) return;
+    std::u16string kept;
+    kept.reserve(w->entry_texts.size() - w->dead_units);
+    for (auto &e : w->entries) {
+        std::size_t offset = kept.size();
+        kept.append(w->entry_texts, e.offset, e.length);
+        e.offset = offset;
+    }
+    w->entry_texts = std::move(kept);
+    w->dead_units = 0;
+}
+
 LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
@@ -142,22 +156,24 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_ADDSTRING:
     case CB_INSERTSTRING: {
         if (lp == 0) return CB_ERR;
-        std::u16string s(reinterpret_cast<LPCWSTR>(lp));
+        std::u16string_view s(reinterpret_cast<LPCWSTR>(lp));
         int at = count;
         if (msg == CB_INSERTSTRING) {
             int want = static_cast<int>(wp);
             at = want < 0 || want > count ? count : want;
         } else if ((w->style & CBS_SORT) != 0) {
             // After entries that compare equal, so equal names keep their order of arrival.
-            auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [](const std::u16string &v, const auto &e) {
-                return compare_nocase(v, e.text) < 0;
+            auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
+                return compare_nocase(v, std::u16string_view(w->entry_texts).substr(e.offset, e.length)) < 0;
             });
             at = static_cast<int>(pos - w->entries.begin());
         }
+        HWND__::entry e{w->entry_texts.size(), s.size(), 0};
+        w->entry_texts += s;
         if (at == count) {
-            w->entries.push_back(HWND__::entry{std::move(s), 0});
+            w->entries.push_back(e);
         } else {
-            w->entries.insert(w->entries.begin() + at, HWND__::entry{std::move(s), 0});
+            w->entries.insert(w->entries.begin() + at, e);
         }
         if (w->selected >= at) ++w->selected;
         if (w->highlighted >= at) ++w->highlighted;
@@ -165,7 +181,9 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case CB_DELETESTRING:
         if (!valid(wp)) return CB_ERR;
+        w->dead_units += w->entries[wp].length;
         w->entries.erase(w->entries.begin() + static_cast<std::ptrdiff_t>(wp));
+        compact_entry_texts(w);
         if (w->selected == static_cast<int>(wp)) {
             w->selected = -1;
         } else if (w->selected > static_cast<int>(wp)) {
@@ -175,6 +193,8 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return static_cast<LRESULT>(w->entries.size());
     case CB_RESETCONTENT:
         w->entries.clear();
+        w->entry_texts.clear();
+        w->dead_units = 0;
         w->selected = w->highlighted = -1;
         return 0;
     case CB_GETCOUNT:
@@ -195,7 +215,7 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_GETLBTEXT:
         if (!valid(wp) || lp == 0) return CB_ERR;
         {
-            const std::u16string &t = w->entries[wp].text;
+            std::u16string_view t = w->entry_text(wp);
             auto *out = reinterpret_cast<WCHAR *>(lp);
             std::copy(t.begin(), t.end(), out);
             out[t.size()] = 0;
@@ -203,7 +223,7 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         }
     case CB_GETLBTEXTLEN:
         if (!valid(wp)) return CB_ERR;
-        return static_cast<LRESULT>(w->entries[wp].text.size());
+        return static_cast<LRESULT>(w->entries[wp].length);
     case CB_GETITEMDATA:
         if (!valid(wp)) return CB_ERR;
         return w->entries[wp].data;
@@ -220,7 +240,7 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (start < -1 || start >= count) start = -1;
         for (int k = 1; k <= count; ++k) {
             int i = (start + k) % count;
-            if (starts_with_nocase(w->entries[static_cast<std::size_t>(i)].text, prefix)) {
+            if (starts_with_nocase(w->entry_text(static_cast<std::size_t>(i)), prefix)) {
                 if (msg == CB_SELECTSTRING) set_combo_selection(w, i);
                 return i;
             }
@@ -238,12 +258,12 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     case WM_GETTEXT:
         if (is_drop_list(w)) {
-            return copy_text(w->selected >= 0 ? w->entries[static_cast<std::size_t>(w->selected)].text : u"", wp, lp);
+            return copy_text(w->selected >= 0 ? w->entry_text(static_cast<std::size_t>(w->selected)) : u"", wp, lp);
         }
         return copy_text(w->text, wp, lp);
     case WM_GETTEXTLENGTH:
         if (is_drop_list(w)) {
-            return w->selected >= 0 ? static_cast<LRESULT>(w->entries[static_cast<std::size_t>(w->selected)].text.size()) : 0;
+            return w->selected >= 0 ? static_cast<LRESULT>(w->entries[static_cast<std::size_t>(w->selected)].length) : 0;
         }
         return static_cast<LRESULT>(w->text.size());
     case WM_SETTEXT:
@@ -252,7 +272,7 @@ LRESULT combo_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             if (lp == 0) return CB_ERR;
             std::u16string_view t(reinterpret_cast<LPCWSTR>(lp));
             for (int i = 0; i < count; ++i) {
-                if (compare_nocase(w->entries[static_cast<std::size_t>(i)].text, t) == 0) {
+                if (compare_nocase(w->entry_text(static_cast<std::size_t>(i)), t) == 0) {
                     set_combo_selection(w, i);
                     return TRUE;
                 }

@@ -49,12 +49,19 @@ struct HWND__ {
     std::size_t caret = 0;
     std::size_t scroll = 0;
 
-    // combo boxes
+    // combo boxes: the entries' texts stand one after the other in one buffer, so that a
+    // long list costs one allocation that grows, not one a text
     struct entry {
-        std::u16string text;
+        std::size_t offset = 0;
+        std::size_t length = 0;
         LPARAM data = 0;
     };
     std::vector<entry> entries;
+    std::u16string entry_texts;
+    std::size_t dead_units = 0;  // texts of deleted entries still in the buffer
+    std::u16string_view entry_text(std::size_t i) const {
+        return std::u16string_view(entry_texts).substr(entries[i].offset, entries[i].length);
+    }
     int selected = -1;
     bool dropped = false;
     int highlighted = -1;  // the entry marked in an open list
