@@ -1,12 +1,13 @@
 #include "xml_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace orvane_cr {
 
 // The first `unit` (below 0x100) in [p, end), or end: memchr finds its low byte.
-const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
+const char16_t *find16_long(const char16_t *p, const char16_t *end, char16_t unit) {
     const auto *base = reinterpret_cast<const unsigned char *>(p);
     const auto *bytes = base;
     const auto *stop = reinterpret_cast<const unsigned char *>(end);
@@ -180,6 +181,22 @@ struct token_view {
     std::int32_t length = 0;
 };
 
+// The first double quote or zero unit from p on; `last` is the tag's zero unit, so there is
+// one. Four units are looked at a step, never past `last`.
+const char16_t *quote_or_zero(const char16_t *p, const char16_t *last) {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; last - p >= 3; p += 4) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, sizeof w);
+            if (std::uint64_t hit = equal_lanes(w, 0) | equal_lanes(w, 0x0022002200220022u)) {
+                return p + std::countr_zero(hit) / 16;
+            }
+        }
+    }
+    while (*p != u'"' && *p != 0) ++p;
+    return p;
+}
+
 }  // namespace
 
 void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attributes) {
@@ -222,10 +239,8 @@ void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attribu
             ++p;
         } else if (c == u'"') {
             const char16_t *value = ++p;
-            while (*p != u'"') {
-                if (*p == 0) return;  // an unclosed value is dropped
-                ++p;
-            }
+            p = quote_or_zero(p, tag.text + length);
+            if (*p == 0) return;  // an unclosed value is dropped
             xml_attribute &a = attributes.emplace_back();
             a.name.assign(pending.units, pending.length);
             // The value is what the token held before the quote, then the quoted units.

@@ -1,7 +1,9 @@
 // A small forward-only reader for the operators file (UTF-16LE, a subset of XML).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -9,8 +11,33 @@
 
 namespace orvane_cr {
 
-// The first `unit` (below 0x100) in [p, end), or end.
-const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit);
+// The first `unit` (below 0x100) in [p, end), or end, through memchr.
+const char16_t *find16_long(const char16_t *p, const char16_t *end, char16_t unit);
+
+// Four 16-bit units of `w` against the four of `units`: the high bit of each lane that holds
+// an equal unit is set, and maybe of lanes above it (so the lowest set lane is the first).
+inline std::uint64_t equal_lanes(std::uint64_t w, std::uint64_t units) {
+    constexpr std::uint64_t ones = 0x0001000100010001u;
+    constexpr std::uint64_t highs = 0x8000800080008000u;
+    w ^= units;
+    return (w - ones) & ~w & highs;
+}
+
+// The first `unit` (below 0x100) in [p, end), or end. A short range is looked at four units
+// a step in place: cheaper than a call, with one branch a step.
+inline const char16_t *find16(const char16_t *p, const char16_t *end, char16_t unit) {
+    if (end - p > 32) return find16_long(p, end, unit);
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t units = 0x0001000100010001u * unit;
+        for (; end - p >= 4; p += 4) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, sizeof w);
+            if (std::uint64_t hit = equal_lanes(w, units)) return p + std::countr_zero(hit) / 16;
+        }
+    }
+    while (p < end && *p != unit) ++p;
+    return p;
+}
 
 struct xml_string {
     static constexpr std::int32_t capacity = 255;

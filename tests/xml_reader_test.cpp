@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -234,4 +235,20 @@ TEST(XmlAttributes, ReadOnlyUpToTheZeroUnitWhateverTheLength) {
     tag.text[tag.length + 1] = 0;
     xml_reader::parse_attributes(tag, list);
     EXPECT_EQ(list.size(), 2u);
+}
+
+TEST(XmlReader, Find16AgreesWithAPlainSearch) {
+    // Every length up to past the short-range limit, the unit at every place or nowhere,
+    // among units that differ from it only in their high byte.
+    for (std::size_t n = 0; n <= 40; ++n) {
+        for (std::size_t at = 0; at <= n; ++at) {
+            std::u16string s(n, u'\u2026');
+            for (std::size_t i = 0; i < n; i += 3) s[i] = u'\u0100' + u'&';
+            if (at < n) s[at] = u'&';
+            if (at + 1 < n) s[at + 1] = u'&';
+            const char16_t *begin = s.data();
+            const char16_t *end = begin + n;
+            ASSERT_EQ(find16(begin, end, u'&'), std::find(begin, end, u'&')) << n << " " << at;
+        }
+    }
 }
