@@ -3,9 +3,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-30}
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \
-    -DORVANE_FUZZ=ON -DBUILD_TESTING=OFF -DFUZZ_SECONDS="$SECONDS_EACH" >/dev/null
+    -DORVANE_FUZZ=ON -DORVANE_WERROR=ON -DBUILD_TESTING=OFF -DFUZZ_SECONDS="$SECONDS_EACH" >/dev/null
 TARGETS="language operators relayout provisioning entry_name device_toml"
 set --
 for t in $TARGETS; do set -- "$@" "fuzz_$t"; done

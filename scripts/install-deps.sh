@@ -1,12 +1,19 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the tools need.
-# Does nothing when every package is already there.
+# Installs the Debian packages that a build needs; does nothing when they are all there.
+#   install-deps.sh run    the three programs only (their build and run-time libraries)
+#   install-deps.sh test   also the tests, the benchmark, the fuzz targets and the package check
+# (test is the default).
 set -eu
-PACKAGES="build-essential cmake pkg-config g++ clang-14 llvm-14 clang-tidy-14 \
-libgtest-dev libgmock-dev googletest libbenchmark-dev \
-libncurses-dev libsqlite3-dev sqlite3 libtomlplusplus-dev libpugixml-dev \
-libcli11-dev nlohmann-json3-dev libclang-rt-14-dev tmux \
-mobile-broadband-provider-info"
+what=${1:-test}
+RUN="build-essential cmake pkg-config g++ llvm-14 \
+libncurses-dev libsqlite3-dev libtomlplusplus-dev libpugixml-dev libcli11-dev nlohmann-json3-dev"
+TEST="clang-14 clang-tidy-14 libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev \
+sqlite3 tmux dpkg-dev mobile-broadband-provider-info"
+case "$what" in
+  run) PACKAGES=$RUN ;;
+  test) PACKAGES="$RUN $TEST" ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -15,7 +22,17 @@ for p in $PACKAGES; do
 done
 [ -z "$missing" ] && exit 0
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+  else
+    echo "install-deps.sh: these Debian packages are missing:$missing" >&2
+    echo "install-deps.sh: not root and no sudo here; as root, run:" >&2
+    echo "    apt-get install$missing" >&2
+    echo "install-deps.sh: or run this script again as root." >&2
+    exit 1
+  fi
+fi
 echo "installing:$missing" >&2
 $SUDO apt-get update -qq
 # shellcheck disable=SC2086

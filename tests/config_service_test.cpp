@@ -98,7 +98,7 @@ TEST(ConfigService, StoreFailuresAreNegativeAndOverwriteNothing) {
     std::ifstream in(dev.store());
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content.substr(0, 16), "this is not a da");
-    EXPECT_THROW(connection_store(connection_store::mode::read), store_error);
+    EXPECT_THROW(connection_store{connection_store::mode::read}, store_error);
 }
 
 TEST(ConnectionStore, ListFindRemove) {

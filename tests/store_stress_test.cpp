@@ -70,7 +70,7 @@ TEST(StoreStress, FourWritersThousandEntries) {
         if (pid == 0) {
             int failures = 0;
             for (int i = 0; i < 250; ++i) {
-                if (submit("w" + std::to_string(w) + "-" + std::to_string(i)) != S_OK) ++failures;
+                if (submit(std::to_string(w).insert(0, "w").append("-").append(std::to_string(i))) != S_OK) ++failures;
             }
             _exit(failures == 0 ? 0 : 1);
         }
@@ -95,13 +95,13 @@ TEST(StoreStress, TwoWritersOfOneNameAtOnce) {
         int go[2];
         ASSERT_EQ(pipe(go), 0);
         std::vector<pid_t> children;
-        std::string name = "Same" + std::to_string(round);
+        std::string name = std::to_string(round).insert(0, "Same");
         for (int w = 0; w < 2; ++w) {
             pid_t pid = fork();
             if (pid == 0) {
                 close(go[1]);
                 char c;
-                (void)read(go[0], &c, 1);  // both start when the pipe closes
+                if (read(go[0], &c, 1) < 0) _exit(4);  // both start when the pipe closes
                 HRESULT hr = submit(name);
                 _exit(hr == S_OK ? 0 : (hr == CONFIG_E_ENTRY_EXISTS ? 2 : 3));
             }
@@ -130,7 +130,7 @@ TEST(StoreStress, WriterKilledInTheMiddle) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        for (int i = 0;; ++i) submit("k" + std::to_string(i));
+        for (int i = 0;; ++i) submit(std::to_string(i).insert(0, "k"));
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::size_t seen = 0;

@@ -70,7 +70,21 @@ std::string cannot_carry(const imported &e) {
     return {};
 }
 
-fs::path program_folder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+// The operators file the program reads: next to the real orvanecmgr (beside this tool in the
+// build tree, a link away when installed), and through the links an installation makes
+// there into the configuration folder, so the link itself is never replaced.
+fs::path program_operators_file() {
+    fs::path self = fs::read_symlink("/proc/self/exe");
+    std::error_code ec;
+    fs::path program = fs::canonical(self.parent_path() / "orvanecmgr", ec);
+    fs::path file = (ec ? self.parent_path() : program.parent_path()) / "orvanecmgr.xml";
+    for (int hops = 0; hops < 40 && fs::is_symlink(file, ec); ++hops) {
+        fs::path to = fs::read_symlink(file, ec);
+        if (ec) break;
+        file = to.is_absolute() ? to : file.parent_path() / to;
+    }
+    return file;
+}
 
 int run_import(const std::vector<std::string> &countries_in, const std::string &output, bool force,
                const std::string &database) {
@@ -127,14 +141,18 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
     std::stable_sort(entries.begin(), entries.end(), [](const imported &a, const imported &b) {
         return a.country != b.country ? a.country < b.country : a.name < b.name;
     });
-    fs::path target = output.empty() ? program_folder() / "orvanecmgr.xml" : fs::path(output);
+    fs::path target = output.empty() ? program_operators_file() : fs::path(output);
     std::error_code ec;
     if (output.empty() && fs::exists(target, ec) && !force) {
         std::cerr << "orvane-data: " << target.string() << " exists; --force replaces it\n";
         return 2;
     }
     std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n";
-    for (const imported &e : entries) text += u"<" + from_utf8(operator_tag(e)) + u"/>\r\n";
+    for (const imported &e : entries) {
+        text += u'<';
+        text += from_utf8(operator_tag(e));
+        text += u"/>\r\n";
+    }
     text += u"</root>\r\n";
     // Written beside the target and renamed over it, so a failure leaves nothing half written.
     fs::path temp = target;
@@ -386,6 +404,7 @@ int run_check(const std::vector<std::string> &files) {
 
 int main(int argc, char **argv) {
     CLI::App app{"Tools for the data files of Orvane Connection Manager"};
+    app.set_version_flag("--version", "orvane-data " ORVANE_VERSION);
     app.require_subcommand(1);
     std::vector<std::string> countries;
     std::string output;

@@ -118,6 +118,7 @@ std::unique_ptr<connection_store> open_store_for_reading() {
 int run(int argc, char **argv) {
     CLI::App app{"Inspect and prepare the simulated handheld of Orvane Connection Manager.\n"
                  "The device folder is $ORVANE_DEVICE (default: $XDG_DATA_HOME/orvane/device)."};
+    app.set_version_flag("--version", "orvane-device " ORVANE_VERSION);
     app.require_subcommand(1);
     bool as_json = false;
     std::string name;

@@ -191,7 +191,10 @@ void paint_box(cell_grid &g, const message_box_record &box) {
         if (cell *p = g.at(col, row + r)) *p = cell{U'|', attr_frame};
         if (cell *p = g.at(col + width - 1, row + r)) *p = cell{U'|', attr_frame};
     }
-    put_text(g, col + 2, row, inner, U" " + to_utf32(box.caption) + U" ", attr_frame | attr_bold);
+    std::u32string title(1, U' ');
+    title += to_utf32(box.caption);
+    title += U' ';
+    put_text(g, col + 2, row, inner, title, attr_frame | attr_bold);
     for (std::size_t i = 0; i < lines.size(); ++i) put_text(g, col + 2, row + 1 + static_cast<int>(i), inner, lines[i], attr_frame);
     put_text(g, col + (width - 4) / 2, row + height - 2, 4, U"[OK]", attr_reverse);
     g.cursor_column = -1;
