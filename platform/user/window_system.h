@@ -147,6 +147,27 @@ RECT window_rect_on_screen(HWND w);
 inline constexpr int cell_width = 4;
 inline constexpr int cell_height = 8;
 
+// The window core (window.cpp).
+HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD exstyle, const std::u16string &text,
+                 int id, RECT rect, HWND parent);
+LRESULT copy_text(std::u16string_view text, WPARAM max, LPARAM buffer);
+// The text messages of windows whose text is plain: true when `msg` was one of them.
+bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result);
+
+// Each control's message procedure and its keys and clicks; a key handler returns true when
+// the control took the key.
+LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+bool dialog_key(HWND dialog, const input_event &e);
+bool combo_box_key(HWND w, const input_event &e);
+void combo_box_click(HWND w, int list_index);
+bool edit_key(HWND w, const input_event &e);
+// Sends the command of soft key 0 (left) or 1 (right) to the dialog.
+void soft_key(HWND dialog, std::size_t which);
+void send_command(HWND dialog, UINT_PTR id);
+
 // Handles one input event as the user's action; returns false when input has ended.
 bool handle_input(const input_event &e);
 // Draws every window into `grid`, sized for the screen.

@@ -1,0 +1,258 @@
+// The combo box: its entries, selection, drop-down list and edit field, and its keys.
+#include <algorithm>
+#include <cwctype>
+
+#include "../common/utf.h"
+#include "window_system.h"
+
+namespace orvane_platform {
+namespace {
+
+std::u16string lower(std::u16string_view s) {
+    std::u16string out(s);
+    for (auto &c : out) {
+        if (c < 0xD800 || c > 0xDFFF) c = static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return out;
+}
+
+// The platform's case-insensitive order of combo-box entries.
+int compare_nocase(std::u16string_view a, std::u16string_view b) {
+    std::u16string la = lower(a);
+    std::u16string lb = lower(b);
+    if (la < lb) return -1;
+    if (lb < la) return 1;
+    return 0;
+}
+
+bool starts_with_nocase(std::u16string_view text, std::u16string_view prefix) {
+    if (prefix.size() > text.size()) return false;
+    return lower(text.substr(0, prefix.size())) == lower(prefix);
+}
+
+void set_combo_selection(HWND w, int index) {
+    w->selected = index;
+    w->highlighted = index;
+    if (is_drop_down_edit(w)) {
+        w->text = index >= 0 ? std::u16string(w->entry_text(static_cast<std::size_t>(index))) : std::u16string();
+        w->caret = w->text.size();
+        w->scroll = 0;
+    }
+}
+
+// Once the texts of deleted entries fill half the buffer, the live ones are moved together.
+void compact_entry_texts(HWND w) {
+    if (w->dead_units * 2 <= w->entry_texts.size()) return;
+    std::u16string kept;
+    kept.reserve(w->entry_texts.size() - w->dead_units);
+    for (auto &e : w->entries) {
+        std::size_t offset = kept.size();
+        kept.append(w->entry_texts, e.offset, e.length);
+        e.offset = offset;
+    }
+    w->entry_texts = std::move(kept);
+    w->dead_units = 0;
+}
+
+void notify_selection_change(HWND combo) {
+    if (combo->parent == nullptr) return;
+    SendMessage(combo->parent, WM_COMMAND, MAKEWPARAM(combo->id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+// A selection made by the user: it notifies, unlike CB_SETCURSEL.
+void user_select(HWND combo, int index) {
+    if (index < 0 || index >= static_cast<int>(combo->entries.size()) || index == combo->selected) return;
+    SendMessage(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    notify_selection_change(combo);
+}
+
+}  // namespace
+
+LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto count = static_cast<int>(w->entries.size());
+    auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
+    switch (msg) {
+    case CB_ADDSTRING:
+    case CB_INSERTSTRING: {
+        if (lp == 0) return CB_ERR;
+        std::u16string_view s(reinterpret_cast<LPCWSTR>(lp));
+        int at = count;
+        if (msg == CB_INSERTSTRING) {
+            int want = static_cast<int>(wp);
+            at = want < 0 || want > count ? count : want;
+        } else if ((w->style & CBS_SORT) != 0) {
+            // After entries that compare equal, so equal names keep their order of arrival.
+            auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
+                return compare_nocase(v, std::u16string_view(w->entry_texts).substr(e.offset, e.length)) < 0;
+            });
+            at = static_cast<int>(pos - w->entries.begin());
+        }
+        HWND__::entry e{w->entry_texts.size(), s.size(), 0};
+        w->entry_texts += s;
+        if (at == count) {
+            w->entries.push_back(e);
+        } else {
+            w->entries.insert(w->entries.begin() + at, e);
+        }
+        if (w->selected >= at) ++w->selected;
+        if (w->highlighted >= at) ++w->highlighted;
+        return at;
+    }
+    case CB_DELETESTRING:
+        if (!valid(wp)) return CB_ERR;
+        w->dead_units += w->entries[wp].length;
+        w->entries.erase(w->entries.begin() + static_cast<std::ptrdiff_t>(wp));
+        compact_entry_texts(w);
+        if (w->selected == static_cast<int>(wp)) {
+            w->selected = -1;
+        } else if (w->selected > static_cast<int>(wp)) {
+            --w->selected;
+        }
+        w->highlighted = w->selected;
+        return static_cast<LRESULT>(w->entries.size());
+    case CB_RESETCONTENT:
+        w->entries.clear();
+        w->entry_texts.clear();
+        w->dead_units = 0;
+        w->selected = w->highlighted = -1;
+        return 0;
+    case CB_GETCOUNT:
+        return count;
+    case CB_GETCURSEL:
+        return w->selected;
+    case CB_SETCURSEL:
+        if (static_cast<int>(wp) == -1) {
+            set_combo_selection(w, -1);
+            return CB_ERR;
+        }
+        if (!valid(wp)) {
+            set_combo_selection(w, -1);
+            return CB_ERR;
+        }
+        set_combo_selection(w, static_cast<int>(wp));
+        return w->selected;
+    case CB_GETLBTEXT:
+        if (!valid(wp) || lp == 0) return CB_ERR;
+        {
+            std::u16string_view t = w->entry_text(wp);
+            auto *out = reinterpret_cast<WCHAR *>(lp);
+            std::copy(t.begin(), t.end(), out);
+            out[t.size()] = 0;
+            return static_cast<LRESULT>(t.size());
+        }
+    case CB_GETLBTEXTLEN:
+        if (!valid(wp)) return CB_ERR;
+        return static_cast<LRESULT>(w->entries[wp].length);
+    case CB_GETITEMDATA:
+        if (!valid(wp)) return CB_ERR;
+        return w->entries[wp].data;
+    case CB_SETITEMDATA:
+        if (!valid(wp)) return CB_ERR;
+        w->entries[wp].data = lp;
+        return 0;
+    case CB_FINDSTRING:
+    case CB_SELECTSTRING: {
+        if (lp == 0 || count == 0) return CB_ERR;
+        std::u16string_view prefix(reinterpret_cast<LPCWSTR>(lp));
+        // From the entry after `start` to the end, then from the first entry to `start` itself.
+        int start = static_cast<int>(wp);
+        if (start < -1 || start >= count) start = -1;
+        for (int k = 1; k <= count; ++k) {
+            int i = (start + k) % count;
+            if (starts_with_nocase(w->entry_text(static_cast<std::size_t>(i)), prefix)) {
+                if (msg == CB_SELECTSTRING) set_combo_selection(w, i);
+                return i;
+            }
+        }
+        return CB_ERR;
+    }
+    case CB_SHOWDROPDOWN:
+        w->dropped = wp != 0;
+        w->highlighted = w->selected;
+        return TRUE;
+    case CB_GETDROPPEDSTATE:
+        return w->dropped ? TRUE : FALSE;
+    case CB_LIMITTEXT:
+        w->limit = wp == 0 ? 0x7FFFFFFE : wp;
+        return TRUE;
+    case WM_GETTEXT:
+        if (is_drop_list(w)) {
+            return copy_text(w->selected >= 0 ? w->entry_text(static_cast<std::size_t>(w->selected)) : u"", wp, lp);
+        }
+        return copy_text(w->text, wp, lp);
+    case WM_GETTEXTLENGTH:
+        if (is_drop_list(w)) {
+            return w->selected >= 0 ? static_cast<LRESULT>(w->entries[static_cast<std::size_t>(w->selected)].length) : 0;
+        }
+        return static_cast<LRESULT>(w->text.size());
+    case WM_SETTEXT:
+        if (is_drop_list(w)) {
+            // A list without an edit field takes a text only when an entry has it.
+            if (lp == 0) return CB_ERR;
+            std::u16string_view t(reinterpret_cast<LPCWSTR>(lp));
+            for (int i = 0; i < count; ++i) {
+                if (compare_nocase(w->entry_text(static_cast<std::size_t>(i)), t) == 0) {
+                    set_combo_selection(w, i);
+                    return TRUE;
+                }
+            }
+            return CB_ERR;
+        }
+        w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
+        w->caret = w->text.size();
+        w->scroll = 0;
+        return TRUE;
+    default:
+        return 0;
+    }
+}
+
+bool combo_box_key(HWND w, const input_event &e) {
+    auto count = static_cast<int>(w->entries.size());
+    if (w->dropped) {
+        switch (e.k) {
+        case key::up:
+            if (w->highlighted > 0) --w->highlighted;
+            return true;
+        case key::down:
+            if (w->highlighted < count - 1) ++w->highlighted;
+            return true;
+        case key::enter:
+            w->dropped = false;
+            user_select(w, w->highlighted);
+            return true;
+        case key::escape:
+            w->dropped = false;
+            w->highlighted = w->selected;
+            return true;
+        default:
+            return true;  // an open list takes every key
+        }
+    }
+    switch (e.k) {
+    case key::up:
+        if (count > 0) user_select(w, w->selected <= 0 ? 0 : w->selected - 1);
+        return true;
+    case key::down:
+        if (count > 0) user_select(w, w->selected < 0 ? 0 : std::min(w->selected + 1, count - 1));
+        return true;
+    case key::enter:
+        w->dropped = true;
+        w->highlighted = w->selected < 0 && count > 0 ? 0 : w->selected;
+        return true;
+    default:
+        return is_drop_down_edit(w) && edit_key(w, e);
+    }
+}
+
+void combo_box_click(HWND w, int list_index) {
+    if (list_index >= 0) {
+        w->dropped = false;
+        user_select(w, list_index);
+    } else {
+        w->dropped = !w->dropped;
+        w->highlighted = w->selected;
+    }
+}
+
+}  // namespace orvane_platform

@@ -1,0 +1,266 @@
+// The dialog manager: dialogs built from templates, their items, the modal loop, the
+// keys a dialog itself takes (Tab, Shift+Tab, Esc) and the screen's size.
+#include <algorithm>
+
+#include "window_system.h"
+
+using orvane_platform::is_live;
+using orvane_platform::make_window;
+using orvane_platform::windows;
+
+namespace {
+
+void focus_first_tab_stop(HWND dialog) {
+    for (HWND c : dialog->children) {
+        if ((c->style & WS_TABSTOP) != 0 && (c->style & WS_DISABLED) == 0) {
+            SetFocus(c);
+            return;
+        }
+    }
+}
+
+// The screen area a dialog fills: all rows but the title bar and the soft-key bar.
+RECT dialog_area() {
+    auto &ws = windows();
+    return RECT{0, orvane_platform::cell_height, ws.columns * orvane_platform::cell_width,
+                std::max(ws.rows - 1, 1) * orvane_platform::cell_height};
+}
+
+HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init, std::size_t size) {
+    if (tmpl == nullptr) return nullptr;
+    const auto *base = reinterpret_cast<const BYTE *>(tmpl);
+    orvane_platform::le_reader r(base, base + size);
+    DWORD style = r.dword();
+    DWORD exstyle = r.dword();
+    WORD count = r.word();
+    r.word();
+    r.word();
+    r.word();
+    r.word();
+    std::u16string ignored;
+    r.sz_or_ord(ignored);  // menu
+    r.sz_or_ord(ignored);  // class
+    std::u16string caption;
+    r.sz_or_ord(caption);
+    if ((style & DS_SETFONT) != 0) {
+        r.word();
+        r.sz_or_ord(ignored);  // font name
+    }
+    if (!r.ok) return nullptr;
+    HWND dlg = make_window(HWND__::kind::dialog, u"#32770", style, exstyle, caption, 0, dialog_area(), parent);
+    dlg->proc = proc;
+    windows().dialogs.push_back(dlg);
+    for (WORD i = 0; i < count && r.ok; ++i) {
+        r.align4();
+        DWORD istyle = r.dword();
+        DWORD iexstyle = r.dword();
+        auto x = static_cast<short>(r.word());
+        auto y = static_cast<short>(r.word());
+        auto cx = static_cast<short>(r.word());
+        auto cy = static_cast<short>(r.word());
+        WORD id = r.word();
+        std::u16string cls;
+        WORD cls_ord = r.sz_or_ord(cls);
+        std::u16string title;
+        WORD title_ord = r.sz_or_ord(title);
+        WORD extra = r.word();
+        if (extra > 2) {
+            if (static_cast<std::size_t>(r.end - r.p) < static_cast<std::size_t>(extra - 2)) {
+                r.ok = false;
+                break;
+            }
+            r.p += extra - 2;
+        }
+        if (!r.ok) break;
+        HWND__::kind k = HWND__::kind::other;
+        switch (cls_ord) {
+        case 0x80: k = HWND__::kind::button; cls = u"Button"; break;
+        case 0x81: k = HWND__::kind::edit; cls = u"Edit"; break;
+        case 0x82: k = HWND__::kind::statik; cls = u"Static"; break;
+        case 0x83: k = HWND__::kind::listbox; cls = u"ListBox"; break;
+        case 0x84: cls = u"ScrollBar"; break;
+        case 0x85: k = HWND__::kind::combo; cls = u"ComboBox"; break;
+        default: break;
+        }
+        RECT rc{x, y, x + cx, y + cy};
+        MapDialogRect(dlg, &rc);
+        make_window(k, cls, istyle, iexstyle, title_ord != 0 ? std::u16string() : title, id, rc, dlg);
+    }
+    if (!r.ok) {
+        DestroyWindow(dlg);
+        return nullptr;
+    }
+    if (SendMessage(dlg, WM_INITDIALOG, 0, init) != 0) focus_first_tab_stop(dlg);
+    if (is_live(dlg)) {
+        SendMessage(dlg, WM_SIZE, SIZE_RESTORED,
+                    MAKELPARAM(dlg->rect.right - dlg->rect.left, dlg->rect.bottom - dlg->rect.top));
+    }
+    return dlg;
+}
+
+}  // namespace
+
+namespace orvane_platform {
+
+namespace {
+
+std::vector<HWND> tab_stops(HWND dialog) {
+    std::vector<HWND> out;
+    for (HWND c : dialog->children) {
+        if ((c->style & WS_TABSTOP) != 0 && (c->style & WS_DISABLED) == 0) out.push_back(c);
+    }
+    return out;
+}
+
+void move_focus(HWND dialog, bool forward) {
+    auto stops = tab_stops(dialog);
+    if (stops.empty()) return;
+    auto it = std::find(stops.begin(), stops.end(), windows().focus);
+    std::ptrdiff_t i = it == stops.end() ? -1 : it - stops.begin();
+    auto n = static_cast<std::ptrdiff_t>(stops.size());
+    i = forward ? (i + 1) % n : (i <= 0 ? n - 1 : i - 1);
+    SetFocus(stops[static_cast<std::size_t>(i)]);
+}
+
+}  // namespace
+
+void send_command(HWND dialog, UINT_PTR id) {
+    SendMessage(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+}
+
+bool dialog_key(HWND dialog, const input_event &e) {
+    if (e.type != input_event::kind::key) return false;
+    if (e.k == key::tab || e.k == key::backtab) {
+        move_focus(dialog, e.k == key::tab);
+        return true;
+    }
+    if (e.k == key::escape) {
+        send_command(dialog, IDCANCEL);
+        return true;
+    }
+    return false;
+}
+
+LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETICON) {
+        std::size_t which = wp == ICON_BIG ? 1 : 0;
+        HICON old = w->icons[which];
+        w->icons[which] = reinterpret_cast<HICON>(lp);
+        return reinterpret_cast<LRESULT>(old);
+    }
+    INT_PTR handled = w->proc != nullptr ? w->proc(w, msg, wp, lp) : 0;
+    if (handled != 0) return handled;
+    LRESULT result = 0;
+    plain_text_message(w, msg, wp, lp, result);
+    return result;
+}
+
+}  // namespace orvane_platform
+
+HWND GetDlgItem(HWND dialog, int id) {
+    if (!orvane_platform::is_live(dialog)) return nullptr;
+    for (HWND c : dialog->children) {
+        if (c->id == id) return c;
+    }
+    return nullptr;
+}
+
+BOOL SetDlgItemText(HWND dialog, int id, LPCWSTR text) {
+    HWND c = GetDlgItem(dialog, id);
+    return c != nullptr ? SetWindowText(c, text) : FALSE;
+}
+
+UINT GetDlgItemText(HWND dialog, int id, LPWSTR buffer, int max) {
+    HWND c = GetDlgItem(dialog, id);
+    if (c == nullptr) {
+        if (buffer != nullptr && max > 0) buffer[0] = 0;
+        return 0;
+    }
+    return static_cast<UINT>(GetWindowText(c, buffer, max));
+}
+
+LRESULT SendDlgItemMessage(HWND dialog, int id, UINT msg, WPARAM wp, LPARAM lp) {
+    HWND c = GetDlgItem(dialog, id);
+    return c != nullptr ? SendMessage(c, msg, wp, lp) : 0;
+}
+
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+    if (!orvane_platform::is_live(dialog) || dialog->type != HWND__::kind::dialog) return FALSE;
+    dialog->ended = true;
+    dialog->result = result;
+    return TRUE;
+}
+
+BOOL MapDialogRect(HWND dialog, LPRECT rect) {
+    if (!orvane_platform::is_live(dialog) || dialog->type != HWND__::kind::dialog || rect == nullptr) return FALSE;
+    // Dialog base units 4 x 8: one dialog unit is one pixel on both axes.
+    rect->left = rect->left * 4 / 4;
+    rect->right = rect->right * 4 / 4;
+    rect->top = rect->top * 8 / 8;
+    rect->bottom = rect->bottom * 8 / 8;
+    return TRUE;
+}
+
+HWND CreateDialogIndirectParam(HINSTANCE inst, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init) {
+    // The template's size is not passed: one from the resources is read within its resource.
+    std::size_t size = orvane_platform::resource_bytes_from(tmpl);
+    return build_dialog(inst, tmpl, parent, proc, init, size != 0 ? size : 0x10000);
+}
+
+namespace orvane_platform {
+
+HWND create_dialog_from_bytes(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init) {
+    return build_dialog(nullptr, static_cast<LPCDLGTEMPLATE>(bytes), parent, proc, init, size);
+}
+
+}  // namespace orvane_platform
+
+namespace orvane_platform {
+
+INT_PTR run_modal(HWND dlg) {
+    INT_PTR result = IDCANCEL;
+    for (;;) {
+        if (!orvane_platform::pump_messages()) {
+            // WM_QUIT ends the modal loop; it stays posted for any outer loop.
+            PostQuitMessage(windows().quit_code);
+            break;
+        }
+        if (!orvane_platform::is_live(dlg)) break;
+        if (dlg->ended) {
+            result = dlg->result;
+            break;
+        }
+        orvane_platform::refresh_display();
+        orvane_platform::display *d = orvane_platform::current_display();
+        if (d == nullptr) break;
+        if (!orvane_platform::handle_input(d->wait_event())) break;
+    }
+    if (orvane_platform::is_live(dlg)) DestroyWindow(dlg);
+    return result;
+}
+
+}  // namespace orvane_platform
+
+INT_PTR DialogBoxIndirectParam(HINSTANCE inst, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init) {
+    HWND dlg = CreateDialogIndirectParam(inst, tmpl, parent, proc, init);
+    if (dlg == nullptr) return -1;
+    return orvane_platform::run_modal(dlg);
+}
+
+namespace orvane_platform {
+
+void screen_resized(int columns, int rows) {
+    auto &ws = windows();
+    ws.columns = std::max(columns, 1);
+    ws.rows = std::max(rows, 1);
+    std::vector<HWND> dialogs = ws.dialogs;
+    for (HWND d : dialogs) {
+        if (!is_live(d)) continue;
+        d->rect = dialog_area();
+        SendMessage(d, WM_SIZE, SIZE_RESTORED, MAKELPARAM(d->rect.right - d->rect.left, d->rect.bottom - d->rect.top));
+    }
+}
+
+}  // namespace orvane_platform
+
