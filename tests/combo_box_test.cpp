@@ -52,6 +52,23 @@ protected:
         e.k = k;
         orvane_platform::handle_input(e);
     }
+    void type(const std::u32string &text) {
+        for (char32_t c : text) key_at(c, 0);
+    }
+    void key_at(char32_t c, std::uint64_t when) {
+        orvane_platform::input_event e;
+        e.type = orvane_platform::input_event::kind::key;
+        e.k = orvane_platform::key::character;
+        e.ch = c;
+        e.time_ms = when;
+        orvane_platform::handle_input(e);
+    }
+    void wheel(int steps) {
+        orvane_platform::input_event e;
+        e.type = orvane_platform::input_event::kind::wheel;
+        e.wheel = steps;
+        orvane_platform::handle_input(e);
+    }
     orvane_platform::headless_display screen{40, 24};
     HWND dialog = nullptr;
     HWND sorted = nullptr;
@@ -98,19 +115,128 @@ TEST_F(ComboTest, EditableBoxTakesTheEntryTextAndTyping) {
     WCHAR buf[64];
     GetWindowText(editable, buf, 64);
     EXPECT_EQ(std::u16string(buf), u"*99#");
+    // The selection follows the text: an entry with the whole text, in any case, or none.
     SetWindowText(editable, u"12345");
     GetWindowText(editable, buf, 64);
     EXPECT_EQ(std::u16string(buf), u"12345");
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), CB_ERR);
+    add(editable, u"Abc");
+    SetWindowText(editable, u"aBC");
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), 2);
+    SetWindowText(editable, u"*99");
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), CB_ERR);  // a prefix is not the text
     SetFocus(editable);
-    orvane_platform::input_event e;
-    e.type = orvane_platform::input_event::kind::key;
-    e.k = orvane_platform::key::character;
-    e.ch = U'6';
-    orvane_platform::handle_input(e);
+    type(U"#");
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), 1);  // typed into an entry's text
+    type(U"6");
     GetWindowText(editable, buf, 64);
-    EXPECT_EQ(std::u16string(buf), u"123456");
+    EXPECT_EQ(std::u16string(buf), u"*99#6");
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(selchange_count, 0);
+    press(orvane_platform::key::down);  // from a typed text: the top of the list
+    EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), 0);
+    GetWindowText(editable, buf, 64);
+    EXPECT_EQ(std::u16string(buf), u"*99***1#");
     SendMessage(editable, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     EXPECT_EQ(GetWindowTextLength(editable), 0);
+}
+
+TEST_F(ComboTest, ListKeysTypeAheadAndWheel) {
+    using orvane_platform::key;
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 5000; ++i) {
+        std::u16string n = i % 2 == 0 ? u"beta " : u"Alpha ";
+        for (char c : std::to_string(10000 + i)) n += static_cast<char16_t>(c);
+        names.push_back(n);
+    }
+    names.push_back(u"Bravo");
+    for (const auto &n : names) add(plain, n.c_str());
+    auto last = static_cast<int>(names.size()) - 1;
+    auto sel = [&] { return static_cast<int>(SendMessage(plain, CB_GETCURSEL, 0, 0)); };
+    SetFocus(plain);
+    // Closed with focus: every move is the user's selection and notifies.
+    press(key::end);
+    EXPECT_EQ(sel(), last);
+    press(key::home);
+    EXPECT_EQ(sel(), 0);
+    EXPECT_EQ(selchange_count, 2);
+    // Type-ahead, case-insensitive: a repeated letter walks on, quick letters make a prefix.
+    key_at(U'a', 1000);
+    EXPECT_EQ(sel(), 1);
+    key_at(U'A', 1100);
+    EXPECT_EQ(sel(), 3);
+    key_at(U'b', 5000);
+    EXPECT_EQ(sel(), 4);
+    key_at(U'r', 5100);
+    EXPECT_EQ(sel(), last);  // "br"
+    key_at(U'b', 9000);  // a second later: a new search, from the entry after the selection
+    EXPECT_EQ(sel(), 0);
+    int notices = selchange_count;
+    // Open: PgUp/PgDn by the list's visible rows, Home/End, letters; Enter chooses.
+    press(key::enter);
+    orvane_platform::list_place p = orvane_platform::open_list_place(plain);
+    EXPECT_EQ(p.rows, 24 - 1 - (p.top));
+    press(key::page_down);
+    press(key::page_down);
+    EXPECT_EQ(plain->highlighted, 2 * p.rows);
+    press(key::page_up);
+    EXPECT_EQ(plain->highlighted, p.rows);
+    EXPECT_EQ(plain->list_top, p.rows);  // the mark stays in view
+    press(key::end);
+    EXPECT_EQ(plain->highlighted, last);
+    EXPECT_EQ(sel(), 0);
+    key_at(U'a', 20000);
+    EXPECT_EQ(plain->highlighted, 1);
+    EXPECT_EQ(selchange_count, notices);  // nothing chosen while the list is open
+    // The wheel scrolls the shown rows, not the mark.
+    EXPECT_EQ(plain->list_top, 1);
+    wheel(2);
+    EXPECT_EQ(plain->list_top, 7);
+    EXPECT_EQ(plain->highlighted, 1);
+    wheel(-5);
+    EXPECT_EQ(plain->list_top, 0);
+    press(key::enter);
+    EXPECT_EQ(sel(), 1);
+    EXPECT_EQ(selchange_count, notices + 1);
+}
+
+TEST_F(ComboTest, OpenListWidthScrollMarkAndCells) {
+    using orvane_platform::key;
+    // Two long entries that differ only after the field's width, a wide and a combining one.
+    add(plain, u"Andorra Telecom (Mobiland) (Mobiland Internet)");
+    add(plain, u"Andorra Telecom (Mobiland) (Mobiland MMS)");
+    add(plain, u"\u4E2D\u56FD\u79FB\u52A8 CMNET");
+    add(plain, u"Cafe\u0301 M");
+    for (int i = 0; i < 30; ++i) add(plain, u"x");
+    SendMessage(plain, CB_SETCURSEL, 2, 0);
+    SetFocus(plain);
+    orvane_platform::cell_grid g;
+    orvane_platform::paint_screen(g);
+    orvane_platform::list_place field = orvane_platform::open_list_place(plain);
+    int row = field.top - 1;
+    // The wide characters take two cells each; the field's highlight is one block.
+    EXPECT_EQ(g.at(0, row)->ch, U'\u4E2D');
+    EXPECT_EQ(g.at(1, row)->ch, 0u);
+    EXPECT_EQ(g.at(6, row)->ch, U'\u52A8');
+    EXPECT_EQ(g.at(8, row)->ch, U' ');
+    EXPECT_EQ(g.at(9, row)->ch, U'v');
+    for (int c = 0; c < 10; ++c) EXPECT_NE(g.at(c, row)->attr & orvane_platform::attr_field, 0) << c;
+    EXPECT_EQ(g.cursor_row, row);  // the cursor stands on the focused box
+    press(key::enter);
+    orvane_platform::paint_screen(g);
+    orvane_platform::list_place p = orvane_platform::open_list_place(plain);
+    EXPECT_EQ(p.width, 40);  // as wide as the screen allows
+    EXPECT_EQ(p.col, 0);
+    std::string first = g.row_text(p.top);
+    std::string second = g.row_text(p.top + 1);
+    EXPECT_EQ(first.substr(0, 41), "Andorra Telecom (Mobiland) (Mobiland I\xE2\x80\xA6");
+    EXPECT_EQ(second.substr(0, 41), "Andorra Telecom (Mobiland) (Mobiland M\xE2\x80\xA6");
+    // The combining mark shares the cell of its letter.
+    EXPECT_EQ(g.row_text(p.top + 3).substr(0, 9), "Cafe\xCC\x81 M ");
+    EXPECT_EQ(g.at(5, p.top + 3)->ch, U'M');
+    EXPECT_EQ(g.cursor_row, p.top + 2);  // on the marked entry
+    EXPECT_EQ(g.at(39, p.top)->ch, U' ');  // at the top: no arrow up
+    EXPECT_EQ(g.at(39, p.top + p.rows - 1)->ch, U'\u25BC');  // more below
 }
 
 TEST_F(ComboTest, OnlyTheUsersChangesNotify) {

@@ -9,6 +9,7 @@
 
 #include "app/relayout.h"
 #include "config/connection_store.h"
+#include "common/utf.h"
 #include "config/provisioning.h"
 #include "display/headless_display.h"
 #include "resources/resource.h"
@@ -91,7 +92,8 @@ TEST_F(DialogTest, InitialisationFillsTheFields) {
     EXPECT_EQ(w->menu_bar->menu->items[1].text, u"Exit");
     std::string s = screen_text();
     EXPECT_NE(s.find(" Orvane Connection Manager           ok"), std::string::npos) << s;
-    EXPECT_NE(s.find(" Create                             Exit"), std::string::npos) << s;
+    // Each soft key with its key, as a handheld prints it under the label.
+    EXPECT_NE(s.find("\n F1 Create                      Exit F2 \n"), std::string::npos) << s;
 }
 
 TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
@@ -159,8 +161,11 @@ TEST_F(DialogTest, RelayoutMovesEverythingAndKeepsState) {
     SendDlgItemMessage(w, 1000, CB_SETCURSEL, 1, 0);
     SetDlgItemText(w, 1002, u"edited apn");
     SetDlgItemText(w, 1008, u"edited user");
+    SetFocus(GetDlgItem(w, 1009));
+    type(U"#5");  // a typed phone number, no entry of the box: it has no selection to restore
     SetFocus(GetDlgItem(w, 1008));
     resize(80, 24);  // landscape
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"*99***1##5");
     for (const auto &[id, r] : landscape) EXPECT_EQ(rect_of(GetDlgItem(w, id)), r) << id;
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"edited apn");  // no selection notification copied a preset
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"edited user");
@@ -279,4 +284,53 @@ TEST_F(DialogTest, AllNinetyNineNamesTakenGivesTheLastUntested) {
               0);
     HWND w = open();
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 99");
+}
+
+TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
+    std::u16string ops = u"<root>";
+    for (int i = 0; i < 5000; ++i) {
+        std::u16string n = u16(std::to_string(100000 + i));
+        ops += u"<op Name=\"" + (i == 4321 ? u"Zeta Net" : u"Op " + n) + u"\" User=\"" + n + u"\" Apn=\"apn" + n +
+               u"\" Phone=\"*99#\"/>";
+    }
+    write_utf16(beside_self(".xml"), ops + u"</root>");
+    HWND w = open();
+    HWND box = GetDlgItem(w, 1000);
+    ASSERT_EQ(box->entries.size(), 5000u);
+    SetFocus(box);
+    key_press(key::page_down);  // closed: a page on, chosen at once
+    int page = orvane_platform::open_list_place(box).rows;
+    EXPECT_EQ(box->selected, page);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u16(std::to_string(100000 + page)));
+    type(U"z");
+    EXPECT_EQ(box->selected, 4321);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"apn104321");
+    key_press(key::enter);  // open: End, then PgUp twice, then Enter
+    key_press(key::end);
+    key_press(key::page_up);
+    key_press(key::page_up);
+    key_press(key::enter);
+    int chosen = 4999 - 2 * page;
+    ASSERT_EQ(box->selected, chosen);
+    SetDlgItemText(w, 1014, u"Long list");
+    key_press(key::f1);
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
+    auto e = store.find("Long list");
+    ASSERT_TRUE(e);
+    std::map<std::string, std::string> parms(e->parms.begin(), e->parms.end());
+    EXPECT_EQ(parms["UserName"], std::to_string(100000 + chosen));
+}
+
+TEST_F(DialogTest, MessageBoxWrapsByCells) {
+    open();
+    // Forty wide characters take eighty cells: every one of them is shown, none cut off.
+    std::u16string text;
+    for (int i = 0; i < 40; ++i) text += static_cast<char16_t>(0x4E00 + i);
+    screen.push_key(key::enter);
+    MessageBox(nullptr, text.c_str(), u"T", MB_OK);
+    std::string shown = screen.last_frame().text();
+    for (int i = 0; i < 40; ++i) {
+        std::u16string one(1, static_cast<char16_t>(0x4E00 + i));
+        EXPECT_NE(shown.find(orvane_platform::to_utf8(one)), std::string::npos) << i << "\n" << shown;
+    }
 }

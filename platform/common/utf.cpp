@@ -1,6 +1,34 @@
 #include "utf.h"
 
+#include <utf8proc.h>
+
 namespace orvane_platform {
+
+int char_cells(char32_t c) {
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return 1;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
+    utf8proc_int32_t width = utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
+    return width >= 2 ? 2 : (width <= 0 ? 0 : 1);
+}
+
+int text_cells(std::u32string_view text) {
+    int n = 0;
+    for (char32_t c : text) n += char_cells(c);
+    return n;
+}
+
+int text_cells(std::u16string_view text) {
+    int n = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        n += char_cells(c);
+    }
+    return n;
+}
+
 namespace {
 
 bool is_high(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }

@@ -16,4 +16,11 @@ std::u32string to_utf32(std::u16string_view text);
 // Appends one code point as one unit or a surrogate pair.
 void append_utf16(std::u16string &out, char32_t c);
 
+// Terminal cells a character takes: 2 for wide characters, 0 for combining marks and other
+// zero-width characters, 1 otherwise (control characters are shown as one "?").
+// Independent of the locale, so the layout is the same in every one.
+int char_cells(char32_t c);
+int text_cells(std::u32string_view text);
+int text_cells(std::u16string_view text);
+
 }  // namespace orvane_platform

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane_platform {
@@ -24,14 +25,20 @@ enum class key {
     escape,
     backspace,
     del,
+    page_up,
+    page_down,
+    unbound,  // a key the dialog has no use for (Alt+x, keypad 5, ...): ignored
 };
 
 struct input_event {
-    enum class kind { none, key, click, resize } type = kind::none;
+    // none: no more input will come (end of input, the terminal gone, a signal to end)
+    enum class kind { none, key, click, wheel, resize } type = kind::none;
     key k = key::none;
     char32_t ch = 0;
     int column = 0;
     int row = 0;
+    int wheel = 0;               // wheel steps: negative up, positive down
+    std::uint64_t time_ms = 0;   // when it happened, for type-ahead
 };
 
 enum cell_attr : std::uint8_t {
@@ -41,11 +48,13 @@ enum cell_attr : std::uint8_t {
     attr_bold = 4,
     attr_focus = 8,    // the field that has the keyboard focus
     attr_frame = 16,   // a message box
+    attr_dim = 32,     // the key names of the soft keys
 };
 
 struct cell {
-    char32_t ch = U' ';
+    char32_t ch = U' ';  // 0: the second cell of a wide character
     std::uint8_t attr = attr_none;
+    std::uint16_t marks = 0;  // combining marks drawn in this cell: 1 + their index in cell_grid::marks
     bool operator==(const cell &) const = default;
 };
 
@@ -56,11 +65,26 @@ struct cell_grid {
     int cursor_column = -1;  // -1: no cursor shown
     int cursor_row = -1;
 
+    std::vector<std::u32string> marks;  // the few cells with combining marks keep them here
+
     void reset(int c, int r) {
         columns = c;
         rows = r;
         cells.assign(static_cast<std::size_t>(c > 0 && r > 0 ? c * r : 0), cell{});
+        marks.clear();
         cursor_column = cursor_row = -1;
+    }
+    // Adds a combining mark to a cell's character.
+    void add_mark(cell &to, char32_t mark) {
+        if (to.marks == 0) {
+            if (marks.size() >= 0xFFFF) return;
+            marks.emplace_back();
+            to.marks = static_cast<std::uint16_t>(marks.size());
+        }
+        if (marks[to.marks - 1u].size() < 4) marks[to.marks - 1u] += mark;
+    }
+    std::u32string_view marks_of(const cell &c) const {
+        return c.marks == 0 || c.marks > marks.size() ? std::u32string_view() : std::u32string_view(marks[c.marks - 1u]);
     }
     cell *at(int c, int r) {
         if (c < 0 || r < 0 || c >= columns || r >= rows) return nullptr;

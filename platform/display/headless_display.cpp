@@ -14,8 +14,10 @@ display *current_display() { return active_display; }
 std::string cell_grid::row_text(int r) const {
     std::u16string s;
     for (int c = 0; c < columns; ++c) {
-        char32_t ch = at(c, r)->ch;
-        if (ch != 0) append_utf16(s, ch);  // 0: the second cell of a wide character
+        const cell *p = at(c, r);
+        if (p->ch == 0) continue;  // the second cell of a wide character
+        append_utf16(s, p->ch);
+        for (char32_t m : marks_of(*p)) append_utf16(s, m);
     }
     return to_utf8(s);
 }

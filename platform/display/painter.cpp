@@ -1,6 +1,4 @@
 // Turns the window tree into a grid of character cells.
-#include <wchar.h>
-
 #include <algorithm>
 
 #include "../common/utf.h"
@@ -11,34 +9,41 @@ namespace {
 
 int cell_of(LONG pixels, int unit) { return (static_cast<int>(pixels) + unit / 2) / unit; }
 
-int char_width(char32_t c) {
-    int w = ::wcwidth(static_cast<wchar_t>(c));
-    return w == 2 ? 2 : 1;
-}
-
 char32_t shown(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) ? U'?' : c; }
 
-// Cells the text takes on the screen.
-int cells_of(std::u32string_view text) {
-    int n = 0;
-    for (char32_t c : text) n += char_width(shown(c));
-    return n;
-}
+int cells_of(std::u32string_view text) { return text_cells(text); }
 
-// Writes text from (col,row) within `width` cells; returns the cells used.
+// Writes text from (col,row) within `width` cells; returns the cells used. A combining
+// mark joins the character before it in that character's cell.
 int put_text(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
     int used = 0;
+    cell *last = nullptr;
     for (char32_t c : text) {
         c = shown(c);
-        int w = char_width(c);
+        int w = char_cells(c);
+        if (w == 0) {
+            if (last != nullptr) g.add_mark(*last, c);
+            continue;
+        }
         if (used + w > width) break;
-        if (cell *p = g.at(col + used, row)) *p = cell{c, attr};
+        last = g.at(col + used, row);
+        if (last != nullptr) *last = cell{c, attr};
         if (w == 2) {
             if (cell *p = g.at(col + used + 1, row)) *p = cell{0, attr};
         }
         used += w;
     }
     return used;
+}
+
+// The same, ending in "…" when the text does not fit.
+void put_text_cut(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
+    if (cells_of(text) <= width) {
+        put_text(g, col, row, width, text, attr);
+        return;
+    }
+    int used = put_text(g, col, row, std::max(0, width - 1), text, attr);
+    put_text(g, col + used, row, 1, U"\u2026", attr);
 }
 
 void fill(cell_grid &g, int col, int row, int width, std::uint8_t attr) {
@@ -80,8 +85,10 @@ void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text
     }
     std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
     put_text(g, p.col, p.row, width, visible, attr);
-    if (focused && editable) {
-        int before = cells_of(std::u32string_view(chars).substr(scroll, caret - scroll));
+    // The terminal cursor stands on the focused field, at the caret where there is one, so
+    // that screen readers follow the focus.
+    if (focused) {
+        int before = editable ? cells_of(std::u32string_view(chars).substr(scroll, caret - scroll)) : 0;
         g.cursor_column = p.col + std::min(before, width - 1);
         g.cursor_row = p.row;
     }
@@ -116,37 +123,58 @@ void paint_control(cell_grid &g, HWND w) {
 }
 
 void paint_list(cell_grid &g, HWND w) {
-    placed p = place(w);
-    int rows_below = g.rows - 2 - p.row;
-    int list_rows = std::min<int>(static_cast<int>(w->entries.size()), rows_below);
-    if (list_rows <= 0) return;
-    int first = 0;
-    if (w->highlighted >= list_rows) first = w->highlighted - list_rows + 1;
-    for (int i = 0; i < list_rows; ++i) {
+    list_place p = open_list_place(w);
+    if (p.rows <= 0) return;
+    auto count = static_cast<int>(w->entries.size());
+    int first = std::clamp(w->list_top, 0, std::max(0, count - p.rows));
+    bool scrolls = count > p.rows;
+    int text_width = scrolls ? p.width - 1 : p.width;
+    for (int i = 0; i < p.rows; ++i) {
         int index = first + i;
         std::uint8_t attr = index == w->highlighted ? attr_reverse : attr_frame;
-        fill(g, p.col, p.row + 1 + i, p.width, attr);
-        put_text(g, p.col, p.row + 1 + i, p.width, to_utf32(w->entry_text(static_cast<std::size_t>(index))), attr);
+        fill(g, p.col, p.top + i, p.width, attr);
+        put_text_cut(g, p.col, p.top + i, text_width, to_utf32(w->entry_text(static_cast<std::size_t>(index))), attr);
+        if (index == w->highlighted) {
+            g.cursor_column = p.col;
+            g.cursor_row = p.top + i;
+        }
     }
-    g.cursor_column = -1;
+    if (scrolls) {
+        // The scroll mark: arrows where more entries lie, the thumb where the shown ones are.
+        int last = p.col + p.width - 1;
+        int thumb = p.rows <= 2 ? -1 : 1 + static_cast<int>(static_cast<long long>(first) * (p.rows - 3) / std::max(1, count - p.rows));
+        for (int i = 0; i < p.rows; ++i) {
+            char32_t mark = U'\u2502';
+            if (i == 0) mark = first > 0 ? U'\u25B2' : U' ';
+            else if (i == p.rows - 1) mark = first + p.rows < count ? U'\u25BC' : U' ';
+            else if (i == thumb) mark = U'\u2588';
+            if (cell *c = g.at(last, p.top + i)) *c = cell{mark, attr_frame};
+        }
+    }
 }
 
+// Wraps at spaces so that no line takes more than `width` cells; a word wider than a line
+// is cut, between characters, where the cells run out.
 std::vector<std::u32string> wrap(const std::u32string &text, int width) {
     std::vector<std::u32string> lines;
     std::u32string line;
     std::u32string word;
     auto flush_word = [&] {
-        while (static_cast<int>(word.size()) > width) {
+        while (cells_of(word) > width) {
             if (!line.empty()) {
                 lines.push_back(line);
                 line.clear();
             }
-            lines.push_back(word.substr(0, static_cast<std::size_t>(width)));
-            word.erase(0, static_cast<std::size_t>(width));
+            std::size_t cut = 0;
+            int used = 0;
+            while (cut < word.size() && used + char_cells(word[cut]) <= width) used += char_cells(word[cut++]);
+            if (cut == 0) cut = 1;
+            lines.push_back(word.substr(0, cut));
+            word.erase(0, cut);
         }
         if (line.empty()) {
             line = word;
-        } else if (static_cast<int>(line.size() + 1 + word.size()) <= width) {
+        } else if (cells_of(line) + 1 + cells_of(word) <= width) {
             line += U' ';
             line += word;
         } else {
@@ -197,7 +225,8 @@ void paint_box(cell_grid &g, const message_box_record &box) {
     put_text(g, col + 2, row, inner, title, attr_frame | attr_bold);
     for (std::size_t i = 0; i < lines.size(); ++i) put_text(g, col + 2, row + 1 + static_cast<int>(i), inner, lines[i], attr_frame);
     put_text(g, col + (width - 4) / 2, row + height - 2, 4, U"[OK]", attr_reverse);
-    g.cursor_column = -1;
+    g.cursor_column = col + (width - 4) / 2 + 1;
+    g.cursor_row = row + height - 2;
 }
 
 }  // namespace
@@ -217,14 +246,21 @@ void paint_screen(cell_grid &g) {
         if (c->type == HWND__::kind::combo && c->dropped) paint_list(g, c);
     }
     if (g.rows > 1 && dialog->menu_bar != nullptr && dialog->menu_bar->menu != nullptr) {
+        // Each soft key's label with the key under it on a handheld: "F1 Create ... Exit F2".
         const auto &items = dialog->menu_bar->menu->items;
         int half = g.columns / 2;
-        if (!items.empty()) put_text(g, 1, g.rows - 1, std::max(0, half - 1), to_utf32(items[0].text), attr_reverse | attr_bold);
+        std::uint8_t label = attr_reverse | attr_bold;
+        std::uint8_t dim = attr_reverse | attr_dim;
+        if (!items.empty()) {
+            int used = put_text(g, 1, g.rows - 1, std::max(0, half - 1), U"F1 ", dim);
+            put_text(g, 1 + used, g.rows - 1, std::max(0, half - 1 - used), to_utf32(items[0].text), label);
+        }
         if (items.size() > 1) {
             std::u32string right = to_utf32(items[1].text);
-            int w = cells_of(right);
-            int width = std::min(w, g.columns - half);
-            put_text(g, g.columns - width, g.rows - 1, width, right, attr_reverse | attr_bold);
+            int width = std::min(cells_of(right) + 3, g.columns - half - 1);
+            int at = g.columns - 1 - width;
+            int used = put_text(g, at, g.rows - 1, std::max(0, width - 3), right, label);
+            put_text(g, at + used, g.rows - 1, width - used, U" F2", dim);
         }
     }
     if (ws.in_modal_box) paint_box(g, ws.open_box);

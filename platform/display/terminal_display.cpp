@@ -1,25 +1,91 @@
 #define NCURSES_WIDECHAR 1
 #include "terminal_display.h"
 
+#include <langinfo.h>
 #include <ncursesw/ncurses.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cwchar>
 
 namespace orvane_platform {
 namespace {
 
 enum pair_id : short { pair_bar = 1, pair_field = 2, pair_focus = 3, pair_frame = 4, pair_highlight = 5 };
 
+volatile std::sig_atomic_t pending_signal = 0;
+
+extern "C" void note_signal(int sig) { pending_signal = sig; }
+
+// The signals that end the program: each ends the dialog as if cancelled, so the screen is
+// restored on the way out. One ignored when we start (nohup) stays ignored.
+void catch_ending_signals() {
+    for (int sig : {SIGHUP, SIGQUIT, SIGTERM, SIGINT}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = note_signal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0;  // no SA_RESTART: a blocked read returns, and the loop sees the flag
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+std::uint64_t now_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::uint64_t>(t.tv_sec) * 1000u + static_cast<std::uint64_t>(t.tv_nsec) / 1000000u;
+}
+
+// True when the terminal has gone: hung up, closed, or at the end of its input.
+bool input_gone() {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int r = poll(&p, 1, 0);
+    if (r < 0) return errno != EINTR;
+    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+    if ((p.revents & POLLIN) != 0) {
+        int waiting = 0;
+        if (ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting == 0) return true;  // readable, nothing to read: end
+    }
+    return false;
+}
+
+bool codeset_is_utf8() {
+    const char *set = nl_langinfo(CODESET);
+    return set != nullptr && (std::strcmp(set, "UTF-8") == 0 || std::strcmp(set, "utf8") == 0);
+}
+
 }  // namespace
 
 terminal_display::terminal_display() {
+    // A locale without a character set of its own (C, POSIX) says nothing of the terminal:
+    // read and write UTF-8 then, as today's terminals do. Another 8-bit character set is
+    // the terminal's own and stays.
+    utf8_ = codeset_is_utf8();
+    if (!utf8_ && std::strcmp(nl_langinfo(CODESET), "ANSI_X3.4-1968") == 0 &&
+        std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) {
+        utf8_ = true;
+    }
     initscr();
     raw();
     noecho();
     nonl();
     keypad(stdscr, TRUE);
-    set_escdelay(25);
-    mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
+    // Long enough that Alt+key and the keys sent as escape sequences arrive whole; the
+    // user's ESCDELAY is taken as it is.
+    if (std::getenv("ESCDELAY") == nullptr) set_escdelay(100);
+    mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
     mouseinterval(0);
-    if (has_colors()) {
+    const char *no_color = std::getenv("NO_COLOR");
+    if (has_colors() && (no_color == nullptr || no_color[0] == '\0')) {
         start_color();
         use_default_colors();
         init_pair(pair_bar, COLOR_WHITE, COLOR_BLUE);
@@ -29,9 +95,12 @@ terminal_display::terminal_display() {
         init_pair(pair_highlight, COLOR_WHITE, COLOR_BLUE);
         colours_ = true;
     }
+    catch_ending_signals();
 }
 
 terminal_display::~terminal_display() { endwin(); }
+
+int terminal_display::ending_signal() { return pending_signal; }
 
 void terminal_display::size(int &columns, int &rows) {
     getmaxyx(stdscr, rows, columns);
@@ -58,15 +127,33 @@ void terminal_display::present(const cell_grid &g) {
                     attr |= A_STANDOUT;
                 }
             } else if ((p->attr & attr_field) != 0) {
+                // Focus is shown by more than its colour: bold with colours, reverse video without.
+                bool focused = (p->attr & attr_focus) != 0;
                 if (colours_) {
-                    pair = (p->attr & attr_focus) != 0 ? pair_focus : pair_field;
+                    pair = focused ? pair_focus : pair_field;
+                    if (focused) attr |= A_BOLD;
                 } else {
-                    attr |= A_UNDERLINE;
-                    if ((p->attr & attr_focus) != 0) attr |= A_BOLD;
+                    attr |= focused ? (A_REVERSE | A_BOLD) : A_UNDERLINE;
                 }
             }
             if ((p->attr & attr_bold) != 0) attr |= A_BOLD;
-            wchar_t text[2] = {static_cast<wchar_t>(p->ch), 0};
+            if ((p->attr & attr_dim) != 0) attr |= A_DIM;
+            wchar_t text[CCHARW_MAX + 1] = {};
+            text[0] = static_cast<wchar_t>(p->ch);
+            std::size_t n = 1;
+            for (char32_t m : g.marks_of(*p)) {
+                if (n < CCHARW_MAX) text[n++] = static_cast<wchar_t>(m);
+            }
+            if (!utf8_) {
+                // Where the terminal's character set has no such character, a "?".
+                char bytes[MB_LEN_MAX];
+                std::mbstate_t state{};
+                if (std::wcrtomb(bytes, text[0], &state) == static_cast<std::size_t>(-1)) {
+                    text[0] = L'?';
+                    n = 1;
+                }
+                text[n] = 0;
+            }
             cchar_t cc;
             setcchar(&cc, text, attr, pair, nullptr);
             mvadd_wch(r, c, &cc);
@@ -82,12 +169,20 @@ void terminal_display::present(const cell_grid &g) {
 }
 
 input_event terminal_display::wait_event() {
+    int failures = 0;
     for (;;) {
+        input_event e;
+        if (pending_signal != 0) return e;  // kind::none: the program ends
         wint_t ch = 0;
         int kind = get_wch(&ch);
-        input_event e;
         e.type = input_event::kind::key;
-        if (kind == ERR) continue;
+        e.time_ms = now_ms();
+        if (kind == ERR) {
+            // A signal, or the terminal gone (end of input, a read error, a hang-up that was ignored).
+            if (pending_signal != 0 || input_gone() || ++failures > 100) return input_event{};
+            continue;
+        }
+        failures = 0;
         if (kind == KEY_CODE_YES) {
             switch (ch) {
             case KEY_RESIZE: e.type = input_event::kind::resize; return e;
@@ -100,12 +195,20 @@ input_event terminal_display::wait_event() {
             case KEY_RIGHT: e.k = key::right; return e;
             case KEY_HOME: e.k = key::home; return e;
             case KEY_END: e.k = key::end; return e;
+            case KEY_PPAGE: e.k = key::page_up; return e;
+            case KEY_NPAGE: e.k = key::page_down; return e;
             case KEY_ENTER: e.k = key::enter; return e;
             case KEY_BACKSPACE: e.k = key::backspace; return e;
             case KEY_DC: e.k = key::del; return e;
             case KEY_MOUSE: {
                 MEVENT m;
-                if (getmouse(&m) == OK && (m.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED)) != 0) {
+                if (getmouse(&m) != OK) continue;
+                if ((m.bstate & (BUTTON4_PRESSED | BUTTON5_PRESSED)) != 0) {
+                    e.type = input_event::kind::wheel;
+                    e.wheel = (m.bstate & BUTTON4_PRESSED) != 0 ? -1 : 1;
+                    return e;
+                }
+                if ((m.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED)) != 0) {
                     e.type = input_event::kind::click;
                     e.column = m.x;
                     e.row = m.y;
@@ -113,24 +216,40 @@ input_event terminal_display::wait_event() {
                 }
                 continue;
             }
-            default: continue;
+            default: e.k = key::unbound; return e;
             }
         }
         switch (ch) {
         case 27: {
-            // Alt+1 and Alt+2 arrive as Esc and the digit, for terminals that keep F1 for themselves.
-            nodelay(stdscr, TRUE);
+            // Esc alone cancels. Esc and more within the escape delay is Alt+key (Alt+1 and
+            // Alt+2 are the soft keys, for terminals that keep F1 for themselves) or a key
+            // sent as a sequence the terminal description does not name: never Esc. The
+            // library has waited the escape delay already; what followed is in its buffer.
+            timeout(0);
             wint_t next = 0;
             int k2 = get_wch(&next);
-            nodelay(stdscr, FALSE);
-            if (k2 == OK && next == '1') {
+            e.k = key::unbound;
+            if (k2 == ERR) {
+                e.k = key::escape;
+            } else if (k2 == OK && next == '1') {
                 e.k = key::f1;
             } else if (k2 == OK && next == '2') {
                 e.k = key::f2;
-            } else {
-                if (k2 != ERR) unget_wch(static_cast<wchar_t>(next));
-                e.k = key::escape;
+            } else if (k2 == OK && next == 'O') {
+                wint_t last = 0;
+                if (get_wch(&last) == OK) {
+                    if (last == 'M') e.k = key::enter;  // keypad Enter
+                    if (last == 'P') e.k = key::f1;
+                    if (last == 'Q') e.k = key::f2;
+                }
+            } else if (k2 == OK && next == '[') {
+                // A control sequence: parameters, then one final byte.
+                for (int i = 0; i < 32; ++i) {
+                    wint_t b = 0;
+                    if (get_wch(&b) != OK || (b >= 0x40 && b <= 0x7E)) break;
+                }
             }
+            timeout(-1);
             return e;
         }
         case 9: e.k = key::tab; return e;
@@ -142,7 +261,10 @@ input_event terminal_display::wait_event() {
             e.k = key::escape;
             return e;
         default:
-            if (ch < 0x20) continue;
+            if (ch < 0x20) {
+                e.k = key::unbound;
+                return e;
+            }
             e.k = key::character;
             e.ch = static_cast<char32_t>(ch);
             return e;

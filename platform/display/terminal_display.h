@@ -1,12 +1,19 @@
 // The terminal as the handheld's screen and keyboard (ncursesw).
 #pragma once
 
+#include <string>
+
 #include "display.h"
 
 namespace orvane_platform {
 
 class terminal_display : public display {
 public:
+    // False, with the reason, when the terminal cannot show a full-screen dialog.
+    static bool usable(std::string &why);
+    // The signal that asked the program to end, or 0.
+    static int ending_signal();
+
     terminal_display();
     ~terminal_display() override;
     terminal_display(const terminal_display &) = delete;
@@ -18,6 +25,7 @@ public:
 
 private:
     bool colours_ = false;
+    bool utf8_ = true;
 };
 
 }  // namespace orvane_platform

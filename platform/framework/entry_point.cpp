@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "../display/terminal_display.h"
 #include "../user/window_system.h"
@@ -13,6 +15,11 @@ int main() {
     std::setlocale(LC_ALL, "");
     if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
         std::fprintf(stderr, "orvanecmgr: needs a terminal to show its dialog\n");
+        return 1;
+    }
+    std::string why;
+    if (!orvane_platform::terminal_display::usable(why)) {
+        std::fprintf(stderr, "orvanecmgr: %s\n", why.c_str());
         return 1;
     }
     int result = 0;
@@ -25,6 +32,11 @@ int main() {
         orvane_platform::screen_resized(columns, rows);
         result = AfxWinMain();
         orvane_platform::set_display(nullptr);
+    }
+    // The screen is restored; a signal that ended the dialog now ends the program as it would have.
+    if (int sig = orvane_platform::terminal_display::ending_signal(); sig != 0) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
     }
     return result;
 }

@@ -27,7 +27,30 @@ int compare_nocase(std::u16string_view a, std::u16string_view b) {
 
 bool starts_with_nocase(std::u16string_view text, std::u16string_view prefix) {
     if (prefix.size() > text.size()) return false;
-    return lower(text.substr(0, prefix.size())) == lower(prefix);
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char16_t a = text[i];
+        char16_t b = prefix[i];
+        if (a == b) continue;
+        if (a >= 0xD800 && a <= 0xDFFF) return false;
+        if (std::towlower(static_cast<wint_t>(a)) != std::towlower(static_cast<wint_t>(b))) return false;
+    }
+    return true;
+}
+
+bool equals_nocase(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && starts_with_nocase(a, b);
+}
+
+// The edit field's text chose an entry when one has that whole text, regardless of case.
+void select_entry_of_text(HWND w) {
+    w->selected = -1;
+    for (std::size_t i = 0; i < w->entries.size(); ++i) {
+        if (equals_nocase(w->entry_text(i), w->text)) {
+            w->selected = static_cast<int>(i);
+            break;
+        }
+    }
+    w->highlighted = w->selected;
 }
 
 void set_combo_selection(HWND w, int index) {
@@ -89,6 +112,7 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         }
         HWND__::entry e{w->entry_texts.size(), s.size(), 0};
         w->entry_texts += s;
+        if (w->widest >= 0) w->widest = std::max(w->widest, text_cells(s));
         if (at == count) {
             w->entries.push_back(e);
         } else {
@@ -102,6 +126,7 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (!valid(wp)) return CB_ERR;
         w->dead_units += w->entries[wp].length;
         w->entries.erase(w->entries.begin() + static_cast<std::ptrdiff_t>(wp));
+        w->widest = -1;
         compact_entry_texts(w);
         if (w->selected == static_cast<int>(wp)) {
             w->selected = -1;
@@ -115,6 +140,8 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         w->entry_texts.clear();
         w->dead_units = 0;
         w->selected = w->highlighted = -1;
+        w->list_top = 0;
+        w->widest = 0;
         return 0;
     case CB_GETCOUNT:
         return count;
@@ -201,48 +228,133 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
         w->caret = w->text.size();
         w->scroll = 0;
+        select_entry_of_text(w);
         return TRUE;
     default:
         return 0;
     }
 }
 
+list_place open_list_place(HWND w) {
+    auto &ws = windows();
+    RECT r = window_rect_on_screen(w);
+    int field_col = (static_cast<int>(r.left) + cell_width / 2) / cell_width;
+    int field_row = (static_cast<int>(r.top) + cell_height / 2) / cell_height;
+    int field_width = std::max(1, (static_cast<int>(r.right - r.left) + cell_width / 2) / cell_width);
+    auto count = static_cast<int>(w->entries.size());
+    list_place p;
+    p.top = field_row + 1;
+    p.rows = std::max(0, std::min(count, ws.rows - 1 - p.top));
+    if (w->widest < 0) {
+        w->widest = 0;
+        for (std::size_t i = 0; i < w->entries.size(); ++i) w->widest = std::max(w->widest, text_cells(w->entry_text(i)));
+    }
+    int need = w->widest + (count > p.rows ? 1 : 0);
+    p.width = std::max(1, std::min(std::max(field_width, need), ws.columns));
+    p.col = std::max(0, std::min(field_col, ws.columns - p.width));
+    return p;
+}
+
+namespace {
+
+// Keeps the highlighted entry inside the rows the open list shows.
+void show_highlighted(HWND w) {
+    int rows = std::max(1, open_list_place(w).rows);
+    if (w->highlighted < 0) return;
+    if (w->highlighted < w->list_top) w->list_top = w->highlighted;
+    if (w->highlighted >= w->list_top + rows) w->list_top = w->highlighted - rows + 1;
+}
+
+// The platform's type-ahead: letters typed within a second of each other make a prefix,
+// searched from the current entry on; one letter typed again walks on to the next entry
+// with that letter.
+int type_ahead(HWND w, char32_t c, std::uint64_t when, int current) {
+    constexpr std::uint64_t quick_ms = 1000;
+    std::u16string letter;
+    append_utf16(letter, c);
+    if (w->typed.empty() || when < w->typed_at || when - w->typed_at > quick_ms) w->typed.clear();
+    w->typed += letter;
+    w->typed_at = when;
+    bool one_letter = true;
+    for (std::size_t i = 0; i + letter.size() <= w->typed.size(); i += letter.size()) {
+        if (!equals_nocase(std::u16string_view(w->typed).substr(i, letter.size()), letter)) one_letter = false;
+    }
+    std::u16string_view prefix = one_letter ? std::u16string_view(letter) : std::u16string_view(w->typed);
+    auto count = static_cast<int>(w->entries.size());
+    int start = one_letter ? current + 1 : std::max(current, 0);
+    for (int k = 0; k < count; ++k) {
+        int i = ((start + k) % count + count) % count;
+        if (starts_with_nocase(w->entry_text(static_cast<std::size_t>(i)), prefix)) return i;
+    }
+    return -1;
+}
+
+// Where Home, End, PgUp, PgDn and Up/Down lead from `from`; -2 when the key is not a move.
+int moved_to(HWND w, key k, int from, bool edit_field) {
+    auto count = static_cast<int>(w->entries.size());
+    if (count == 0) return -2;
+    int page = std::max(1, open_list_place(w).rows);
+    switch (k) {
+    case key::up: return from < 0 ? 0 : std::max(from - 1, 0);
+    case key::down: return from < 0 ? 0 : std::min(from + 1, count - 1);
+    case key::page_up: return from < 0 ? 0 : std::max(from - page, 0);
+    case key::page_down: return from < 0 ? std::min(page - 1, count - 1) : std::min(from + page, count - 1);
+    case key::home: return edit_field ? -2 : 0;
+    case key::end: return edit_field ? -2 : count - 1;
+    default: return -2;
+    }
+}
+
+bool edit_field_key(HWND w, const input_event &e) {
+    std::u16string before = w->text;
+    bool taken = edit_key(w, e);
+    if (w->text != before) select_entry_of_text(w);
+    return taken;
+}
+
+}  // namespace
+
 bool combo_box_key(HWND w, const input_event &e) {
     auto count = static_cast<int>(w->entries.size());
+    bool edit_field = is_drop_down_edit(w);
     if (w->dropped) {
-        switch (e.k) {
-        case key::up:
-            if (w->highlighted > 0) --w->highlighted;
-            return true;
-        case key::down:
-            if (w->highlighted < count - 1) ++w->highlighted;
-            return true;
-        case key::enter:
+        int to = moved_to(w, e.k, w->highlighted, false);
+        if (to >= 0) {
+            w->highlighted = to;
+        } else if (e.k == key::enter) {
             w->dropped = false;
             user_select(w, w->highlighted);
-            return true;
-        case key::escape:
+        } else if (e.k == key::escape) {
             w->dropped = false;
             w->highlighted = w->selected;
-            return true;
-        default:
-            return true;  // an open list takes every key
+        } else if (e.k == key::character && edit_field) {
+            edit_field_key(w, e);
+        } else if (e.k == key::character && count > 0) {
+            int found = type_ahead(w, e.ch, e.time_ms, w->highlighted);
+            if (found >= 0) w->highlighted = found;
         }
+        show_highlighted(w);
+        return true;  // an open list takes every key
     }
-    switch (e.k) {
-    case key::up:
-        if (count > 0) user_select(w, w->selected <= 0 ? 0 : w->selected - 1);
+    int to = moved_to(w, e.k, w->selected, edit_field);
+    if (to >= 0) {
+        user_select(w, to);
         return true;
-    case key::down:
-        if (count > 0) user_select(w, w->selected < 0 ? 0 : std::min(w->selected + 1, count - 1));
-        return true;
-    case key::enter:
+    }
+    if (e.k == key::enter) {
         w->dropped = true;
         w->highlighted = w->selected < 0 && count > 0 ? 0 : w->selected;
+        w->list_top = 0;
+        show_highlighted(w);
         return true;
-    default:
-        return is_drop_down_edit(w) && edit_key(w, e);
     }
+    if (edit_field) return edit_field_key(w, e);
+    if (e.k == key::character && count > 0) {
+        int found = type_ahead(w, e.ch, e.time_ms, w->selected);
+        if (found >= 0) user_select(w, found);
+        return true;
+    }
+    return false;
 }
 
 void combo_box_click(HWND w, int list_index) {
@@ -252,7 +364,16 @@ void combo_box_click(HWND w, int list_index) {
     } else {
         w->dropped = !w->dropped;
         w->highlighted = w->selected;
+        w->list_top = 0;
+        show_highlighted(w);
     }
+}
+
+void combo_box_wheel(HWND w, int steps) {
+    if (!w->dropped) return;
+    int rows = std::max(1, open_list_place(w).rows);
+    int last_top = std::max(0, static_cast<int>(w->entries.size()) - rows);
+    w->list_top = std::clamp(w->list_top + steps * 3, 0, last_top);
 }
 
 }  // namespace orvane_platform

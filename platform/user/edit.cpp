@@ -76,4 +76,33 @@ bool edit_key(HWND w, const input_event &e) {
     }
 }
 
+void edit_click(HWND w, int cells) {
+    // The painter keeps the scroll in characters and the caret in units: walk both.
+    std::size_t unit = 0;
+    std::size_t skipped = 0;
+    auto next = [&](std::size_t at) {
+        bool pair = at + 1 < w->text.size() && w->text[at] >= 0xD800 && w->text[at] <= 0xDBFF &&
+                    w->text[at + 1] >= 0xDC00 && w->text[at + 1] <= 0xDFFF;
+        return at + (pair ? 2 : 1);
+    };
+    while (unit < w->text.size() && skipped < w->scroll) {
+        unit = next(unit);
+        ++skipped;
+    }
+    bool masked = (w->style & ES_PASSWORD) != 0 && w->type == HWND__::kind::edit;
+    int used = 0;
+    while (unit < w->text.size()) {
+        std::size_t after = next(unit);
+        int width = 1;
+        if (!masked) {
+            std::u16string_view one = std::u16string_view(w->text).substr(unit, after - unit);
+            width = text_cells(one);
+        }
+        if (used + width > cells) break;
+        used += width;
+        unit = after;
+    }
+    w->caret = unit;
+}
+
 }  // namespace orvane_platform

@@ -13,17 +13,16 @@ HWND top_dialog() {
 }
 
 // The control under a cell, open lists first.
-HWND control_at(HWND dialog, int column, int row, int *list_index) {
+HWND control_at(HWND dialog, int column, int row, int *list_index, int *cells_in) {
     *list_index = -1;
+    *cells_in = 0;
     for (HWND c : dialog->children) {
         if (c->type != HWND__::kind::combo || !c->dropped) continue;
-        RECT r = window_rect_on_screen(c);
-        int col = (r.left + cell_width / 2) / cell_width;
-        int top = (r.top + cell_height / 2) / cell_height + 1;
-        int width = std::max(1, static_cast<int>((r.right - r.left + cell_width / 2) / cell_width));
-        int index = row - top;
-        if (column >= col && column < col + width && index >= 0 && index < static_cast<int>(c->entries.size())) {
-            *list_index = index;
+        list_place p = open_list_place(c);
+        int shown_row = row - p.top;
+        if (column >= p.col && column < p.col + p.width && shown_row >= 0 && shown_row < p.rows) {
+            int first = std::clamp(c->list_top, 0, std::max(0, static_cast<int>(c->entries.size()) - p.rows));
+            *list_index = first + shown_row;
             return c;
         }
     }
@@ -32,7 +31,17 @@ HWND control_at(HWND dialog, int column, int row, int *list_index) {
         int col = (r.left + cell_width / 2) / cell_width;
         int top = (r.top + cell_height / 2) / cell_height;
         int width = std::max(1, static_cast<int>((r.right - r.left + cell_width / 2) / cell_width));
-        if (row == top && column >= col && column < col + width) return c;
+        if (row == top && column >= col && column < col + width) {
+            *cells_in = column - col;
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+HWND open_list(HWND dialog) {
+    for (HWND c : dialog->children) {
+        if (c->type == HWND__::kind::combo && c->dropped) return c;
     }
     return nullptr;
 }
@@ -48,12 +57,20 @@ void click(HWND dialog, int column, int row) {
         return;
     }
     int index = -1;
-    HWND c = control_at(dialog, column, row, &index);
+    int cells_in = 0;
+    HWND c = control_at(dialog, column, row, &index, &cells_in);
     for (HWND other : dialog->children) {
         if (other != c) other->dropped = false;
     }
     if (c == nullptr || (c->style & WS_TABSTOP) == 0) return;
     SetFocus(c);
+    bool on_edit_text = c->type == HWND__::kind::edit || (is_drop_down_edit(c) && index < 0 &&
+                                                          cells_in < std::max(1, static_cast<int>((c->rect.right - c->rect.left + cell_width / 2) / cell_width)) - 1);
+    if (on_edit_text) {
+        c->dropped = false;
+        edit_click(c, cells_in);
+        return;
+    }
     if (c->type == HWND__::kind::combo) combo_box_click(c, index);
 }
 
@@ -77,6 +94,11 @@ bool handle_input(const input_event &e) {
         click(dialog, e.column, e.row);
         return true;
     }
+    if (e.type == input_event::kind::wheel) {
+        if (HWND list = open_list(dialog)) combo_box_wheel(list, e.wheel);
+        return true;
+    }
+    if (e.k == key::unbound || e.k == key::none) return true;
     HWND focus = windows().focus;
     if (focus != nullptr && !is_live(focus)) focus = nullptr;
     if (e.k == key::f1) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <deque>
 #include <unordered_set>
 #include <string>
@@ -65,6 +66,10 @@ struct HWND__ {
     int selected = -1;
     bool dropped = false;
     int highlighted = -1;  // the entry marked in an open list
+    int list_top = 0;      // the first entry the open list shows
+    int widest = -1;       // cells of the widest entry; -1 when not known
+    std::u16string typed;  // type-ahead: the letters typed in quick succession
+    std::uint64_t typed_at = 0;
 
     // static images
     HANDLE image = nullptr;
@@ -163,7 +168,20 @@ LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 bool dialog_key(HWND dialog, const input_event &e);
 bool combo_box_key(HWND w, const input_event &e);
 void combo_box_click(HWND w, int list_index);
+void combo_box_wheel(HWND w, int steps);
 bool edit_key(HWND w, const input_event &e);
+// A click `cells` cells right of the field's first cell puts the caret there.
+void edit_click(HWND w, int cells);
+
+// Where an open list stands on the screen: below its field, as wide as its widest entry
+// needs (with a column for the scroll mark) up to the screen's width, as many rows as fit.
+struct list_place {
+    int col = 0;
+    int top = 0;
+    int width = 0;
+    int rows = 0;
+};
+list_place open_list_place(HWND combo);
 // Sends the command of soft key 0 (left) or 1 (right) to the dialog.
 void soft_key(HWND dialog, std::size_t which);
 void send_command(HWND dialog, UINT_PTR id);

@@ -20,12 +20,16 @@ setup() {
     export ORVANE_DEVICE="$WORK/device"
 }
 
-start() {  # columns rows
+launch() {  # columns rows [environment assignments]
     tmux -S "$SOCKET" kill-server 2>/dev/null
     while tmux -S "$SOCKET" has-session 2>/dev/null; do sleep 0.1; done
-    rm -f "$SOCKET"
+    rm -f "$SOCKET" "$WORK/exit"
     tmux -S "$SOCKET" new-session -d -x "$1" -y "$2" \
-        "ORVANE_DEVICE='$ORVANE_DEVICE' '$WORK/bin/orvanecmgr'; echo \$? > '$WORK/exit'; sleep 30"
+        "${3:-} ORVANE_DEVICE='$ORVANE_DEVICE' '$WORK/bin/orvanecmgr'; echo \$? > '$WORK/exit'; sleep 30"
+}
+
+start() {  # columns rows [environment assignments]
+    launch "$@"
     wait_for "Create\|Anlegen" || fail "the program did not start"
 }
 
@@ -156,5 +160,83 @@ expect_screen "Keldmark Telecom" "the operator selection stays"
 expect_screen "Connection Name" "labels are set again"
 keys Escape
 wait_exit || fail "Esc did not end the program"
+
+echo "== a typed phone number and a preset's number through a rotation"
+setup
+cp "$EXAMPLES/orvanecmgr.xml" "$WORK/bin/"
+start 40 24
+keys Tab Tab End
+expect_screen "#777" "the last preset's phone number is shown"
+tmux -S "$SOCKET" resize-window -x 80 -y 24
+expect_screen "Connection Name  *Modem" "landscape layout"
+expect_screen "#777" "the preset's phone number stays through the rotation"
+keys Tab Tab Tab Tab End BSpace BSpace BSpace BSpace 1 2 3 4 5
+tmux -S "$SOCKET" resize-window -x 40 -y 24
+expect_screen "^ Modem" "portrait layout again"
+expect_screen " 12345 " "the typed phone number stays through the rotation"
+keys F1
+expect_screen "(i) Connection created" "created"
+keys Enter
+wait_exit
+"$TOOL" show --json Connection | grep -q '"Phone": "12345"' || fail "the typed phone number was not stored"
+
+echo "== keys bound to nothing"
+setup
+start 40 24
+keys BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace K e p t
+for k in x 3 BSpace Enter; do keys Escape "$k"; done
+keys KPEnter KP5 F5 PPage
+sleep 0.3
+[ -f "$WORK/exit" ] && fail "an unbound key ended the program"
+expect_screen "^ Kept *$" "the typed name is still there"
+keys Escape
+wait_exit || fail "Esc alone did not end the program"
+[ "$(cat "$WORK/exit" 2>/dev/null)" = 0 ] || fail "Esc did not end the program with status 0"
+
+echo "== a locale without UTF-8 (LC_ALL=C)"
+setup
+start 40 24 "LC_ALL=C"
+keys BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace a b c
+keys "é"
+keys x y z Tab
+expect_screen "^ abcéxyz *$" "every typed character is shown"
+keys F1
+expect_screen "(i) Connection created" "created"
+keys Enter
+wait_exit
+"$TOOL" show abcéxyz >/dev/null || fail "the name was not stored exactly as typed: $("$TOOL" connections)"
+
+echo "== NO_COLOR and the cursor on the focus"
+setup
+start 40 24 "NO_COLOR=1"
+styled=$(tmux -S "$SOCKET" capture-pane -p -e)
+echo "$styled" | grep -q $'\e\[[0-9;]*[34][0-7]m' && fail "colours are used although NO_COLOR is set"
+echo "$styled" | sed -n 3p | grep -q $'\e\[[0-9;]*7mConnection' || fail "the focused field is not shown in reverse video"
+[ "$(tmux -S "$SOCKET" display -p '#{cursor_x},#{cursor_y}')" = "11,2" ] || fail "the cursor is not at the caret of the focused field"
+keys Tab
+[ "$(tmux -S "$SOCKET" display -p '#{cursor_x},#{cursor_y}')" = "1,5" ] || fail "the cursor is not on the focused list"
+keys F2
+wait_exit
+
+echo "== a terminal that cannot address the cursor"
+setup
+launch 40 24 "TERM=dumb"
+wait_exit || fail "TERM=dumb: the program did not end"
+[ "$(cat "$WORK/exit")" = 1 ] || fail "TERM=dumb: the exit status is not 1"
+screen | tr -d '\n' | grep -q "cannot move its cursor" || fail "TERM=dumb: no clear message"
+
+echo "== the terminal gone while SIGHUP is ignored"
+setup
+tmux -S "$SOCKET" kill-server 2>/dev/null
+tmux -S "$SOCKET" new-session -d -x 40 -y 24 "trap '' HUP; ORVANE_DEVICE='$ORVANE_DEVICE' exec '$WORK/bin/orvanecmgr'"
+wait_for "Create" || fail "the program did not start"
+pid=$(tmux -S "$SOCKET" display -p '#{pane_pid}')
+tmux -S "$SOCKET" kill-server
+for _ in $(seq 1 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+    fail "the program is still running 3 s after its terminal went away"
+    kill -9 "$pid"
+fi
+[ -e "$ORVANE_DEVICE/connections.db" ] && "$TOOL" connections | grep -q . && fail "something was created"
 
 exit $FAILED
