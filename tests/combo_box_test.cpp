@@ -137,6 +137,14 @@ TEST_F(ComboTest, EditableBoxTakesTheEntryTextAndTyping) {
     EXPECT_EQ(SendMessage(editable, CB_GETCURSEL, 0, 0), 0);
     GetWindowText(editable, buf, 64);
     EXPECT_EQ(std::u16string(buf), u"*99***1#");
+    // A click in the edit field puts the caret under it.
+    RECT r{};
+    GetWindowRect(editable, &r);
+    screen.push_click(static_cast<int>(r.left / 4) + 3, static_cast<int>((r.top + 4) / 8));
+    orvane_platform::handle_input(screen.wait_event());
+    type(U"X");
+    GetWindowText(editable, buf, 64);
+    EXPECT_EQ(std::u16string(buf), u"*99X***1#");
     SendMessage(editable, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     EXPECT_EQ(GetWindowTextLength(editable), 0);
 }
