@@ -20,12 +20,15 @@ setup() {
     export ORVANE_DEVICE="$WORK/device"
 }
 
-launch() {  # columns rows [environment assignments]
+session() {  # columns rows command: a fresh tmux server running the command
     tmux -S "$SOCKET" kill-server 2>/dev/null
     while tmux -S "$SOCKET" has-session 2>/dev/null; do sleep 0.1; done
     rm -f "$SOCKET" "$WORK/exit"
-    tmux -S "$SOCKET" new-session -d -x "$1" -y "$2" \
-        "${3:-} ORVANE_DEVICE='$ORVANE_DEVICE' '$WORK/bin/orvanecmgr'; echo \$? > '$WORK/exit'; sleep 30"
+    tmux -S "$SOCKET" new-session -d -x "$1" -y "$2" "$3"
+}
+
+launch() {  # columns rows [environment assignments]
+    session "$1" "$2" "${3:-} ORVANE_DEVICE='$ORVANE_DEVICE' '$WORK/bin/orvanecmgr'; echo \$? > '$WORK/exit'; sleep 30"
 }
 
 start() {  # columns rows [environment assignments]
@@ -227,8 +230,7 @@ screen | tr -d '\n' | grep -q "cannot move its cursor" || fail "TERM=dumb: no cl
 
 echo "== the terminal gone while SIGHUP is ignored"
 setup
-tmux -S "$SOCKET" kill-server 2>/dev/null
-tmux -S "$SOCKET" new-session -d -x 40 -y 24 "trap '' HUP; ORVANE_DEVICE='$ORVANE_DEVICE' exec '$WORK/bin/orvanecmgr'"
+session 40 24 "trap '' HUP; ORVANE_DEVICE='$ORVANE_DEVICE' exec '$WORK/bin/orvanecmgr'"
 wait_for "Create" || fail "the program did not start"
 pid=$(tmux -S "$SOCKET" display -p '#{pane_pid}')
 tmux -S "$SOCKET" kill-server
