@@ -61,3 +61,60 @@ TEST(DeviceTool, ModemsAndBadInput) {
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("well-formed"), std::string::npos) << r.err;
 }
+
+TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
+    device_sandbox dev;
+    temp_dir dir;
+    write_bytes(dir / "doc.xml",
+                "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"Work\">"
+                "<parm name=\"Password\" value=\"s3cret\"/><parm name=\"DeviceName\" value=\"M\"/>"
+                "<parm name=\"DeviceSpecificRAW\" value=\"" + std::string(1056, '0') + "\"/>"
+                "</characteristic></characteristic></wap-provisioningdoc>");
+    ASSERT_EQ(tool("provision " + shell_quote((dir / "doc.xml").string())).status, 0);
+    for (const char *args : {"show Work", "show --json Work", "connections --json"}) {
+        auto r = tool(args);
+        EXPECT_EQ(r.out.find("s3cret"), std::string::npos) << args << "\n" << r.out;  // nor in the document
+        EXPECT_NE(r.out.find("<hidden>"), std::string::npos) << args;
+        EXPECT_NE(tool(std::string(args) + " --show-secrets").out.find("s3cret"), std::string::npos) << args;
+    }
+    // An unreadable block is a failure of the export; a readable one without a port is too.
+    auto key = dir / "work.nmconnection";
+    EXPECT_EQ(tool("export Work --to networkmanager --output " + shell_quote(key.string())).status, 1);
+    auto r = run_command("printf '%s' '<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
+                         "<characteristic type=\"Net\"><parm name=\"DeviceName\" value=\"M\"/><parm "
+                         "name=\"DeviceSpecificRAW\" value=\"4F56444301000100" +
+                         std::string("00C20100") + std::string(1032, '0') + "\"/></characteristic></characteristic>"
+                         "</wap-provisioningdoc>' | " + shell_quote(ORVANE_DEVICE_TOOL) + " provision -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(tool("export Net --to networkmanager --output " + shell_quote(key.string())).status, 0);
+    EXPECT_EQ(std::filesystem::status(key).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    r = tool("export Net --to networkmanager --output " + shell_quote(key.string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_EQ(tool("export Net --to networkmanager --force --output " + shell_quote(key.string())).status, 0);
+    r = tool("export Net --to pppd --output " + shell_quote(dir.path().string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no serial device"), std::string::npos) << r.err;
+    dev.write_profile("[[modem]]\nname = \"M\"\nport = \"/dev/ttyUSB0\"\n");
+    ASSERT_EQ(tool("export Net --to pppd --output " + shell_quote(dir.path().string())).status, 0);
+    for (const char *f : {"Net", "Net.chat"}) {
+        EXPECT_EQ(std::filesystem::status(dir / f).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write) << f;
+    }
+}
+
+TEST(DeviceTool, UsageErrorsOutputFailuresAndEscapedNames) {
+    device_sandbox dev;
+    auto r = tool("connections --bogus");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("orvane-device: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("--bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(tool("export X --to nowhere").status, 2);
+    EXPECT_NE(tool("--help").out.find("Exit status"), std::string::npos);
+    EXPECT_EQ(tool("show Nobody").status, 1);
+    EXPECT_EQ(run_command("{ " + shell_quote(ORVANE_DEVICE_TOOL) + " modems >/dev/full; }").status, 1);
+    r = tool("show \"$(printf 'a\\033[2Jb')\"");
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("a\\x1B[2Jb"), std::string::npos) << r.err;
+}

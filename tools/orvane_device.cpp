@@ -2,16 +2,25 @@
 #include <cfgmgrapi.h>
 #include <tapi.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <pugixml.hpp>
 
 #include "common/utf.h"
 #include "config/connection_store.h"
 #include "config/provisioning.h"
 #include "device/device.h"
+#include "export.h"
 #include "telephony/modem_config.h"
 
 namespace {
@@ -82,19 +91,51 @@ std::string value_of(const stored_entry &e, const std::string &name) {
     return {};
 }
 
-// Shows control characters so that one line stays one line.
+// Shows control characters (C0, DEL and C1) so that one line stays one line and a name
+// cannot send escape sequences to the terminal.
 std::string printable(const std::string &s) {
     std::string out;
-    for (unsigned char c : s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        auto c = static_cast<unsigned char>(s[i]);
+        char buf[12];
         if (c < 0x20 || c == 0x7F) {
-            char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
             out += buf;
         } else {
             out += static_cast<char>(c);
         }
     }
     return out;
+}
+
+std::string in_quotes(const std::string &s) { return "\"" + printable(s) + "\""; }
+
+constexpr const char *hidden = "<hidden>";
+
+// The entry with its password masked: in its parameters and inside its document.
+stored_entry masked(stored_entry e) {
+    bool any = false;
+    for (auto &[k, v] : e.parms) {
+        if (k == "Password" && !v.empty()) {
+            v = hidden;
+            any = true;
+        }
+    }
+    if (!any) return e;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(e.document.data(), e.document.size(), pugi::parse_default, pugi::encoding_utf8)) {
+        e.document = "(not shown: it holds the password)";
+        return e;
+    }
+    for (pugi::xpath_node n : doc.select_nodes("//parm[@name='Password']")) n.node().attribute("value").set_value(hidden);
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    e.document = out.str();
+    return e;
 }
 
 json entry_json(const stored_entry &e) {
@@ -115,32 +156,117 @@ std::unique_ptr<connection_store> open_store_for_reading() {
     return std::make_unique<connection_store>(connection_store::mode::read);
 }
 
+struct usage_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Writes a file only its owner can read (it holds a password): beside the target, then
+// renamed over it, so nothing is left half written. An existing file is replaced only with
+// --force, and never one that is not a regular file.
+void check_replaceable(const std::filesystem::path &path, bool force) {
+    std::error_code ec;
+    std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);
+    if (!std::filesystem::exists(st)) return;
+    if (!std::filesystem::is_regular_file(st)) throw tool_error(in_quotes(path.string()) + " exists and is not a regular file");
+    if (!force) throw tool_error(in_quotes(path.string()) + " exists; --force replaces it");
+}
+
+void write_private_file(const std::filesystem::path &path, const std::string &text, bool force) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    check_replaceable(path, force);
+    fs::path temp = path;
+    temp += ".tmp-orvane";
+    fs::remove(temp, ec);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int e = errno;
+            ::close(fd);
+            fs::remove(temp, ec);
+            throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(e));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        int e = errno;
+        fs::remove(temp, ec);
+        throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(e));
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        fs::remove(temp, ec);
+        throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(e));
+    }
+}
+
+std::string serial_port_of(const std::string &device_name) {
+    device_profile profile = load_device_profile();
+    if (!profile.valid) throw tool_error(profile.error);
+    for (const auto &m : profile.modems) {
+        if (to_utf8(m.name) == device_name) {
+            if (m.port.empty()) break;
+            return m.port;
+        }
+    }
+    throw tool_error("the modem " + in_quotes(device_name) +
+                     " has no serial device: give it one in device.toml ([[modem]] port = \"/dev/ttyUSB0\")");
+}
+
 int run(int argc, char **argv) {
     CLI::App app{"Inspect and prepare the simulated handheld of Orvane Connection Manager.\n"
                  "The device folder is $ORVANE_DEVICE (default: $XDG_DATA_HOME/orvane/device)."};
     app.set_version_flag("--version", "orvane-device " ORVANE_VERSION);
+    app.footer("Exit status: 0 done, 1 the operation failed (nothing was changed), 2 a usage error.\n"
+               "Passwords are shown as " + std::string(hidden) + " unless --show-secrets is given.");
     app.require_subcommand(1);
     bool as_json = false;
+    bool show_secrets = false;
+    bool force = false;
     std::string name;
     std::string file;
+    std::string target;
+    std::string output;
 
     auto *modems = app.add_subcommand("modems", "the line devices as the telephony service reports them");
     modems->add_flag("--json", as_json, "print JSON");
     auto *connections = app.add_subcommand("connections", "the stored connection entries, one a line");
-    connections->add_flag("--json", as_json, "print JSON");
+    connections->add_flag("--json", as_json, "print JSON (each entry whole)");
+    connections->add_flag("--show-secrets", show_secrets, "show passwords in the JSON");
     auto *show = app.add_subcommand("show", "one entry: parameters, decoded device configuration, document");
     show->add_flag("--json", as_json, "print JSON");
+    show->add_flag("--show-secrets", show_secrets, "show the password");
     show->add_option("NAME", name, "entry name")->required();
     auto *provision = app.add_subcommand("provision", "submit a provisioning document (UTF-8 file, - for stdin)");
     provision->add_option("FILE", file, "document")->required();
     auto *remove = app.add_subcommand("delete", "delete an entry");
     remove->add_option("NAME", name, "entry name")->required();
     auto *where = app.add_subcommand("path", "print the device folder");
+    auto *exporter = app.add_subcommand(
+        "export", "an entry as a NetworkManager keyfile, or as a pppd peers file with its chat script");
+    exporter->add_option("NAME", name, "entry name")->required();
+    exporter->add_option("--to", target, "networkmanager or pppd")
+        ->required()
+        ->check(CLI::IsMember({"networkmanager", "pppd"}));
+    exporter->add_option("--output", output,
+                         "networkmanager: the keyfile to write (default and -: standard output); "
+                         "pppd: the folder for NAME and NAME.chat (needed)");
+    exporter->add_flag("--force", force, "replace existing files");
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
+    } catch (const CLI::CallForHelp &e) {
         return app.exit(e);
+    } catch (const CLI::CallForAllHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError &e) {
+        throw usage_error(printable(e.what()));
     }
 
     if (*where) {
@@ -170,7 +296,7 @@ int run(int argc, char **argv) {
         std::vector<stored_entry> list = store ? store->list() : std::vector<stored_entry>{};
         if (as_json) {
             json j = json::array();
-            for (const auto &e : list) j.push_back(entry_json(e));
+            for (const auto &e : list) j.push_back(entry_json(show_secrets ? e : masked(e)));
             std::cout << j.dump(2) << "\n";
         } else {
             for (const auto &e : list) std::cout << printable(e.name) << "\n";
@@ -179,14 +305,15 @@ int run(int argc, char **argv) {
     }
     if (*show) {
         auto store = open_store_for_reading();
-        auto e = store ? store->find(name) : std::nullopt;
-        if (!e) throw tool_error("no connection named \"" + name + "\"");
-        json j = entry_json(*e);
+        auto found = store ? store->find(name) : std::nullopt;
+        if (!found) throw tool_error("no connection named " + in_quotes(name));
+        stored_entry e = show_secrets ? *found : masked(*found);
+        json j = entry_json(e);
         if (as_json) {
             std::cout << j.dump(2) << "\n";
         } else {
-            std::cout << "name: " << printable(e->name) << "\ncreated: " << e->created << "\nparameters:\n";
-            for (const auto &[k, v] : e->parms) std::cout << "  " << k << " = " << printable(v) << "\n";
+            std::cout << "name: " << printable(e.name) << "\ncreated: " << e.created << "\nparameters:\n";
+            for (const auto &[k, v] : e.parms) std::cout << "  " << k << " = " << printable(v) << "\n";
             if (j["device_config"].is_null()) {
                 std::cout << "device configuration: not readable\n";
             } else {
@@ -194,8 +321,36 @@ int run(int argc, char **argv) {
                           << "\n  dial modifier: "
                           << printable(j["device_config"]["dial_modifier"].get<std::string>()) << "\n";
             }
-            std::cout << "document:\n" << e->document << "\n";
+            std::cout << "document:\n" << printable(e.document) << "\n";
         }
+        return 0;
+    }
+    if (*exporter) {
+        auto store = open_store_for_reading();
+        auto found = store ? store->find(name) : std::nullopt;
+        if (!found) throw tool_error("no connection named " + in_quotes(name));
+        orvane_export::connection c = orvane_export::connection_of(*found);
+        if (target == "networkmanager") {
+            std::string text = orvane_export::networkmanager_keyfile(c);
+            if (output.empty() || output == "-") {
+                std::cout << text;
+            } else {
+                write_private_file(output, text, force);
+            }
+            return 0;
+        }
+        if (output.empty() || output == "-") throw usage_error("export --to pppd needs --output DIR");
+        std::error_code ec;
+        std::filesystem::path dir = std::filesystem::absolute(output, ec);
+        if (!std::filesystem::is_directory(dir, ec)) throw tool_error(in_quotes(output) + " is not a folder");
+        std::filesystem::path chat = dir / (found->name + ".chat");
+        orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
+        // Neither is written unless both may be.
+        check_replaceable(dir / found->name, force);
+        check_replaceable(chat, force);
+        write_private_file(chat, f.chat, force);
+        write_private_file(dir / found->name, f.peers, force);
+        std::cout << "wrote " << printable((dir / found->name).string()) << " and " << printable(chat.string()) << "\n";
         return 0;
     }
     if (*provision) {
@@ -204,36 +359,52 @@ int run(int argc, char **argv) {
             text << std::cin.rdbuf();
         } else {
             std::ifstream in(file, std::ios::binary);
-            if (!in) throw tool_error("cannot read " + file);
+            if (!in) throw tool_error("cannot read " + in_quotes(file) + ": " + std::strerror(errno));
             text << in.rdbuf();
         }
         std::string error;
         long hr = process_provisioning_document(from_utf8(text.str()), &error);
         if (hr < 0) {
             std::ostringstream o;
-            o << "refused (0x" << std::hex << static_cast<unsigned long>(hr & 0xFFFFFFFFL) << "): " << error;
+            o << "refused (0x" << std::hex << static_cast<unsigned long>(hr & 0xFFFFFFFFL) << "): " << printable(error);
             throw tool_error(o.str());
         }
         std::cout << "provisioned\n";
         return 0;
     }
     if (*remove) {
-        if (!connection_store::exists()) throw tool_error("no connection named \"" + name + "\"");
+        if (!connection_store::exists()) throw tool_error("no connection named " + in_quotes(name));
         connection_store store(connection_store::mode::write);
-        if (!store.remove(name)) throw tool_error("no connection named \"" + name + "\"");
+        if (!store.remove(name)) throw tool_error("no connection named " + in_quotes(name));
         std::cout << "deleted\n";
         return 0;
     }
     return 1;
 }
 
+// What was printed must have reached its reader: a full disk is a failure. A closed pipe
+// ends the program quietly by its signal, as with any filter.
+int finish_output(int status) {
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::cerr << "orvane-device: cannot write to standard output: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    int status = 1;
     try {
-        return run(argc, argv);
+        status = run(argc, argv);
+    } catch (const usage_error &e) {
+        std::cerr << "orvane-device: " << e.what() << "\norvane-device: --help shows the usage\n";
+        status = 2;
     } catch (const std::exception &e) {
-        std::cerr << "orvane-device: " << e.what() << "\n";
-        return 1;
+        std::cerr << "orvane-device: " << printable(e.what()) << "\n";
+        status = 1;
     }
+    return finish_output(status);
 }

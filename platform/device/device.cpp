@@ -79,9 +79,9 @@ std::filesystem::path ensure_device_folder() {
 
 device_profile builtin_profile() {
     device_profile p;
-    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u""});
-    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u""});
-    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u""});
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", ""});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", ""});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", ""});
     return p;
 }
 
@@ -102,6 +102,8 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
                 modem.baud_rate = static_cast<std::uint32_t>(integer_field(*t, "baud_rate", 19200, 1, 0x7FFFFFFF));
                 modem.dial_modifier = text_field(*t, "dial_modifier", u"");
                 if (modem.dial_modifier.size() > 255) fail(entry, "\"dial_modifier\" holds at most 255 characters");
+                modem.port = to_utf8(text_field(*t, "port", u""));
+                if (!modem.port.empty() && modem.port.front() != '/') fail(entry, "\"port\" must be an absolute path");
                 if (p.modems.size() >= 64) fail(entry, "at most 64 modems");
                 p.modems.push_back(std::move(modem));
             }

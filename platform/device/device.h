@@ -15,6 +15,7 @@ struct modem_profile {
     std::uint16_t type = 0;
     std::uint32_t baud_rate = 19200;
     std::u16string dial_modifier;
+    std::string port;  // the Linux serial device, for export to pppd; empty when not given
 };
 
 struct device_profile {

@@ -1,0 +1,186 @@
+// Entries made by the program, exported and used by the real engines: libnm reads the
+// keyfile back, and the real chat program dials a simulated Hayes modem with the script.
+#include "export.h"
+
+#include <NetworkManager.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+
+#include "config/connection_store.h"
+#include "modems/orvane_tapi.h"
+#include "provisioning/orvane_ras.h"
+#include "support/test_support.h"
+
+using namespace orvane_test;
+
+namespace {
+
+// An entry as the dialog's Create makes it.
+orvane_platform::stored_entry created(const std::u16string &name, const std::u16string &apn,
+                                      const std::u16string &phone = u"*99***1#") {
+    orvane_cr::modem_list modems;
+    std::u16string device = u"Hayes Compatible on COM1:";
+    std::u16string user = u"web";
+    std::u16string password = u"p\"w d";
+    std::u16string domain;
+    orvane_cr::connection_request r{name.c_str(),     device.c_str(), apn.c_str(), user.c_str(),
+                                    password.c_str(), domain.c_str(), phone.c_str()};
+    orvane_cr::create_connection(modems, r);
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
+    auto e = store.find(u8(name));
+    EXPECT_TRUE(e);
+    return e.value_or(orvane_platform::stored_entry{});
+}
+
+NMConnection *read_keyfile(const std::string &text) {
+    GKeyFile *file = g_key_file_new();
+    EXPECT_TRUE(g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_NONE, nullptr));
+    GError *error = nullptr;
+    NMConnection *c = nm_keyfile_read(file, "/tmp", NM_KEYFILE_HANDLER_FLAGS_NONE, nullptr, nullptr, &error);
+    g_key_file_unref(file);
+    EXPECT_NE(c, nullptr) << (error != nullptr ? error->message : "");
+    if (error != nullptr) g_error_free(error);
+    return c;
+}
+
+// A Hayes modem on a pseudo-terminal: OK to AT and AT+CGDCONT, CONNECT to ATD, ERROR to
+// anything else. Runs chat with the script against it; returns the commands received.
+std::vector<std::string> dial_with_chat(const std::string &script, int &chat_status) {
+    int master = -1;
+    int slave = -1;
+    EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(slave, 0);
+        dup2(slave, 1);
+        close(master);
+        close(slave);
+        execl("/usr/sbin/chat", "chat", "-f", script.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(slave);
+    std::vector<std::string> received;
+    std::string pending;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) {
+            if (waitpid(pid, &chat_status, WNOHANG) == pid) {
+                pid = -1;
+                break;
+            }
+            continue;
+        }
+        char buf[256];
+        ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) break;
+        pending.append(buf, static_cast<std::size_t>(n));
+        for (std::size_t cr; (cr = pending.find('\r')) != std::string::npos;) {
+            std::string line = pending.substr(0, cr);
+            pending.erase(0, cr + 1);
+            received.push_back(line);
+            const char *answer = line == "AT" || line.rfind("AT+CGDCONT=", 0) == 0 ? "\r\nOK\r\n"
+                                 : line.rfind("ATD", 0) == 0                      ? "\r\nCONNECT 115200\r\n"
+                                                                                   : "\r\nERROR\r\n";
+            EXPECT_GT(write(master, answer, std::strlen(answer)), 0);
+        }
+    }
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &chat_status, 0);
+    }
+    close(master);
+    return received;
+}
+
+}  // namespace
+
+TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
+    device_sandbox dev;
+    auto c = orvane_export::connection_of(created(u"Work", u"web.apn"));
+    std::string text = orvane_export::networkmanager_keyfile(c);
+    EXPECT_EQ(text, orvane_export::networkmanager_keyfile(c));  // the same entry, the same file and UUID
+    NMConnection *nm = read_keyfile(text);
+    ASSERT_NE(nm, nullptr);
+    GError *error = nullptr;
+    EXPECT_TRUE(nm_connection_verify(nm, &error)) << (error != nullptr ? error->message : "");
+    NMSettingConnection *s_con = nm_connection_get_setting_connection(nm);
+    EXPECT_STREQ(nm_setting_connection_get_id(s_con), "Work");
+    EXPECT_STREQ(nm_setting_connection_get_connection_type(s_con), NM_SETTING_GSM_SETTING_NAME);
+    EXPECT_FALSE(nm_setting_connection_get_autoconnect(s_con));
+    std::string uuid = nm_setting_connection_get_uuid(s_con);
+    EXPECT_EQ(uuid.size(), 36u);
+    EXPECT_EQ(uuid[14], '5');
+    NMSettingGsm *gsm = nm_connection_get_setting_gsm(nm);
+    EXPECT_STREQ(nm_setting_gsm_get_apn(gsm), "web.apn");
+    gchar *number = nullptr;  // deprecated as a getter, still the keyfile's gsm.number
+    g_object_get(G_OBJECT(gsm), NM_SETTING_GSM_NUMBER, &number, nullptr);
+    EXPECT_STREQ(number, "*99***1#");
+    g_free(number);
+    EXPECT_STREQ(nm_setting_gsm_get_username(gsm), "web");
+    EXPECT_STREQ(nm_setting_gsm_get_password(gsm), "p\"w d");
+    EXPECT_EQ(nm_setting_gsm_get_password_flags(gsm), NM_SETTING_SECRET_FLAG_NONE);
+    EXPECT_EQ(nm_setting_serial_get_baud(nm_connection_get_setting_serial(nm)), 115200u);
+    EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip4_config(nm))),
+                 NM_SETTING_IP4_CONFIG_METHOD_AUTO);
+    EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip6_config(nm))),
+                 NM_SETTING_IP6_CONFIG_METHOD_AUTO);
+    g_object_unref(nm);
+
+    // Without an APN the block has no modifier, and the connection no APN; another entry,
+    // another UUID.
+    NMConnection *plain = read_keyfile(orvane_export::networkmanager_keyfile(
+        orvane_export::connection_of(created(u"Plain", u""))));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(nm_setting_gsm_get_apn(nm_connection_get_setting_gsm(plain)), nullptr);
+    EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(plain)), uuid);
+    g_object_unref(plain);
+    EXPECT_EQ(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
+    EXPECT_FALSE(orvane_export::apn_in_modifier("X1"));
+    EXPECT_FALSE(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
+}
+
+TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
+    if (access("/usr/sbin/chat", X_OK) != 0) GTEST_SKIP() << "chat (Debian package ppp) is not installed";
+    device_sandbox dev;
+    temp_dir dir;
+    struct attempt {
+        std::u16string name, apn, phone;
+        std::vector<std::string> commands;
+    };
+    std::vector<attempt> attempts = {
+        {u"With APN", u"web.apn", u"*99#", {"AT", "AT+CGDCONT=1,\"IP\",\"web.apn\"", "ATD*99#"}},
+        {u"Without", u"", u"*99***1#", {"AT", "ATD*99***1#"}},
+        {u"Quoted", u"we\"b'^\\x", u"#777", {"AT", "AT+CGDCONT=1,\"IP\",\"we\"b'^\\x\"", "ATD#777"}},
+    };
+    for (const auto &a : attempts) {
+        auto c = orvane_export::connection_of(created(a.name, a.apn, a.phone));
+        std::string chat_path = (dir / (u8(a.name) + ".chat")).string();
+        auto files = orvane_export::pppd_export(c, "/dev/ttyUSB0", chat_path);
+        write_bytes(chat_path, files.chat);
+        int status = -1;
+        EXPECT_EQ(dial_with_chat(chat_path, status), a.commands) << files.chat;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "chat ended with " << status;
+        EXPECT_NE(files.peers.find("\n\"/dev/ttyUSB0\"\n115200\n"), std::string::npos) << files.peers;
+        EXPECT_NE(files.peers.find("\nuser \"web\"\npassword \"p\\\"w d\"\n"), std::string::npos) << files.peers;
+        EXPECT_NE(files.peers.find("\nconnect \"/usr/sbin/chat -v -f '" + chat_path + "'\"\n"), std::string::npos);
+    }
+    // What the files cannot carry safely is refused, not written.
+    auto c = orvane_export::connection_of(created(u"Broken", u"web"));
+    c.phone = "*99#\nATH";
+    EXPECT_THROW(orvane_export::pppd_export(c, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
+    c.phone = "*99#";
+    c.password = std::string("a\0b", 3);
+    EXPECT_THROW(orvane_export::pppd_export(c, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
+}
