@@ -143,7 +143,7 @@ keys F1
 expect_screen "(i) Connection created" "created"
 keys Enter
 wait_exit
-json=$("$TOOL" show --json Spaced) || fail "the name was not trimmed"
+json=$("$TOOL" show --json --show-secrets Spaced) || fail "the name was not trimmed"
 echo "$json" | grep -q '"Password": "pw "' || fail "the password lost its trailing space: $json"
 echo "$json" | grep -q '"dial_modifier": "+CGDCONT=1,\\"IP\\",\\"web\\""' || fail "the APN was not trimmed: $json"
 
