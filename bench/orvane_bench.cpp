@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <ctime>
 #include <cstdio>
@@ -336,6 +337,31 @@ int main(int argc, char **argv) {
         counting = false;
         line("figure presets_50000_extra_peak %lld bytes", heap_peak.load() - before - kept);
         line("figure presets_50000_kept %lld bytes", kept);
+    }
+    {
+        // orvane-data check over a 10 MB operators file, the whole program run, wall clock.
+        fs::path big = work().dir / "check_10mb.xml";
+        std::u16string text = u"\uFEFF<root>\r\n";
+        while (text.size() < 5'000'000) {
+            text += u"<operator Name=\"Some Operator\" User=\"\" Pwd=\"\" Apn=\"internet\" Phone=\"*99#\"/>\r\n";
+        }
+        text += u"</root>\r\n";
+        {
+            std::ofstream out(big, std::ios::binary);
+            for (char16_t c : text) {
+                out.put(static_cast<char>(c & 0xFF));
+                out.put(static_cast<char>(c >> 8));
+            }
+        }
+        std::string command = std::string("'") + ORVANE_DATA_TOOL + "' check '" + big.string() + "' >/dev/null";
+        std::vector<double> runs;
+        for (int i = 0; i < 5; ++i) {
+            auto t0 = std::chrono::steady_clock::now();
+            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "orvane-data check failed\n");
+            runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        }
+        std::sort(runs.begin(), runs.end());
+        line("figure check_10mb %.0f milliseconds", 1e3 * runs[runs.size() / 2]);
     }
     std::printf("\nsummary\n");
     for (const auto &s : summary) std::printf("%s\n", s.c_str());

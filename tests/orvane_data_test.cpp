@@ -1,5 +1,8 @@
 // The data-file tools, run as a program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
 
 #include <algorithm>
 #include <fstream>
@@ -8,6 +11,7 @@
 
 #include "presets/operator_presets.h"
 #include "presets/xml_reader.h"
+#include "config/connection_store.h"
 #include "support/test_support.h"
 
 using namespace orvane_test;
@@ -81,8 +85,10 @@ TEST(DataImport, ReadsBackAsTheDatabaseHoldsIt) {
     auto de = dir / "de.xml";
     ASSERT_EQ(data_tool("import --country de --output " + shell_quote(de.string())).status, 0);
     auto de_presets = read_back(de);
-    EXPECT_TRUE(std::is_sorted(de_presets.begin(), de_presets.end(),
-                               [](const auto &a, const auto &b) { return u8(a.name) < u8(b.name); }));
+    // Sorted by name without regard to case.
+    EXPECT_TRUE(std::is_sorted(de_presets.begin(), de_presets.end(), [](const auto &a, const auto &b) {
+        return orvane_platform::fold_entry_name(u8(a.name)) < orvane_platform::fold_entry_name(u8(b.name));
+    }));
     EXPECT_EQ(de_presets.size() + static_cast<std::size_t>(count_of(r.err, "left out de")),
               expected_from_database({"de"}).size());
 }
@@ -108,14 +114,29 @@ TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
     auto presets = read_back(out);
     std::vector<std::u16string> names;
     for (const auto &p : presets) names.push_back(p.name);
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Good & Co", u"Two (First)", u"Two (b.apn)"}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Good & Co", u"Two (b.apn)", u"Two (First)"}));
     EXPECT_EQ(presets[0].user, u"u");
     // A bad database is an error, and nothing is written.
     write_bytes(dir / "bad.xml", "<serviceproviders><country>");
     auto out2 = dir / "none.xml";
     r = data_tool("import --output " + shell_quote(out2.string()) + " " + shell_quote((dir / "bad.xml").string()));
-    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(out2));
+    // A country with no operator is named; an existing output is replaced only with --force,
+    // and never one that is not a regular file.
+    std::string db = " " + shell_quote((dir / "db.xml").string());
+    r = data_tool("import --country zz --output " + shell_quote(out2.string()) + db);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"zz\""), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out2));
+    EXPECT_EQ(data_tool("import --output " + shell_quote(out.string()) + db).status, 1);
+    EXPECT_EQ(data_tool("import --force --output " + shell_quote(out.string()) + db).status, 0);
+    ASSERT_EQ(mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
+    r = data_tool("import --force --output " + shell_quote((dir / "fifo.xml").string()) + db);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo.xml"));
+    EXPECT_EQ(data_tool("import --frobnicate").status, 2);
 }
 
 TEST(DataImport, NextToTheProgramOnlyReplacedWithForce) {
@@ -180,6 +201,10 @@ TEST(DataCheck, OperatorsFileDiagnostics) {
         {"single.xml", u"<root>\n<op Name='A' Apn=\"x\"/>\n</root>", "case"},
         {"tab.xml", u"<root>\n<op Name=\"A\"\tApn=\"x\"/>\n</root>", "tab.xml:2: a tab or line break inside the tag"},
         {"long.xml", u"<root>\n" + long_tag + u"\n</root>", "long.xml:2: the tag is 268 characters long"},
+        {"text.xml", u"<root>\n<op Name=\"A\"/>\n<op Name=\"B\">" + std::u16string(256, u't') + u"</op>\n</root>",
+         "text.xml:3: the element's text is 256 characters long"},
+        {"half.xml", u"<root>\n\n<op Name=\"A" + std::u16string(1, static_cast<char16_t>(0xD800)) + u"\"/>\n</root>",
+         "half.xml:3: a lone surrogate"},
     };
     items[3].says = "single.xml:2: a single-quoted value";
     for (const auto &i : items) {
@@ -193,6 +218,22 @@ TEST(DataCheck, OperatorsFileDiagnostics) {
     auto r = data_tool("check " + shell_quote(EXAMPLES_DIR "/orvanecmgr.xml"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("the program reads 5 presets"), std::string::npos) << r.out;
-    EXPECT_EQ(data_tool("check /nonexistent.xml").status, 2);
+    EXPECT_EQ(data_tool("check /nonexistent.xml").status, 1);
     EXPECT_EQ(data_tool("check " + shell_quote((dir / "u8.xml").string() + ".txt")).status, 2);
+    // Only regular files are read: a FIFO, a device or a folder is a finding, never a hang.
+    ASSERT_EQ(mkfifo((dir / "fifo.lng").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.xml");
+    for (const std::string &f : {(dir / "fifo.lng").string(), (dir / "folder.xml").string()}) {
+        r = data_tool("check " + shell_quote(f));
+        EXPECT_EQ(r.status, 1) << f;
+        EXPECT_NE(r.out.find("treats it as missing"), std::string::npos) << r.out;
+    }
+    // Linear in the file: 10 MB of operators checked within a second or two, even on a busy machine.
+    std::u16string big = u"<root>\r\n";
+    while (big.size() < 5'000'000) big += u"<operator Name=\"Some Operator\" User=\"\" Pwd=\"\" Apn=\"internet\" Phone=\"*99#\"/>\r\n";
+    write_bytes(dir / "big.xml", utf16le(big + u"</root>\r\n", bom::with));
+    auto start = std::chrono::steady_clock::now();
+    r = data_tool("check " + shell_quote((dir / "big.xml").string()));
+    EXPECT_EQ(r.status, 0) << r.out.substr(0, 500);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }

@@ -1,9 +1,13 @@
 // orvane-data: tools for those who write the program's data files.
 //   import: an operators file from the mobile broadband provider database
 //   check:  what the program will read from a language or operators file, and what it will not
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -16,22 +20,29 @@
 #include <vector>
 
 #include "common/utf.h"
+#include "config/connection_store.h"
 #include "presets/operator_presets.h"
 #include "presets/xml_reader.h"
 #include "text/language_file.h"
 #include "text/uistrings.h"
+#include "tool_io.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using orvane_platform::from_utf8;
 using orvane_platform::to_utf8;
+using orvane_tools::in_quotes;
+using orvane_tools::printable;
+using orvane_tools::tool_error;
+using orvane_tools::usage_error;
 
 constexpr const char *default_database = "/usr/share/mobile-broadband-provider-info/serviceproviders.xml";
 
 // ---------------------------------------------------------------- import
 
 struct imported {
+    std::string key;  // the name folded, for sorting
     std::string country;
     std::string name;
     std::string user;
@@ -91,8 +102,8 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
     pugi::xml_document doc;
     pugi::xml_parse_result r = doc.load_file(database.c_str());
     if (!r) {
-        std::cerr << "orvane-data: " << database << ": " << r.description() << " at byte " << r.offset << "\n";
-        return 2;
+        throw tool_error(in_quotes(database) + ": " + r.description() +
+                         (r.status == pugi::status_file_not_found ? "" : " at byte " + std::to_string(r.offset)));
     }
     std::set<std::string> countries;
     for (std::string c : countries_in) {
@@ -102,13 +113,12 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
     std::vector<imported> entries;
     int skipped = 0;
     pugi::xml_node root = doc.child("serviceproviders");
-    if (!root) {
-        std::cerr << "orvane-data: " << database << ": not a provider database (no <serviceproviders>)\n";
-        return 2;
-    }
+    if (!root) throw tool_error(in_quotes(database) + ": not a provider database (no <serviceproviders>)");
+    std::map<std::string, std::size_t> found_in;
     for (const pugi::xml_node &country : root.children("country")) {
         std::string code = country.attribute("code").value();
         if (!countries.empty() && countries.count(code) == 0) continue;
+        found_in[code];
         for (const pugi::xml_node &provider : country.children("provider")) {
             std::string provider_name = child_text(provider, "name");
             std::vector<pugi::xml_node> apns;
@@ -130,23 +140,27 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
                 e.apn = apn.attribute("value").value();
                 std::string why = cannot_carry(e);
                 if (!why.empty()) {
-                    std::cerr << "orvane-data: left out " << code << " \"" << e.name << "\": it holds " << why << "\n";
+                    std::cerr << "orvane-data: left out " << printable(code) << " " << in_quotes(e.name) << ": it holds "
+                              << why << "\n";
                     ++skipped;
                     continue;
                 }
+                ++found_in[code];
                 entries.push_back(std::move(e));
             }
         }
     }
+    for (const std::string &c : countries) {
+        if (found_in[c] == 0) throw tool_error("no operator of the country " + in_quotes(c) + " in " + in_quotes(database));
+    }
+    // By name without regard to case, as a reader looks for a name ("blau.de" next to "Base").
+    for (imported &e : entries) e.key = orvane_platform::fold_entry_name(e.name);
     std::stable_sort(entries.begin(), entries.end(), [](const imported &a, const imported &b) {
-        return a.country != b.country ? a.country < b.country : a.name < b.name;
+        if (a.country != b.country) return a.country < b.country;
+        return a.key != b.key ? a.key < b.key : a.name < b.name;
     });
     fs::path target = output.empty() ? program_operators_file() : fs::path(output);
-    std::error_code ec;
-    if (output.empty() && fs::exists(target, ec) && !force) {
-        std::cerr << "orvane-data: " << target.string() << " exists; --force replaces it\n";
-        return 2;
-    }
+    orvane_tools::check_replaceable(target, force);
     std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n";
     for (const imported &e : entries) {
         text += u'<';
@@ -154,28 +168,14 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
         text += u"/>\r\n";
     }
     text += u"</root>\r\n";
-    // Written beside the target and renamed over it, so a failure leaves nothing half written.
-    fs::path temp = target;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (char16_t c : text) {
-            out.put(static_cast<char>(c & 0xFF));
-            out.put(static_cast<char>(c >> 8));
-        }
-        if (!out) {
-            std::cerr << "orvane-data: cannot write " << temp.string() << "\n";
-            fs::remove(temp, ec);
-            return 2;
-        }
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::cerr << "orvane-data: cannot write " << target.string() << ": " << ec.message() << "\n";
-        fs::remove(temp, ec);
-        return 2;
-    }
-    std::cout << "wrote " << entries.size() << " operators to " << target.string();
+    orvane_tools::write_file(target, bytes, force, 0644);
+    std::cout << "wrote " << entries.size() << " operators to " << printable(target.string());
     if (skipped > 0) std::cout << " (" << skipped << " left out)";
     std::cout << "\n";
     return 0;
@@ -192,12 +192,42 @@ struct diagnostics {
     }
 };
 
-std::string read_file(const fs::path &p, bool &ok) {
-    std::ifstream in(p, std::ios::binary);
-    ok = static_cast<bool>(in);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+// Data files above this size the program treats as unusable, so that start-up never stalls.
+constexpr std::uint64_t data_file_limit = 64ull << 20;
+
+// Reads a data file as the program does: only a regular file, opened without blocking, so
+// that a FIFO or a device gets a finding, never a hang or unbounded memory.
+bool read_data_file(const std::string &path, std::string &bytes, diagnostics &d) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw tool_error("cannot read " + in_quotes(path) + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        d.at(1, S_ISDIR(st.st_mode) ? "a folder, not a file: the program treats it as missing"
+                                    : "not a regular file (a FIFO or a device): the program treats it as missing");
+        return false;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > data_file_limit) {
+        ::close(fd);
+        d.at(1, "the file is larger than 64 MiB: the program treats it as unusable");
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            ::close(fd);
+            throw tool_error("cannot read " + in_quotes(path) + ": " + std::strerror(e));
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    ::close(fd);
+    return true;
 }
 
 // Says what the bytes are; false when they are not UTF-16LE, which the program needs.
@@ -242,16 +272,30 @@ std::u16string units_of(const std::string &bytes) {
     return u;
 }
 
-// Line of a unit offset, counting CR LF, LF and CR each as one line end.
-std::size_t line_at(std::u16string_view text, std::size_t offset) {
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n'))) ++line;
+// Lines of unit offsets, counting CR LF, LF and CR each as one line end. Offsets asked in
+// increasing order cost one pass over the text in all.
+class line_counter {
+public:
+    explicit line_counter(std::u16string_view text) : text_(text) {}
+    std::size_t at(std::size_t offset) {
+        if (offset < pos_) {
+            pos_ = 0;
+            line_ = 1;
+        }
+        for (; pos_ < offset && pos_ < text_.size(); ++pos_) {
+            char16_t c = text_[pos_];
+            if (c == u'\n' || (c == u'\r' && (pos_ + 1 >= text_.size() || text_[pos_ + 1] != u'\n'))) ++line_;
+        }
+        return line_;
     }
-    return line;
-}
 
-std::string in_quotes(std::u16string_view s) { return "\"" + to_utf8(s) + "\""; }
+private:
+    std::u16string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t line_ = 1;
+};
+
+std::string quoted_text(std::u16string_view s) { return in_quotes(to_utf8(s)); }
 
 void check_language(const std::u16string &text, diagnostics &d) {
     std::set<std::u16string> english;
@@ -274,14 +318,14 @@ void check_language(const std::u16string &text, diagnostics &d) {
         orvane_cr::parse_entry(table, line);
         ++entries;
         const auto &[key, value] = *probe.entries().begin();
-        if (english.count(key) == 0) d.at(number, in_quotes(key) + " matches none of the program's texts");
+        if (english.count(key) == 0) d.at(number, quoted_text(key) + " matches none of the program's texts");
         if (auto it = seen.find(key); it != seen.end()) {
-            d.at(number, in_quotes(key) + " given again (first on line " + std::to_string(it->second) +
+            d.at(number, quoted_text(key) + " given again (first on line " + std::to_string(it->second) +
                              "); this later one wins");
         } else {
             seen.emplace(key, number);
         }
-        if (value.empty()) d.at(number, "the translation of " + in_quotes(key) + " is empty; the text will be blank");
+        if (value.empty()) d.at(number, "the translation of " + quoted_text(key) + " is empty; the text will be blank");
         return true;
     });
     if (stopped_early) {
@@ -303,6 +347,7 @@ void check_operators(const std::u16string &text, diagnostics &d) {
         return;
     }
     const std::set<std::u16string> known = {u"Name", u"User", u"Pwd", u"Apn", u"Phone"};
+    line_counter lines(text);
     // Every tag after the root marker, as the reader splits them.
     for (std::size_t p = text.find(u'<', root_at + root.size()); p != std::u16string::npos;
          p = text.find(u'<', p + 1)) {
@@ -311,10 +356,20 @@ void check_operators(const std::u16string &text, diagnostics &d) {
         std::u16string_view tag(text.data() + p + 1, close - p - 1);
         if (!tag.empty() && tag.back() == u'/') tag.remove_suffix(1);
         if (!tag.empty() && tag.front() == u'/') continue;
-        std::size_t line = line_at(text, p);
+        std::size_t line = lines.at(p);
         if (tag.size() > 255) {
             d.at(line, "the tag is " + std::to_string(tag.size()) + " characters long; over 255 the program skips it");
             continue;
+        }
+        if (!orvane_platform::is_valid_utf16(tag)) {
+            d.at(line, "a lone surrogate (half of a UTF-16 pair) in the tag: the handheld refuses it at Create");
+        }
+        // The text of an element that holds only text: over 255 the program skips the element.
+        if (std::size_t next = text.find(u'<', close + 1);
+            tag.size() == static_cast<std::size_t>(close - p - 1) && next != std::u16string::npos &&
+            next + 1 < text.size() && text[next + 1] == u'/' && next - close - 1 > 255) {
+            d.at(line, "the element's text is " + std::to_string(next - close - 1) +
+                           " characters long; over 255 the program skips the element");
         }
         if (tag.find_first_of(u"\t\r\n") != std::u16string_view::npos) {
             d.at(line, "a tab or line break inside the tag: it becomes part of the next attribute's name; write the "
@@ -338,9 +393,9 @@ void check_operators(const std::u16string &text, diagnostics &d) {
                 std::u16string ln = name;
                 for (auto &c : lk) c = static_cast<char16_t>(std::towlower(c));
                 for (auto &c : ln) c = static_cast<char16_t>(std::towlower(c));
-                if (lk == ln) hint = "; did you mean " + in_quotes(k) + "?";
+                if (lk == ln) hint = "; did you mean " + quoted_text(k) + "?";
             }
-            d.at(line, "attribute " + in_quotes(name) + " matches nothing the program reads" + hint);
+            d.at(line, "attribute " + quoted_text(name) + " matches nothing the program reads" + hint);
         }
     }
     // What the program itself reads, and where it stops.
@@ -361,7 +416,7 @@ void check_operators(const std::u16string &text, diagnostics &d) {
             }
         }
         if (later > 0) {
-            d.at(line_at(text, stop), "this end tag ends the reading: " + std::to_string(later) +
+            d.at(lines.at(stop), "this end tag ends the reading: " + std::to_string(later) +
                                           " operator(s) after it are not read");
         }
     }
@@ -375,19 +430,11 @@ void check_operators(const std::u16string &text, diagnostics &d) {
 int run_check(const std::vector<std::string> &files) {
     int found = 0;
     for (const std::string &f : files) {
-        diagnostics d{f};
-        bool ok = false;
-        std::string bytes = read_file(f, ok);
-        if (!ok) {
-            std::cerr << "orvane-data: cannot read " << f << "\n";
-            return 2;
-        }
         std::string ext = fs::path(f).extension().string();
-        if (ext != ".lng" && ext != ".xml") {
-            std::cerr << "orvane-data: " << f << ": not a .lng or .xml file\n";
-            return 2;
-        }
-        if (check_encoding(bytes, d)) {
+        if (ext != ".lng" && ext != ".xml") throw usage_error(in_quotes(f) + ": not a .lng or .xml file");
+        diagnostics d{printable(f)};
+        std::string bytes;
+        if (read_data_file(f, bytes, d) && check_encoding(bytes, d)) {
             std::u16string text = units_of(bytes);
             if (ext == ".lng") {
                 check_language(text, d);
@@ -405,6 +452,8 @@ int run_check(const std::vector<std::string> &files) {
 int main(int argc, char **argv) {
     CLI::App app{"Tools for the data files of Orvane Connection Manager"};
     app.set_version_flag("--version", "orvane-data " ORVANE_VERSION);
+    app.footer("Exit status: 0 done (check: the files are clean), 1 the operation failed or check found "
+               "something, 2 a usage error.");
     app.require_subcommand(1);
     std::vector<std::string> countries;
     std::string output;
@@ -412,22 +461,32 @@ int main(int argc, char **argv) {
     bool force = false;
     auto *import = app.add_subcommand("import", "write an operators file from the mobile broadband provider database");
     import->add_option("--country", countries, "country code to take (repeatable; default all)");
-    import->add_option("--output", output, "file to write (default: orvanecmgr.xml next to the program)");
-    import->add_flag("--force", force, "replace an operators file next to the program");
+    import->add_option("--output", output, "file to write (default: the operators file the program reads)");
+    import->add_flag("--force", force, "replace an existing file");
     import->add_option("DATABASE", database, "the database (default " + std::string(default_database) + ")");
     std::vector<std::string> files;
     auto *check = app.add_subcommand("check", "say what the program will read from data files (.lng, .xml)");
     check->add_option("FILE", files, "files")->required();
+    int status = 1;
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return app.exit(e);
-    }
-    try {
-        if (*import) return run_import(countries, output, force, database);
-        return run_check(files);
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::CallForHelp &e) {
+            return orvane_tools::finish_output("orvane-data", app.exit(e));
+        } catch (const CLI::CallForAllHelp &e) {
+            return orvane_tools::finish_output("orvane-data", app.exit(e));
+        } catch (const CLI::CallForVersion &e) {
+            return orvane_tools::finish_output("orvane-data", app.exit(e));
+        } catch (const CLI::ParseError &e) {
+            throw usage_error(printable(e.what()));
+        }
+        status = *import ? run_import(countries, output, force, database) : run_check(files);
+    } catch (const usage_error &e) {
+        std::cerr << "orvane-data: " << e.what() << "\norvane-data: --help shows the usage\n";
+        status = 2;
     } catch (const std::exception &e) {
-        std::cerr << "orvane-data: " << e.what() << "\n";
-        return 2;
+        std::cerr << "orvane-data: " << printable(e.what()) << "\n";
+        status = 1;
     }
+    return orvane_tools::finish_output("orvane-data", status);
 }

@@ -21,16 +21,15 @@
 #include "config/provisioning.h"
 #include "device/device.h"
 #include "export.h"
+#include "tool_io.h"
 #include "telephony/modem_config.h"
 
 namespace {
 
 using nlohmann::json;
 using namespace orvane_platform;
+using namespace orvane_tools;
 
-struct tool_error : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct line_device {
     DWORD id;
@@ -91,28 +90,7 @@ std::string value_of(const stored_entry &e, const std::string &name) {
     return {};
 }
 
-// Shows control characters (C0, DEL and C1) so that one line stays one line and a name
-// cannot send escape sequences to the terminal.
-std::string printable(const std::string &s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        auto c = static_cast<unsigned char>(s[i]);
-        char buf[12];
-        if (c < 0x20 || c == 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
-std::string in_quotes(const std::string &s) { return "\"" + printable(s) + "\""; }
 
 constexpr const char *hidden = "<hidden>";
 
@@ -156,53 +134,6 @@ std::unique_ptr<connection_store> open_store_for_reading() {
     return std::make_unique<connection_store>(connection_store::mode::read);
 }
 
-struct usage_error : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Writes a file only its owner can read (it holds a password): beside the target, then
-// renamed over it, so nothing is left half written. An existing file is replaced only with
-// --force, and never one that is not a regular file.
-void check_replaceable(const std::filesystem::path &path, bool force) {
-    std::error_code ec;
-    std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);
-    if (!std::filesystem::exists(st)) return;
-    if (!std::filesystem::is_regular_file(st)) throw tool_error(in_quotes(path.string()) + " exists and is not a regular file");
-    if (!force) throw tool_error(in_quotes(path.string()) + " exists; --force replaces it");
-}
-
-void write_private_file(const std::filesystem::path &path, const std::string &text, bool force) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    check_replaceable(path, force);
-    fs::path temp = path;
-    temp += ".tmp-orvane";
-    fs::remove(temp, ec);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int e = errno;
-            ::close(fd);
-            fs::remove(temp, ec);
-            throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(e));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int e = errno;
-        fs::remove(temp, ec);
-        throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(e));
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        fs::remove(temp, ec);
-        throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(e));
-    }
-}
 
 std::string serial_port_of(const std::string &device_name) {
     device_profile profile = load_device_profile();
@@ -335,7 +266,7 @@ int run(int argc, char **argv) {
             if (output.empty() || output == "-") {
                 std::cout << text;
             } else {
-                write_private_file(output, text, force);
+                write_file(output, text, force, 0600);  // it holds a password
             }
             return 0;
         }
@@ -348,8 +279,8 @@ int run(int argc, char **argv) {
         // Neither is written unless both may be.
         check_replaceable(dir / found->name, force);
         check_replaceable(chat, force);
-        write_private_file(chat, f.chat, force);
-        write_private_file(dir / found->name, f.peers, force);
+        write_file(chat, f.chat, force, 0600);
+        write_file(dir / found->name, f.peers, force, 0600);
         std::cout << "wrote " << printable((dir / found->name).string()) << " and " << printable(chat.string()) << "\n";
         return 0;
     }
@@ -382,16 +313,6 @@ int run(int argc, char **argv) {
     return 1;
 }
 
-// What was printed must have reached its reader: a full disk is a failure. A closed pipe
-// ends the program quietly by its signal, as with any filter.
-int finish_output(int status) {
-    std::cout.flush();
-    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::cerr << "orvane-device: cannot write to standard output: " << std::strerror(errno) << "\n";
-        return 1;
-    }
-    return status;
-}
 
 }  // namespace
 
@@ -406,5 +327,5 @@ int main(int argc, char **argv) {
         std::cerr << "orvane-device: " << printable(e.what()) << "\n";
         status = 1;
     }
-    return finish_output(status);
+    return finish_output("orvane-device", status);
 }

@@ -1,0 +1,87 @@
+#include "tool_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace orvane_tools {
+
+std::string printable(const std::string &s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        auto c = static_cast<unsigned char>(s[i]);
+        char buf[12];
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string in_quotes(const std::string &s) { return "\"" + printable(s) + "\""; }
+
+void check_replaceable(const std::filesystem::path &path, bool force) {
+    std::error_code ec;
+    std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);
+    if (!std::filesystem::exists(st)) return;
+    if (!std::filesystem::is_regular_file(st)) {
+        throw tool_error(in_quotes(path.string()) + " exists and is not a regular file; nothing was written");
+    }
+    if (!force) throw tool_error(in_quotes(path.string()) + " exists; --force replaces it");
+}
+
+void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode) {
+    check_replaceable(path, force);
+    std::filesystem::path temp = path;
+    temp += ".tmp-orvane";
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
+    auto fail = [&](const std::filesystem::path &what, int error) {
+        std::filesystem::remove(temp, ec);
+        throw tool_error("cannot write " + in_quotes(what.string()) + ": " + std::strerror(error));
+    };
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd < 0) throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int e = n < 0 ? errno : EIO;
+            ::close(fd);
+            fail(temp, e);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // The umask may have taken bits away; the file gets exactly its mode.
+    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) {
+        int e = errno;
+        ::close(fd);
+        fail(temp, e);
+    }
+    if (::close(fd) != 0) fail(temp, errno);
+    if (std::rename(temp.c_str(), path.c_str()) != 0) fail(path, errno);
+}
+
+int finish_output(const char *program, int status) {
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::cerr << program << ": cannot write to standard output: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    return status;
+}
+
+}  // namespace orvane_tools

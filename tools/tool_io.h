@@ -1,0 +1,32 @@
+// What both tools do the same way: names shown safely, files replaced safely, output checked.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace orvane_tools {
+
+struct tool_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+struct usage_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Control characters (C0, DEL and C1) escaped, so that one line stays one line and a name
+// cannot send escape sequences to the terminal.
+std::string printable(const std::string &s);
+std::string in_quotes(const std::string &s);
+
+// Throws tool_error when `path` exists and is not a regular file, or exists without `force`.
+void check_replaceable(const std::filesystem::path &path, bool force);
+// Writes beside the target and renames over it, so nothing is left half written; the file
+// gets `mode` whatever the umask. Throws tool_error, with the system's reason.
+void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
+
+// The exit status, once what was printed has reached standard output: a full disk is a
+// failure (1). A closed pipe ends the program quietly by its signal, as with any filter.
+int finish_output(const char *program, int status);
+
+}  // namespace orvane_tools
