@@ -1,6 +1,9 @@
 #include "utf.h"
 
+#include <utf8.h>
 #include <utf8proc.h>
+
+#include <iterator>
 
 namespace orvane_platform {
 
@@ -103,52 +106,22 @@ void append_utf16(std::u16string &out, char32_t c) {
     }
 }
 
+std::size_t invalid_utf8_offset(std::string_view text) {
+    auto bad = utf8::find_invalid(text.begin(), text.end());
+    return bad == text.end() ? std::string_view::npos : static_cast<std::size_t>(bad - text.begin());
+}
+
 std::u16string from_utf8(std::string_view text) {
+    // utfcpp refuses overlong forms, surrogates and values past U+10FFFF; each such
+    // sequence becomes one U+FFFD.
+    std::string repaired;
+    if (invalid_utf8_offset(text) != std::string_view::npos) {
+        utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(repaired), 0xFFFDu);
+        text = repaired;
+    }
     std::u16string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    auto put = [&](char32_t c) { append_utf16(out, c); };
-    while (i < text.size()) {
-        auto b = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        char32_t c = 0;
-        if (b < 0x80) {
-            c = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            c = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3;
-            c = b & 0x07;
-        } else {
-            put(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) {
-            put(0xFFFD);
-            break;
-        }
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            auto n = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((n & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (n & 0x3F);
-        }
-        if (!ok || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            put(0xFFFD);
-            ++i;
-            continue;
-        }
-        put(c);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
+    utf8::unchecked::utf8to16(text.begin(), text.end(), std::back_inserter(out));
     return out;
 }
 

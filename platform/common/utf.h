@@ -10,8 +10,10 @@ namespace orvane_platform {
 std::string to_utf8(std::u16string_view text);
 // Returns false when the text holds an unpaired surrogate.
 bool is_valid_utf16(std::u16string_view text);
-// Invalid sequences become U+FFFD.
+// Invalid sequences (overlong forms, surrogates, values past U+10FFFF included) become U+FFFD.
 std::u16string from_utf8(std::string_view text);
+// The byte offset of the first invalid UTF-8 sequence, or npos when the text is valid.
+std::size_t invalid_utf8_offset(std::string_view text);
 std::u32string to_utf32(std::u16string_view text);
 // Appends one code point as one unit or a surrogate pair.
 void append_utf16(std::u16string &out, char32_t c);

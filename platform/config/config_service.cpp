@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <pugixml.hpp>
+#include <unordered_set>
 
 #include "../common/utf.h"
 #include "../device/device.h"
@@ -40,8 +41,45 @@ bool has_element_or_text_children(const pugi::xml_node &n) {
 
 }  // namespace
 
+namespace {
+
+bool xml_char(unsigned long c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// XML 1.0 allows no reference to a character outside its Char production (a surrogate, NUL,
+// other control characters): the parser would store what cannot be read back, or cut the
+// value at a NUL. (Raw control characters, which the program's own documents may carry,
+// read back as they are.)
+void refuse_non_characters(std::u16string_view doc) {
+    for (std::size_t i = 0; i < doc.size(); ++i) {
+        if (doc[i] != u'&' || i + 1 >= doc.size() || doc[i + 1] != u'#') continue;
+        std::size_t j = i + 2;
+        bool hex = j < doc.size() && doc[j] == u'x';
+        if (hex) ++j;
+        unsigned long value = 0;
+        std::size_t digits = 0;
+        for (; j < doc.size() && digits < 9; ++j, ++digits) {
+            char16_t d = doc[j];
+            int v = d >= u'0' && d <= u'9' ? d - u'0'
+                    : hex && d >= u'a' && d <= u'f' ? d - u'a' + 10
+                    : hex && d >= u'A' && d <= u'F' ? d - u'A' + 10
+                                                   : -1;
+            if (v < 0) break;
+            value = value * (hex ? 16 : 10) + static_cast<unsigned long>(v);
+        }
+        if (digits == 0 || digits >= 9 || j >= doc.size() || doc[j] != u';' || !xml_char(value)) {
+            refuse("not well-formed: a character reference to no XML character at offset " + std::to_string(i));
+        }
+    }
+}
+
+}  // namespace
+
 std::vector<stored_entry> parse_provisioning_document(std::u16string_view document) {
     if (!is_valid_utf16(document)) refuse("the document holds an unpaired surrogate");
+    refuse_non_characters(document);
     std::string utf8 = to_utf8(document);
     pugi::xml_document doc;
     // Attribute values stay exactly as written: no white-space or line-end normalisation.
@@ -57,6 +95,7 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
     pugi::xml_node root = doc.document_element();
     if (std::strcmp(root.name(), "wap-provisioningdoc") != 0) refuse("the root is not wap-provisioningdoc");
     std::vector<stored_entry> entries;
+    std::unordered_set<std::string> keys;
     for (const pugi::xml_node &group : root.children()) {
         if (group.type() != pugi::node_element) continue;
         if (std::strcmp(group.name(), "characteristic") != 0 ||
@@ -87,11 +126,9 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
                 }
                 e.parms.emplace_back(name, parm.attribute("value").value());
             }
-            if (std::any_of(entries.begin(), entries.end(),
-                            [&](const stored_entry &o) { return fold_entry_name(o.name) == fold_entry_name(e.name); })) {
-                refuse("entry \"" + e.name + "\" given twice");
-            }
-            e.document = utf8;
+            if (!keys.insert(fold_entry_name(e.name)).second) refuse("entry \"" + e.name + "\" given twice");
+            // Each entry keeps its own part of the document, nothing of another's.
+            e.document = entry_document(e);
             entries.push_back(std::move(e));
         }
     }

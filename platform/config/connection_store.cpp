@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
+#include <unicode/uchar.h>
+
+#include <cerrno>
+#include <cstring>
+#include <pugixml.hpp>
+#include <set>
+#include <sstream>
 
 #include "../common/utf.h"
 #include "../device/device.h"
@@ -44,23 +48,32 @@ struct statement {
     }
 };
 
-locale_t folding_locale() {
-    static locale_t loc = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-        return l != nullptr ? l : newlocale(LC_CTYPE_MASK, "C", nullptr);
-    }();
-    return loc;
-}
-
 }  // namespace
 
 std::string fold_entry_name(const std::string &utf8_name) {
+    // Unicode simple case folding: one code point for one, the same both ways ("C\u03C2" and
+    // "C\u03A3", "I\u017F" and "IS"), and no Turkic dotted I taken for a plain one.
     std::u32string wide = to_utf32(from_utf8(utf8_name));
     std::u16string folded;
-    for (char32_t c : wide) {
-        append_utf16(folded, static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), folding_locale())));
-    }
+    folded.reserve(wide.size());
+    for (char32_t c : wide) append_utf16(folded, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
     return to_utf8(folded);
+}
+
+std::string entry_document(const stored_entry &e) {
+    pugi::xml_document doc;
+    pugi::xml_node group = doc.append_child("wap-provisioningdoc").append_child("characteristic");
+    group.append_attribute("type") = "CM_PPPEntries";
+    pugi::xml_node entry = group.append_child("characteristic");
+    entry.append_attribute("type") = e.name.c_str();
+    for (const auto &[name, value] : e.parms) {
+        pugi::xml_node parm = entry.append_child("parm");
+        parm.append_attribute("name") = name.c_str();
+        parm.append_attribute("value") = value.c_str();
+    }
+    std::ostringstream out;
+    doc.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
 }
 
 std::filesystem::path connection_store::default_path() { return device_folder_path() / "connections.db"; }
@@ -70,20 +83,44 @@ bool connection_store::exists(const std::filesystem::path &path) {
     return std::filesystem::exists(path, ec);
 }
 
+namespace {
+
+// 1: one whole submitted document an entry, names folded by the C library's towlower.
+// 2: each entry its own document, names folded by Unicode simple case folding.
+constexpr int store_version = 2;
+
+}  // namespace
+
 connection_store::connection_store(mode m, std::filesystem::path path) : path_(std::move(path)) {
+    std::filesystem::path folder = path_.parent_path();
+    if (m == mode::write) {
+        if (path_ == default_path()) ensure_device_folder();
+    }
+    try {
+        if (!folder.empty()) check_own_path(folder, true);
+        for (const char *suffix : {"", "-wal", "-shm"}) check_own_path(path_.string() + suffix, false);
+    } catch (const std::runtime_error &e) {
+        throw store_error(e.what());
+    }
     int flags = SQLITE_OPEN_NOMUTEX;
     if (m == mode::write) {
-        ensure_device_folder();
         // Made here first so that it is 0600 whatever the umask: it holds passwords.
         int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) throw store_error("cannot open the connection store " + path_.string());
+        if (fd < 0) throw store_error("cannot open the connection store " + path_.string() + ": " + std::strerror(errno));
         struct stat st {};
-        if (fstat(fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 0777) != 0600) fchmod(fd, 0600);
+        if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0777) != 0600) ::fchmod(fd, 0600);
         ::close(fd);
         flags |= SQLITE_OPEN_READWRITE;
     } else {
-        if (!exists(path_)) throw store_error("no connection store at " + path_.string());
-        flags |= SQLITE_OPEN_READONLY;
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) != 0) throw store_error("no connection store at " + path_.string());
+        // An empty file is an empty store (SQLite reads it as an empty database).
+        if (st.st_size == 0) {
+            empty_ = true;
+            return;
+        }
+        // Opened for writing when it may be, so that an older store can be brought up to date.
+        flags |= ::access(path_.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
     }
     if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
@@ -95,22 +132,86 @@ connection_store::connection_store(mode m, std::filesystem::path path) : path_(s
     sqlite3_extended_result_codes(db_, 1);
     try {
         exec("PRAGMA foreign_keys=ON");
+        // What is deleted is overwritten, so a deleted entry's password does not stay in the file.
+        exec("PRAGMA secure_delete=ON");
         if (m == mode::write) {
             exec("PRAGMA journal_mode=WAL");
             exec("PRAGMA synchronous=FULL");
-            exec(schema);
-        } else {
-            // Reading needs the schema too; a file that is no store says so here.
-            statement st(db_, "SELECT count(*) FROM entries");
-            if (st.s == nullptr) raise("not a connection store");
-            int rc = sqlite3_step(st.s);
-            if (rc != SQLITE_ROW) raise("cannot read");
         }
+        statement version(db_, "PRAGMA user_version");
+        if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("not a connection store");
+        int found = sqlite3_column_int(version.s, 0);
+        statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='entries'");
+        if (tables.s == nullptr || sqlite3_step(tables.s) != SQLITE_ROW) raise("not a connection store");
+        bool has_tables = sqlite3_column_int(tables.s, 0) > 0;
+        if (found > store_version) raise("written by a newer version of this program");
+        if (!has_tables) {
+            if ((flags & SQLITE_OPEN_READWRITE) == 0) {
+                raise("not a connection store");
+            }
+            exec("BEGIN IMMEDIATE");
+            exec(schema);
+            exec(("PRAGMA user_version=" + std::to_string(store_version)).c_str());
+            exec("COMMIT");
+        } else if (found < store_version) {
+            if ((flags & SQLITE_OPEN_READWRITE) == 0) raise("an older store that cannot be brought up to date (read-only)");
+            migrate();
+        }
+        statement st(db_, "SELECT count(*) FROM entries");
+        if (st.s == nullptr) raise("not a connection store");
+        if (sqlite3_step(st.s) != SQLITE_ROW) raise("cannot read");
     } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(db_);
         db_ = nullptr;
         throw;
     }
+}
+
+void connection_store::migrate() {
+    exec("BEGIN IMMEDIATE");
+    try {
+        // Another process may have brought it up to date while we waited for the lock.
+        statement version(db_, "PRAGMA user_version");
+        if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("cannot read");
+        if (sqlite3_column_int(version.s, 0) >= store_version) {
+            exec("COMMIT");
+            return;
+        }
+        std::vector<std::pair<sqlite3_int64, stored_entry>> rows;
+        {
+            statement all(db_, "SELECT id, name FROM entries ORDER BY id");
+            if (all.s == nullptr) raise("cannot read");
+            while (sqlite3_step(all.s) == SQLITE_ROW) rows.push_back({sqlite3_column_int64(all.s, 0), {all.column(1), {}, {}, {}}});
+        }
+        statement parms(db_, "SELECT name, value FROM parms WHERE entry_id = ?1 ORDER BY position");
+        statement update(db_, "UPDATE entries SET name_key = ?1, document = ?2 WHERE id = ?3");
+        if (parms.s == nullptr || update.s == nullptr) raise("cannot write");
+        std::set<std::string> keys;
+        for (auto &[id, e] : rows) {
+            sqlite3_reset(parms.s);
+            sqlite3_bind_int64(parms.s, 1, id);
+            while (sqlite3_step(parms.s) == SQLITE_ROW) e.parms.emplace_back(parms.column(0), parms.column(1));
+            std::string key = fold_entry_name(e.name);
+            // Two names the old folding told apart and this one does not: both are kept, the
+            // later under a key of its own.
+            if (!keys.insert(key).second) key += "\x01" + std::to_string(id);
+            keys.insert(key);
+            sqlite3_reset(update.s);
+            update.bind(1, key);
+            update.bind(2, entry_document(e));
+            sqlite3_bind_int64(update.s, 3, id);
+            if (sqlite3_step(update.s) != SQLITE_DONE) raise("cannot write");
+        }
+        exec(("PRAGMA user_version=" + std::to_string(store_version)).c_str());
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    // The old documents held every entry's values: rebuild the file without their pages.
+    exec("VACUUM");
+    exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 connection_store::~connection_store() { sqlite3_close(db_); }
@@ -129,6 +230,7 @@ void connection_store::exec(const char *sql) const {
 }
 
 bool connection_store::contains(const std::string &name) const {
+    if (empty_) return false;
     statement st(db_, "SELECT 1 FROM entries WHERE name_key = ?1");
     if (st.s == nullptr) raise("cannot read");
     st.bind(1, fold_entry_name(name));
@@ -139,22 +241,30 @@ bool connection_store::contains(const std::string &name) const {
 }
 
 void connection_store::insert(const std::vector<stored_entry> &entries) {
+    if (db_ == nullptr) throw store_error("connection store " + path_.string() + ": opened for reading");
     // IMMEDIATE takes the write lock first, so two writers of one name cannot both pass the check.
     exec("BEGIN IMMEDIATE");
     try {
+        statement taken(db_, "SELECT 1 FROM entries WHERE name_key = ?1");
+        statement ins(db_, "INSERT INTO entries(name, name_key, document) VALUES(?1, ?2, ?3)");
+        statement p(db_, "INSERT INTO parms(entry_id, position, name, value) VALUES(?1, ?2, ?3, ?4)");
+        if (taken.s == nullptr || ins.s == nullptr || p.s == nullptr) raise("cannot write");
         for (const stored_entry &e : entries) {
-            if (contains(e.name)) throw entry_exists("an entry named \"" + e.name + "\" exists");
-            statement ins(db_, "INSERT INTO entries(name, name_key, document) VALUES(?1, ?2, ?3)");
-            if (ins.s == nullptr) raise("cannot write");
+            std::string key = fold_entry_name(e.name);
+            sqlite3_reset(taken.s);
+            taken.bind(1, key);
+            int rc = sqlite3_step(taken.s);
+            if (rc == SQLITE_ROW) throw entry_exists("an entry named \"" + e.name + "\" exists");
+            if (rc != SQLITE_DONE) raise("cannot read");
+            sqlite3_reset(ins.s);
             ins.bind(1, e.name);
-            ins.bind(2, fold_entry_name(e.name));
-            ins.bind(3, e.document);
+            ins.bind(2, key);
+            ins.bind(3, e.document.empty() ? entry_document(e) : e.document);
             if (sqlite3_step(ins.s) != SQLITE_DONE) raise("cannot write");
             sqlite3_int64 id = sqlite3_last_insert_rowid(db_);
             int position = 0;
             for (const auto &[name, value] : e.parms) {
-                statement p(db_, "INSERT INTO parms(entry_id, position, name, value) VALUES(?1, ?2, ?3, ?4)");
-                if (p.s == nullptr) raise("cannot write");
+                sqlite3_reset(p.s);
                 sqlite3_bind_int64(p.s, 1, id);
                 sqlite3_bind_int(p.s, 2, position++);
                 p.bind(3, name);
@@ -170,6 +280,7 @@ void connection_store::insert(const std::vector<stored_entry> &entries) {
 }
 
 std::vector<stored_entry> connection_store::query(const char *where, const std::string *arg) const {
+    if (empty_) return {};
     std::string sql = std::string("SELECT id, name, document, created FROM entries ") + where + " ORDER BY id";
     statement st(db_, sql.c_str());
     if (st.s == nullptr) raise("cannot read");
@@ -202,14 +313,19 @@ std::optional<stored_entry> connection_store::find(const std::string &name) cons
 }
 
 bool connection_store::remove(const std::string &name) {
+    if (db_ == nullptr) throw store_error("connection store " + path_.string() + ": opened for reading");
     statement st(db_, "DELETE FROM entries WHERE name_key = ?1");
     if (st.s == nullptr) raise("cannot write");
     st.bind(1, fold_entry_name(name));
     if (sqlite3_step(st.s) != SQLITE_DONE) raise("cannot write");
-    return sqlite3_changes(db_) > 0;
+    bool removed = sqlite3_changes(db_) > 0;
+    // The overwritten pages are in the write-ahead log until it is folded into the file.
+    if (removed) exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    return removed;
 }
 
 std::string connection_store::integrity_check() const {
+    if (empty_) return "ok";
     statement st(db_, "PRAGMA integrity_check");
     if (st.s == nullptr) raise("cannot check");
     std::string out;

@@ -26,8 +26,10 @@ struct stored_entry {
     std::string created;
 };
 
-// Case-insensitive key of an entry name, as registry keys compare.
+// Case-insensitive key of an entry name, as registry keys compare (Unicode simple case folding).
 std::string fold_entry_name(const std::string &utf8_name);
+// The entry alone as a provisioning document: its own characteristic inside CM_PPPEntries.
+std::string entry_document(const stored_entry &e);
 
 class connection_store {
 public:
@@ -35,7 +37,8 @@ public:
     static std::filesystem::path default_path();
     static bool exists(const std::filesystem::path &path = default_path());
 
-    // Opens the store; mode::write creates it (0600) when missing. Throws store_error.
+    // Opens the store; mode::write creates it (0600) when missing. An older store is brought
+    // up to date. Throws store_error, also for a store or folder of another user.
     explicit connection_store(mode m, std::filesystem::path path = default_path());
     ~connection_store();
     connection_store(const connection_store &) = delete;
@@ -53,8 +56,10 @@ private:
     void exec(const char *sql) const;
     [[noreturn]] void raise(const std::string &what) const;
     std::vector<stored_entry> query(const char *where, const std::string *arg) const;
+    void migrate();
 
     sqlite3 *db_ = nullptr;
+    bool empty_ = false;  // an empty file: a store with no entries, not yet written
     std::filesystem::path path_;
 };
 

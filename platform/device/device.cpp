@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 #include <toml++/toml.h>
 
 #include "../common/utf.h"
@@ -63,17 +66,72 @@ std::filesystem::path device_folder_path() {
            "device";
 }
 
+namespace {
+
+std::mutex notices_lock;
+std::vector<std::string> pending_notices;
+
+void notice(const std::string &text) {
+    std::lock_guard<std::mutex> hold(notices_lock);
+    pending_notices.push_back(text);
+}
+
+std::string octal_mode(mode_t mode) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04o", static_cast<unsigned>(mode & 07777));
+    return buf;
+}
+
+}  // namespace
+
+std::vector<std::string> take_device_notices() {
+    std::lock_guard<std::mutex> hold(notices_lock);
+    return std::exchange(pending_notices, {});
+}
+
+void check_own_path(const std::filesystem::path &path, bool folder) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return;
+        throw std::runtime_error("cannot use " + path.string() + ": " + std::strerror(errno));
+    }
+    const char *what = folder ? "the device folder " : "the connection store file ";
+    if (st.st_uid != ::geteuid()) {
+        throw std::runtime_error(std::string(what) + path.string() + " belongs to another user (uid " +
+                                 std::to_string(st.st_uid) + "), so it is not used: move it away, or set ORVANE_DEVICE "
+                                 "to a folder of your own");
+    }
+    if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) {
+        throw std::runtime_error(std::string(what) + path.string() + (folder ? " is not a folder" : " is not a regular file"));
+    }
+    mode_t want = folder ? 0700 : 0600;
+    if ((st.st_mode & 077) != 0) {
+        if (::chmod(path.c_str(), want) != 0) {
+            throw std::runtime_error("cannot make " + path.string() + " private: " + std::strerror(errno));
+        }
+        notice(std::string(what) + path.string() + " was open to others (mode " + octal_mode(st.st_mode) +
+               "); its mode is now " + octal_mode(want));
+    }
+}
+
 std::filesystem::path ensure_device_folder() {
     std::filesystem::path dir = device_folder_path();
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec)) {
-        std::filesystem::create_directories(dir.parent_path(), ec);
-        if (mkdir(dir.c_str(), 0700) != 0 && !std::filesystem::is_directory(dir, ec)) {
-            throw std::runtime_error("cannot create the device folder " + dir.string());
-        }
-        // mkdir honours the umask; the folder holds passwords, so say exactly what it is.
-        chmod(dir.c_str(), 0700);
+    // Every folder made on the way is the user's alone, whatever the umask: the XDG data
+    // folders included, as ssh and gpg make theirs.
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = dir; !p.empty(); p = p.parent_path()) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) break;
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
     }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) {
+            throw std::runtime_error("cannot create the device folder " + dir.string() + ": " + std::strerror(errno));
+        }
+        ::chmod(it->c_str(), 0700);
+    }
+    check_own_path(dir, true);
     return dir;
 }
 

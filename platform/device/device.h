@@ -28,8 +28,15 @@ struct device_profile {
 
 // $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device.
 std::filesystem::path device_folder_path();
-// The folder, created (mode 0700) when missing; throws std::runtime_error when it cannot be.
+// The folder, created (mode 0700, and so is every folder made on the way) when missing.
+// Throws std::runtime_error, saying what is wrong and how to mend it, when it cannot be made
+// or belongs to another user; a folder of the user's own that others may use is tightened.
 std::filesystem::path ensure_device_folder();
+// Refuses (std::runtime_error) a folder or file that exists and belongs to another user, or
+// is not a folder / regular file; tightens one of the user's own to 0700 / 0600.
+void check_own_path(const std::filesystem::path &path, bool folder);
+// What was tightened since the last call, for the device tool to tell on stderr.
+std::vector<std::string> take_device_notices();
 
 device_profile builtin_profile();
 // Reads device.toml from the device folder; without one, the built-in profile.
