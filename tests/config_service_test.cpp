@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 
+#include "common/utf.h"
 #include "config/connection_store.h"
 #include "config/provisioning.h"
 #include "support/test_support.h"
@@ -114,4 +119,90 @@ TEST(ConnectionStore, ListFindRemove) {
     EXPECT_FALSE(s.remove("one"));
     EXPECT_EQ(s.list().size(), 1u);
     EXPECT_EQ(fold_entry_name("ÄbC"), "äbc");
+}
+
+TEST(ConfigService, OnlyTextThatReadsBackIsStored) {
+    device_sandbox dev;
+    for (const char16_t *ref : {u"&#xD800;", u"&#xdfff;", u"&#0;", u"&#1;", u"&#xFFFE;", u"&#x110000;", u"&#99999999999;"}) {
+        std::string error;
+        EXPECT_LT(process_provisioning_document(doc_with(entry(u"A", u"<parm name=\"Phone\" value=\"a" +
+                                                                  std::u16string(ref) + u"b\"/>")),
+                                                &error),
+                  0)
+            << u8(ref);
+        EXPECT_NE(error.find("not well-formed"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(stored_names().empty());
+    ASSERT_EQ(submit(doc_with(entry(u"A", u"<parm name=\"Phone\" value=\"&#9;&#x10FFFF;&#xE000;\"/>"))), S_OK);
+    // The decoder takes no overlong form, surrogate or value past U+10FFFF.
+    EXPECT_EQ(from_utf8("\xC0\xAF"), u"\uFFFD");  // not "/"
+    EXPECT_EQ(from_utf8("a\xC0\x80" "b").find(u'\0'), std::u16string::npos);
+    EXPECT_EQ(from_utf8("\xED\xA0\x80"), u"\uFFFD");
+    EXPECT_EQ(from_utf8("\xF4\x90\x80\x80").find(u'\uFFFD'), 0u);
+    EXPECT_EQ(from_utf8("\xF0\x9F\x98\x80"), u"\U0001F600");
+    EXPECT_EQ(invalid_utf8_offset("ab\xE2\x82"), 2u);
+    EXPECT_EQ(invalid_utf8_offset("\xE2\x82\xAC"), std::string::npos);
+}
+
+TEST(ConnectionStore, NamesFoldedOneWayForEveryPair) {
+    device_sandbox dev;
+    connection_store s(connection_store::mode::write);
+    for (auto [a, b] : {std::pair{"C\u03C2", "C\u03A3"}, {"I\u017F", "IS"}, {"H\u00B5", "H\u039C"}}) {
+        EXPECT_EQ(fold_entry_name(a), fold_entry_name(b)) << a;
+        s.insert({{a, {}, "", ""}});
+        EXPECT_THROW(s.insert({{b, {}, "", ""}}), entry_exists) << b;
+        EXPECT_TRUE(s.contains(b));
+    }
+    s.insert({{"\u0130stanbul", {}, "", ""}});
+    EXPECT_NO_THROW(s.insert({{"istanbul", {}, "", ""}}));  // the Turkic dotted I is another letter
+}
+
+TEST(ConnectionStore, OlderStoreMigratedEveryEntryKeptNothingOfAnother) {
+    device_sandbox dev;
+    std::filesystem::create_directories(dev.folder());
+    // A store as the first version wrote it: every entry with the whole submitted document,
+    // names folded by towlower.
+    std::string whole = "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
+                        "<characteristic type=\"Alice\"><parm name=\"Password\" value=\"alice-pw\"/></characteristic>"
+                        "<characteristic type=\"C\u03C2\"><parm name=\"Password\" value=\"sigma-pw\"/>"
+                        "<parm name=\"Phone\" value=\"*99#\"/></characteristic></characteristic></wap-provisioningdoc>";
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(dev.store().c_str(), &db), SQLITE_OK);
+    std::string sql =
+        "CREATE TABLE entries(id INTEGER PRIMARY KEY, name TEXT NOT NULL, name_key TEXT NOT NULL UNIQUE,"
+        " document TEXT NOT NULL, created TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ','now')));"
+        "CREATE TABLE parms(entry_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,"
+        " position INTEGER NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY(entry_id, position));"
+        "INSERT INTO entries(id, name, name_key, document) VALUES(1, 'Alice', 'alice', '" + whole + "'),"
+        " (2, 'C\u03C2', 'c\u03C2', '" + whole + "');"
+        "INSERT INTO parms VALUES(1, 0, 'Password', 'alice-pw'), (2, 0, 'Password', 'sigma-pw'), (2, 1, 'Phone', '*99#');";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    connection_store s(connection_store::mode::read);
+    auto all = s.list();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].parms, (std::vector<std::pair<std::string, std::string>>{{"Password", "alice-pw"}}));
+    EXPECT_EQ(all[1].parms.size(), 2u);
+    EXPECT_EQ(all[0].document.find("sigma-pw"), std::string::npos) << all[0].document;
+    EXPECT_EQ(all[1].document.find("alice-pw"), std::string::npos) << all[1].document;
+    EXPECT_NE(all[1].document.find("sigma-pw"), std::string::npos);
+    EXPECT_TRUE(s.contains("C\u03A3"));  // the key is the new folding's
+    EXPECT_EQ(parse_provisioning_document(from_utf8(all[1].document))[0].parms, all[1].parms);
+}
+
+TEST(ConfigService, TwentyThousandEntriesInOneDocumentInLinearTime) {
+    device_sandbox dev;
+    std::u16string entries;
+    for (int i = 0; i < 20000; ++i) {
+        entries += entry(u"E" + from_utf8(std::to_string(i)), u"<parm name=\"Password\" value=\"pw\"/>");
+    }
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(submit(doc_with(entries)), S_OK);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("20,000 entries in one document: %.2f s\n", seconds);
+    EXPECT_LT(seconds, 10.0);
+    connection_store s(connection_store::mode::read);
+    auto one = s.find("E19999");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->document.find("E19998"), std::string::npos);
 }

@@ -21,6 +21,25 @@ TEST(DeviceFolder, ComesFromTheEnvironmentAndIsPrivate) {
     ASSERT_EQ(stat(made.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     unsetenv("ORVANE_DEVICE");
+    // Every folder made on the way is private too, whatever the umask.
+    temp_dir xdg;
+    setenv("XDG_DATA_HOME", (xdg / "data").c_str(), 1);
+    old = umask(0);
+    made = ensure_device_folder();
+    umask(old);
+    for (auto p = made; p != xdg.path(); p = p.parent_path()) {
+        ASSERT_EQ(stat(p.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << p;
+    }
+    // A folder of the user's own that others may use is tightened, and the tool says so.
+    chmod(made.c_str(), 0777);
+    take_device_notices();
+    ensure_device_folder();
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    auto notices = take_device_notices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("0777"), std::string::npos) << notices[0];
     setenv("XDG_DATA_HOME", "/xdg", 1);
     EXPECT_EQ(device_folder_path(), std::filesystem::path("/xdg/orvane/device"));
     unsetenv("XDG_DATA_HOME");

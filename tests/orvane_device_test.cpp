@@ -1,5 +1,6 @@
 // The device tool, run as a program.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <nlohmann/json.hpp>
 
@@ -117,4 +118,30 @@ TEST(DeviceTool, UsageErrorsOutputFailuresAndEscapedNames) {
     r = tool("show \"$(printf 'a\\033[2Jb')\"");
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("a\\x1B[2Jb"), std::string::npos) << r.err;
+}
+
+TEST(DeviceTool, TextThatIsNotUtf8IsNamedNeverReplaced) {
+    device_sandbox dev;
+    temp_dir dir;
+    write_bytes(dir / "doc.xml", "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"A\xFF"
+                                 "b\"/></characteristic></wap-provisioningdoc>");
+    auto r = tool("provision " + shell_quote((dir / "doc.xml").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not valid UTF-8 (at byte 81)"), std::string::npos) << r.err;
+    EXPECT_EQ(tool("connections").out, "");
+    // A store that already holds a bad value: the others are listed, the bad one is named.
+    for (const char *n : {"Good", "Bad"}) {
+        write_bytes(dir / "e.xml", std::string("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"") +
+                                       n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic></characteristic></wap-provisioningdoc>");
+        ASSERT_EQ(tool("provision " + shell_quote((dir / "e.xml").string())).status, 0);
+    }
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(dev.store().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE parms SET value = CAST(X'41ED' AS TEXT) WHERE entry_id = "
+                               "(SELECT id FROM entries WHERE name = 'Bad')", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    r = tool("connections --json");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(r.out).size(), 1u) << r.out;
+    EXPECT_NE(r.err.find("\"Bad\""), std::string::npos) << r.err;
 }

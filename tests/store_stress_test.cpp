@@ -1,5 +1,6 @@
 // The connection store under several writers, a killed writer and damaged files.
 #include <cfgmgrapi.h>
+#include <ras.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -235,4 +236,54 @@ TEST(StoreStress, ModesWhateverTheUmask) {
         ASSERT_EQ(stat(dev.store().c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << mask;
     }
+}
+
+TEST(StoreStress, AnotherUsersFolderOrStoreIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to give files to another user (nobody)";
+    device_sandbox dev;
+    ASSERT_EQ(submit("mine"), S_OK);
+    // The device folder, the store and its log, each in turn another user's: refused, named.
+    for (const auto &path : {dev.folder(), dev.store(), std::filesystem::path(dev.store().string() + "-wal")}) {
+        if (!std::filesystem::exists(path)) write_bytes(path, "");
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(create_failure_message(), u"Could not create connection") << path;
+        auto r = tool("connections");
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_NE(r.err.find(path.string() + " belongs to another user"), std::string::npos) << r.err;
+        ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
+    }
+    // A store of the user's own that others may read is made private again.
+    chmod(dev.store().c_str(), 0666);
+    auto r = tool("connections");
+    EXPECT_EQ(r.out, "mine\n");
+    EXPECT_NE(r.err.find("its mode is now 0600"), std::string::npos) << r.err;
+    struct stat st {};
+    ASSERT_EQ(stat(dev.store().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(StoreStress, EmptyFileIsAnEmptyStoreAndDeletedValuesLeaveTheFile) {
+    device_sandbox dev;
+    std::filesystem::create_directories(dev.folder());
+    write_bytes(dev.store(), "");
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);  // every name is free
+    EXPECT_EQ(tool("connections").status, 0);
+    // Two entries in one document: each keeps its own part; a deleted one's values are gone.
+    auto r = run_command("printf '%s' '<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
+                         "<characteristic type=\"Alice\"><parm name=\"Password\" value=\"alice-pw-5123\"/></characteristic>"
+                         "<characteristic type=\"Bob\"><parm name=\"Password\" value=\"bob-pw-7781\"/></characteristic>"
+                         "</characteristic></wap-provisioningdoc>' | " + shell_quote(ORVANE_DEVICE_TOOL) + " provision -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = tool("show --show-secrets Bob");
+    EXPECT_NE(r.out.find("bob-pw-7781"), std::string::npos);
+    EXPECT_EQ(r.out.find("alice-pw-5123"), std::string::npos) << r.out;
+    ASSERT_EQ(tool("delete Alice").status, 0);
+    std::string bytes;
+    for (const char *suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::path p = dev.store().string() + suffix;
+        if (std::filesystem::exists(p)) bytes += slurp(p);
+    }
+    EXPECT_EQ(bytes.find("alice-pw-5123"), std::string::npos);
+    EXPECT_EQ(bytes.find("Alice"), std::string::npos);
+    EXPECT_NE(bytes.find("bob-pw-7781"), std::string::npos);
 }

@@ -20,6 +20,7 @@
 #include "config/connection_store.h"
 #include "config/provisioning.h"
 #include "device/device.h"
+#include "kernel/process.h"
 #include "export.h"
 #include "tool_io.h"
 #include "telephony/modem_config.h"
@@ -200,6 +201,12 @@ int run(int argc, char **argv) {
         throw usage_error(printable(e.what()));
     }
 
+    if (show_secrets || *exporter) disable_core_dumps();
+    for (const std::string *n : {&name}) {
+        if (std::size_t bad = invalid_utf8_offset(*n); bad != std::string::npos) {
+            throw usage_error("the name " + in_quotes(*n) + " is not valid UTF-8 (at byte " + std::to_string(bad) + ")");
+        }
+    }
     if (*where) {
         std::cout << device_folder_path().string() << "\n";
         return 0;
@@ -226,9 +233,23 @@ int run(int argc, char **argv) {
         auto store = open_store_for_reading();
         std::vector<stored_entry> list = store ? store->list() : std::vector<stored_entry>{};
         if (as_json) {
+            // An entry that holds text which is not UTF-8 (stored by an older version) is
+            // named and left out; the others are listed.
             json j = json::array();
-            for (const auto &e : list) j.push_back(entry_json(show_secrets ? e : masked(e)));
+            int bad = 0;
+            for (const auto &e : list) {
+                json one = entry_json(show_secrets ? e : masked(e));
+                try {
+                    (void)one.dump();
+                    j.push_back(std::move(one));
+                } catch (const json::type_error &) {
+                    std::cerr << "orvane-device: the entry " << in_quotes(e.name)
+                              << " holds text that is not valid UTF-8; it is left out\n";
+                    ++bad;
+                }
+            }
             std::cout << j.dump(2) << "\n";
+            return bad == 0 ? 0 : 1;
         } else {
             for (const auto &e : list) std::cout << printable(e.name) << "\n";
         }
@@ -293,8 +314,13 @@ int run(int argc, char **argv) {
             if (!in) throw tool_error("cannot read " + in_quotes(file) + ": " + std::strerror(errno));
             text << in.rdbuf();
         }
+        std::string bytes = text.str();
+        if (std::size_t bad = invalid_utf8_offset(bytes); bad != std::string::npos) {
+            throw tool_error(in_quotes(file) + " is not valid UTF-8 (at byte " + std::to_string(bad) +
+                             "); nothing was stored");
+        }
         std::string error;
-        long hr = process_provisioning_document(from_utf8(text.str()), &error);
+        long hr = process_provisioning_document(from_utf8(bytes), &error);
         if (hr < 0) {
             std::ostringstream o;
             o << "refused (0x" << std::hex << static_cast<unsigned long>(hr & 0xFFFFFFFFL) << "): " << printable(error);
@@ -327,5 +353,6 @@ int main(int argc, char **argv) {
         std::cerr << "orvane-device: " << printable(e.what()) << "\n";
         status = 1;
     }
+    for (const std::string &n : take_device_notices()) std::cerr << "orvane-device: " << printable(n) << "\n";
     return finish_output("orvane-device", status);
 }

@@ -138,12 +138,16 @@ connection_store::connection_store(mode m, std::filesystem::path path) : path_(s
             exec("PRAGMA journal_mode=WAL");
             exec("PRAGMA synchronous=FULL");
         }
-        statement version(db_, "PRAGMA user_version");
-        if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("not a connection store");
-        int found = sqlite3_column_int(version.s, 0);
-        statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='entries'");
-        if (tables.s == nullptr || sqlite3_step(tables.s) != SQLITE_ROW) raise("not a connection store");
-        bool has_tables = sqlite3_column_int(tables.s, 0) > 0;
+        int found = 0;
+        bool has_tables = false;
+        {
+            statement version(db_, "PRAGMA user_version");
+            if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("not a connection store");
+            found = sqlite3_column_int(version.s, 0);
+            statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='entries'");
+            if (tables.s == nullptr || sqlite3_step(tables.s) != SQLITE_ROW) raise("not a connection store");
+            has_tables = sqlite3_column_int(tables.s, 0) > 0;
+        }
         if (found > store_version) raise("written by a newer version of this program");
         if (!has_tables) {
             if ((flags & SQLITE_OPEN_READWRITE) == 0) {
@@ -172,9 +176,13 @@ void connection_store::migrate() {
     exec("BEGIN IMMEDIATE");
     try {
         // Another process may have brought it up to date while we waited for the lock.
-        statement version(db_, "PRAGMA user_version");
-        if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("cannot read");
-        if (sqlite3_column_int(version.s, 0) >= store_version) {
+        int now = 0;
+        {
+            statement version(db_, "PRAGMA user_version");
+            if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("cannot read");
+            now = sqlite3_column_int(version.s, 0);
+        }
+        if (now >= store_version) {
             exec("COMMIT");
             return;
         }
@@ -187,6 +195,8 @@ void connection_store::migrate() {
         statement parms(db_, "SELECT name, value FROM parms WHERE entry_id = ?1 ORDER BY position");
         statement update(db_, "UPDATE entries SET name_key = ?1, document = ?2 WHERE id = ?3");
         if (parms.s == nullptr || update.s == nullptr) raise("cannot write");
+        // Keys change under the new folding: first out of the way, so none meets an old one.
+        exec("UPDATE entries SET name_key = '\x02' || id");
         std::set<std::string> keys;
         for (auto &[id, e] : rows) {
             sqlite3_reset(parms.s);
@@ -203,6 +213,8 @@ void connection_store::migrate() {
             sqlite3_bind_int64(update.s, 3, id);
             if (sqlite3_step(update.s) != SQLITE_DONE) raise("cannot write");
         }
+        sqlite3_reset(parms.s);
+        sqlite3_reset(update.s);
         exec(("PRAGMA user_version=" + std::to_string(store_version)).c_str());
         exec("COMMIT");
     } catch (...) {

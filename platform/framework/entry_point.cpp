@@ -9,9 +9,11 @@
 #include <string>
 
 #include "../display/terminal_display.h"
+#include "../kernel/process.h"
 #include "../user/window_system.h"
 
 int main() {
+    orvane_platform::disable_core_dumps();  // the dialog holds the passwords typed into it
     std::setlocale(LC_ALL, "");
     if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
         std::fprintf(stderr, "orvanecmgr: needs a terminal to show its dialog\n");

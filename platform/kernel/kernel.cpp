@@ -88,21 +88,34 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
     return static_cast<DWORD>(copy);
 }
 
+// Data files larger than this are unusable, so that start-up can never stall on one; the
+// whole provider database is well under 1 MiB.
+constexpr std::uint64_t max_mapped_file = 64ull << 20;
+#ifndef ERROR_FILE_TOO_LARGE
+#define ERROR_FILE_TOO_LARGE 223
+#endif
+
 HANDLE CreateFileForMapping(LPCWSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIBUTES /*security*/,
                             DWORD disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
     if (name == nullptr || name[0] == 0 || disposition != OPEN_EXISTING || (access & GENERIC_WRITE) != 0) {
         SetLastError(name == nullptr || name[0] == 0 ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    int fd = open(host_path(name).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO in a file's place must not hold start-up until a writer comes.
+    int fd = open(host_path(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // a FIFO, a device or a folder counts as missing
         close(fd);
         SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > max_mapped_file) {
+        close(fd);
+        SetLastError(ERROR_FILE_TOO_LARGE);
         return INVALID_HANDLE_VALUE;
     }
     return track(new platform_handle{platform_handle::kind::file, fd, static_cast<std::uint64_t>(st.st_size)});

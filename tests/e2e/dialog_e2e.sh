@@ -221,6 +221,17 @@ keys Tab
 keys F2
 wait_exit
 
+echo "== FIFOs in place of the data files; no core file"
+setup
+mkfifo "$WORK/bin/orvanecmgr.xml" "$WORK/bin/orvanecmgr.lng"
+start 40 24
+expect_screen "\[Custom\]" "a FIFO is taken as a missing operators file"
+expect_screen "Connection Name" "a FIFO is taken as a missing language file"
+pid=$(pgrep -n -f "^$WORK/bin/orvanecmgr" || true)
+[ -n "$pid" ] && grep -q "^Max core file size *0 *0" "/proc/$pid/limits" || fail "core dumps are not off in the dialog"
+keys F2
+wait_exit
+
 echo "== a terminal that cannot address the cursor"
 setup
 launch 40 24 "TERM=dumb"
