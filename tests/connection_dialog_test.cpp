@@ -11,6 +11,7 @@
 #include "config/connection_store.h"
 #include "common/utf.h"
 #include "config/provisioning.h"
+#include "telephony/modem_config.h"
 #include "display/headless_display.h"
 #include "resources/resource.h"
 #include "support/dialog_fixture.h"
@@ -58,7 +59,9 @@ TEST_F(DialogTest, BuiltFromThePortraitTemplate) {
     EXPECT_EQ(GetDlgItem(w, 1000)->style & 0x1FFu, CBS_DROPDOWNLIST);
     EXPECT_EQ(GetDlgItem(w, 1009)->style & 0x1FFu, CBS_DROPDOWN);
     EXPECT_NE(GetDlgItem(w, 1012)->style & ES_PASSWORD, 0u);
-    EXPECT_NE(GetDlgItem(w, 1014)->style & (WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL), 0u);
+    for (DWORD bit : {DWORD{WS_TABSTOP}, DWORD{WS_BORDER}, DWORD{ES_AUTOHSCROLL}}) {
+        EXPECT_EQ(GetDlgItem(w, 1014)->style & bit, bit) << std::hex << bit;
+    }
     EXPECT_EQ(GetDlgItem(w, 1013)->class_name, u"Static");
     EXPECT_EQ(GetDlgItem(w, 1014)->class_name, u"Edit");
     EXPECT_EQ(GetDlgItem(w, 1003)->class_name, u"ComboBox");
@@ -116,6 +119,19 @@ TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
     SetFocus(GetDlgItem(w, 1014));
     type(U"-abcdefghijklmnop");
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 2-abcdefg");
+}
+
+TEST_F(DialogTest, TheHayesModemWhereverItSortsElseTheFirstByName) {
+    device.write_profile("[[modem]]\nname = \"Zulu\"\ntype = 2\n[[modem]]\nname = \"Hayes Compatible on COM1:\"\n"
+                         "type = 1\n[[modem]]\nname = \"Alpha\"\ntype = 3\n");
+    HWND w = open();
+    EXPECT_EQ(text_of(GetDlgItem(w, 1003)), u"Hayes Compatible on COM1:");
+    EXPECT_EQ(GetDlgItem(w, 1003)->selected, 1);
+    dialog.reset();
+    orvane_platform::clear_window_system();
+    device.write_profile("[[modem]]\nname = \"Zulu\"\ntype = 2\n[[modem]]\nname = \"bravo\"\ntype = 1\n");
+    w = open();
+    EXPECT_EQ(text_of(GetDlgItem(w, 1003)), u"bravo");
 }
 
 TEST_F(DialogTest, NoTelephonyLeavesTheModemBoxEmpty) {
@@ -183,18 +199,24 @@ TEST_F(DialogTest, RelayoutMovesEverythingAndKeepsState) {
 }
 
 TEST_F(DialogTest, NoTwoControlsOverlapInEitherLayout) {
-    for (const auto *layout : {&portrait, &landscape}) {
+    // The windows made from the resources, in the cells the painter puts them.
+    HWND w = open();
+    for (auto [columns, rows] : {std::pair{40, 24}, std::pair{80, 24}}) {
+        resize(columns, rows);
         std::map<std::pair<int, int>, int> owner;
-        for (const auto &[id, r] : *layout) {
-            int row = (r.y + 4) / 8;
-            int col = (r.x + 2) / 4;
-            int width = (r.w + 2) / 4;
-            EXPECT_LE(col + width, layout == &portrait ? 40 : 80);
-            for (int c = col; c < col + width; ++c) {
-                auto [it, fresh] = owner.emplace(std::make_pair(row, c), id);
-                EXPECT_TRUE(fresh) << id << " overlaps " << it->second << " at row " << row << " column " << c;
+        for (HWND c : w->children) {
+            RECT r = orvane_platform::window_rect_on_screen(c);
+            int row = (r.top + 4) / 8;
+            int col = (r.left + 2) / 4;
+            int width = std::max(1, static_cast<int>((r.right - r.left + 2) / 4));
+            EXPECT_LE(col + width, columns) << c->id;
+            EXPECT_LT(row, rows - 1) << c->id;
+            for (int x = col; x < col + width; ++x) {
+                auto [it, fresh] = owner.emplace(std::make_pair(row, x), c->id);
+                EXPECT_TRUE(fresh) << c->id << " overlaps " << it->second << " at row " << row << " column " << x;
             }
         }
+        EXPECT_EQ(owner.size() > 100, true);
     }
 }
 
@@ -250,11 +272,22 @@ TEST_F(DialogTest, RelayoutReadingRules) {
     EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Label");  // static titles are written back
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection");
 
+    // Two placed items without an identifier make it fail; one is fine. The dialog needs
+    // such a control for the items to be placed at all.
+    orvane_test::template_builder plain;
+    plain.header(1);
+    plain.item(0xFFFF, 0, 0, 0x82, u"label");
+    HWND other = orvane_platform::create_dialog_from_bytes(plain.bytes.data(), plain.bytes.size(), nullptr,
+                                                           [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return TRUE; }, 0);
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(orvane_cr::relayout_dialog_from(plain.bytes.data(), static_cast<DWORD>(plain.bytes.size()), nullptr, other));
     orvane_test::template_builder two;
     two.header(2);
     two.item(0xFFFF, 1, 1, 0x82, u"a");
     two.item(0xFFFF, 1, 1, 0x82, u"b");
-    EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, w));
+    EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, other));
+    EXPECT_EQ(GetDlgItem(other, 0xFFFF)->rect.left, 1);  // placed all the same
+    DestroyWindow(other);
 
     orvane_test::template_builder missing;
     missing.header(1);
@@ -274,7 +307,7 @@ TEST_F(DialogTest, RelayoutReadingRules) {
 
 TEST_F(DialogTest, AllNinetyNineNamesTakenGivesTheLastUntested) {
     std::u16string entries;
-    for (int i = 0; i <= 98; ++i) {
+    for (int i = 0; i <= 99; ++i) {  // "Connection 99" too: it is proposed untested
         std::string n = i == 0 ? "Connection" : "Connection " + std::to_string(i);
         entries += u16("<characteristic type=\"" + n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic>");
     }
@@ -333,4 +366,49 @@ TEST_F(DialogTest, MessageBoxWrapsByCells) {
         std::u16string one(1, static_cast<char16_t>(0x4E00 + i));
         EXPECT_NE(shown.find(orvane_platform::to_utf8(one)), std::string::npos) << i << "\n" << shown;
     }
+}
+
+TEST_F(DialogTest, WhiteSpaceTrimmedFromNameApnAndPhoneOnly) {
+    HWND w = open();
+    const std::u16string ws = u" \t\r\n\v\f";
+    SetDlgItemText(w, 1014, (ws + u"Spaced" + ws).c_str());
+    SetDlgItemText(w, 1002, (ws + u"web" + ws).c_str());
+    SetDlgItemText(w, 1008, (ws + u"user" + ws).c_str());
+    SetDlgItemText(w, 1012, (ws + u"pw" + ws).c_str());
+    SetDlgItemText(w, 1009, (ws + u"12345" + ws).c_str());
+    key_press(key::f1);
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
+    auto e = store.find("Spaced");
+    ASSERT_TRUE(e);
+    std::map<std::string, std::string> parms(e->parms.begin(), e->parms.end());
+    EXPECT_EQ(parms["Phone"], "12345");  // a typed number, used as typed once trimmed
+    EXPECT_EQ(parms["UserName"], u8(ws + u"user" + ws));
+    EXPECT_EQ(parms["Password"], u8(ws + u"pw" + ws));
+    auto block = orvane_platform::decode_modem_config_hex(parms["DeviceSpecificRAW"]);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->dial_modifier, u"+CGDCONT=1,\"IP\",\"web\"");
+}
+
+TEST_F(DialogTest, CaptionOkAndExitStoreNothingAndAskNothing) {
+    HWND w = open();
+    screen.push_click(38, 0);  // "ok" in the title bar
+    orvane_platform::handle_input(screen.wait_event());
+    EXPECT_TRUE(w->ended);
+    EXPECT_EQ(w->result, IDOK);
+    w = open();
+    key_press(key::f2);
+    EXPECT_FALSE(orvane_platform::pump_messages());
+    EXPECT_TRUE(orvane_platform::windows().boxes_shown.empty());
+    EXPECT_FALSE(orvane_platform::connection_store::exists());
+}
+
+TEST_F(DialogTest, TheBlockIsReadFromThePlatformOnceWhileTheDialogLives) {
+    std::size_t before = orvane_platform::telephony_calls("lineGetDevConfig");
+    HWND w = open();
+    SetDlgItemText(w, 1014, u"a/b");
+    key_press(key::f1);  // refused
+    SetDlgItemText(w, 1014, u"First");
+    key_press(key::f1);
+    // Two questions: the bare header's, then the block in its needed size; never again.
+    EXPECT_EQ(orvane_platform::telephony_calls("lineGetDevConfig") - before, 2u);
 }

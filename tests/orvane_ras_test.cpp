@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "config/connection_store.h"
+#include "config/provisioning.h"
 #include "modems/orvane_tapi.h"
 #include "provisioning/ui_exception.h"
 #include "support/test_support.h"
@@ -60,30 +65,39 @@ ui_exception refusal(modem_list &m, const request_texts &t) {
 }  // namespace
 
 TEST(ProvisioningTemplate, IsTheFixedDocument) {
-    std::u16string t = provisioning_template;
-    EXPECT_EQ(t.size(), 584u);
-    EXPECT_EQ(std::u16string(destination_network_id).size(), 38u);
-    EXPECT_EQ(t.substr(0, 58), u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">");
-    for (const char16_t *p : {u"%NAME%", u"%DESTID%", u"%PHONE%", u"%LOGIN%", u"%PASSWORD%", u"%DOMAIN%",
-                              u"%DEVICE%", u"%DEVCFG%"}) {
-        EXPECT_NE(t.find(p), std::u16string::npos) << u8(p);
-    }
+    // The whole text, so that the parameters' order and every fixed value are pinned.
+    EXPECT_EQ(std::u16string(provisioning_template),
+              u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"%NAME%\">"
+              u"<parm name=\"DestId\" value=\"%DESTID%\"/><parm name=\"Phone\" value=\"%PHONE%\"/>"
+              u"<parm name=\"UseCountryAndAreaCodes\" value=\"0\"/><parm name=\"DialAsLocalCall\" value=\"1\"/>"
+              u"<parm name=\"Script\" value=\"\"/><parm name=\"UserName\" value=\"%LOGIN%\"/>"
+              u"<parm name=\"Password\" value=\"%PASSWORD%\"/><parm name=\"Domain\" value=\"%DOMAIN%\"/>"
+              u"<parm name=\"DeviceType\" value=\"modem\"/><parm name=\"DeviceName\" value=\"%DEVICE%\"/>"
+              u"<parm name=\"DeviceSpecificRAW\" value=\"%DEVCFG%\"/></characteristic></characteristic>"
+              u"</wap-provisioningdoc>");
+    EXPECT_EQ(std::u16string(provisioning_template).size(), 584u);
+    EXPECT_EQ(std::u16string(destination_network_id), u"{ADB0B001-10B5-3F39-27C6-9742E785FCD4}");
 }
 
-TEST(ProvisioningTemplate, FilledInOnePassLikeReplacingInTurn) {
+TEST(ProvisioningTemplate, FilledInOnePassEachPlaceholderOnce) {
+    // A value that looks like a later placeholder stays as typed: one pass, in order.
     request_texts t;
+    t.name = u"N%PHONE%";
+    t.phone = u"*99#";
+    t.user = u"%PASSWORD%";
+    t.password = u"p&<";
+    t.domain = u"";
+    t.device = u"Dev";
     std::u16string doc = fill_provisioning_template(t.request(), u"0A0B");
-    std::u16string expected = provisioning_template;
-    replace_first(expected, u"%NAME%", t.name);
-    replace_first(expected, u"%DESTID%", destination_network_id);
-    replace_first(expected, u"%PHONE%", t.phone);
-    replace_first(expected, u"%LOGIN%", t.user);
-    replace_first(expected, u"%PASSWORD%", t.password);
-    replace_first(expected, u"%DOMAIN%", t.domain);
-    replace_first(expected, u"%DEVICE%", t.device);
-    replace_first(expected, u"%DEVCFG%", u"0A0B");
-    EXPECT_EQ(doc, expected);
-    EXPECT_NE(doc.find(u"<parm name=\"Domain\" value=\"\"/>"), std::u16string::npos);
+    EXPECT_EQ(doc,
+              u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"N%PHONE%\">"
+              u"<parm name=\"DestId\" value=\"{ADB0B001-10B5-3F39-27C6-9742E785FCD4}\"/><parm name=\"Phone\" value=\"*99#\"/>"
+              u"<parm name=\"UseCountryAndAreaCodes\" value=\"0\"/><parm name=\"DialAsLocalCall\" value=\"1\"/>"
+              u"<parm name=\"Script\" value=\"\"/><parm name=\"UserName\" value=\"%PASSWORD%\"/>"
+              u"<parm name=\"Password\" value=\"p&amp;&lt;\"/><parm name=\"Domain\" value=\"\"/>"
+              u"<parm name=\"DeviceType\" value=\"modem\"/><parm name=\"DeviceName\" value=\"Dev\"/>"
+              u"<parm name=\"DeviceSpecificRAW\" value=\"0A0B\"/></characteristic></characteristic>"
+              u"</wap-provisioningdoc>");
 }
 
 TEST(ReplaceFirst, OnlyTheFirstOccurrence) {
@@ -96,10 +110,20 @@ TEST(ReplaceFirst, OnlyTheFirstOccurrence) {
     EXPECT_EQ(d, u"a1b");
 }
 
-TEST(XmlEscape, SpecialsAndWhiteSpace) {
-    EXPECT_EQ(xml_escape(u"a&<>\"'b"), u"a&amp;&lt;&gt;&quot;&apos;b");
-    EXPECT_EQ(xml_escape(u"\t\n\r"), u"&#9;&#10;&#13;");
+TEST(XmlEscape, EveryValueReadsBackAsTyped) {
+    // Not the table again: what a parser makes of the escaped text is the text itself.
+    std::u16string every;
+    for (char16_t c = 1; c < 0x80; ++c) every += c;
+    every += u"\u00E9\u4E2D\U0001F600";
     EXPECT_EQ(xml_escape(u"plain"), u"plain");
+    for (const std::u16string &v : {every, std::u16string(u" a\t\n\r b "), std::u16string(u"]]><!--\"'&")}) {
+        std::u16string doc = u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic "
+                             u"type=\"X\"><parm name=\"Password\" value=\"" + xml_escape(v) +
+                             u"\"/></characteristic></characteristic></wap-provisioningdoc>";
+        auto entries = orvane_platform::parse_provisioning_document(doc);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].parms.at(0).second, u8(v));
+    }
 }
 
 TEST(NameTest, ThreeResults) {
@@ -228,6 +252,7 @@ TEST(CreateConnection, RefusedModemChangesFailTheRequest) {
     auto e = refusal(m, t);
     EXPECT_EQ(e.message(), u"Could not create connection");
     EXPECT_EQ(e.source_file(), ".\\orvane_tapi");
+    EXPECT_EQ(e.line(), 172);  // the dial modifier's change request
     EXPECT_FALSE(stored(u"Test"));
     t.apn = std::u16string(237, u'a');
     create_connection(m, t.request());
@@ -236,6 +261,7 @@ TEST(CreateConnection, RefusedModemChangesFailTheRequest) {
     t.name = u"Second";
     e = refusal(m, t);
     EXPECT_EQ(e.source_file(), ".\\orvane_tapi");
+    EXPECT_EQ(e.line(), 169);  // the speed's change request, the first one made
 }
 
 TEST(CreateConnection, TelephonyFailuresPropagate) {
@@ -246,4 +272,40 @@ TEST(CreateConnection, TelephonyFailuresPropagate) {
     auto e = refusal(m, t);
     EXPECT_EQ(e.source_file(), ".\\orvane_tapi");
     EXPECT_EQ(e.line(), 74);
+}
+
+namespace {
+// Array allocations of this test program: the reply of the configuration service is the
+// only one creation makes, so what is allocated and not released shows here.
+std::atomic<long> arrays_live{0};
+}  // namespace
+
+void *operator new[](std::size_t n) {
+    ++arrays_live;
+    if (void *p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete[](void *p) noexcept {
+    if (p != nullptr) --arrays_live;
+    std::free(p);
+}
+void operator delete[](void *p, std::size_t) noexcept { operator delete[](p); }
+
+TEST(CreateConnection, TheReplyIsReleasedAndOtherNameResultsGoOn) {
+    device_sandbox dev;
+    modem_list m;
+    m.ensure_open();
+    request_texts t;
+    long before = arrays_live.load();
+    create_connection(m, t.request());
+    EXPECT_EQ(arrays_live.load(), before);  // released on success
+    dev.fail("[\"DMProcessConfigXML\"]");
+    t.name = u"Refused";
+    EXPECT_EQ(refusal(m, t).line(), 112);
+    EXPECT_EQ(arrays_live.load(), before);  // and on failure
+    // The name test failing otherwise (1003) is neither "invalid" nor "taken": creation goes on.
+    dev.fail("[\"RasValidateEntryName\"]");
+    t.name = u"Unchecked";
+    create_connection(m, t.request());
+    EXPECT_TRUE(stored(u"Unchecked"));
 }

@@ -60,11 +60,12 @@ TEST(ModemList, FiltersByProviderAndTypeInAscendingIds) {
     std::vector<DWORD> ids;
     for (const auto &e : m.modems()) ids.push_back(e.device_id);
     EXPECT_EQ(ids, (std::vector<DWORD>{1, 2, 3, 5, 7, 9}));
-    // The first qualifying modem's configuration is the one read.
+    // The first qualifying modem's configuration is the one read (device 1, not device 9).
     EXPECT_EQ(settings_of(m).type, 1);
-    // Asked again, the same names come back without a new query.
-    dev.write_profile("[[modem]]\nname = \"Other\"\ntype = 2\n");
-    EXPECT_EQ(m.modem_names().size(), 6u);
+    EXPECT_EQ(m.first_device_id(), 1u);
+    // Asked again, the same names come back without a new query: a query now would fail.
+    dev.write_profile(toml + "[faults]\nfail = [\"lineGetDevCaps\", \"lineInitializeEx\", \"lineOpen\"]\n");
+    EXPECT_EQ(m.modem_names(), (names{u"T1", u"T2", u"T3", u"T5", u"T7", u"T1"}));
 }
 
 TEST(ModemList, FailureRowsAndRetries) {
@@ -160,13 +161,24 @@ TEST(DeviceConfig, ChangesGoThroughTheProviderAndCanBeUndone) {
         ADD_FAILURE() << "refused change passed";
     } catch (const ui_exception &e) {
         EXPECT_EQ(e.source_file(), ".\\orvane_tapi");
-        EXPECT_GT(e.line(), 0);
+        EXPECT_EQ(e.line(), 172);  // the line of the change request
     }
     EXPECT_EQ(settings_of(m).dial_modifier, limit);
     EXPECT_THROW(m.set_baud_rate(12345), ui_exception);
     m.restore_device_config();
     EXPECT_EQ(settings_of(m).baud_rate, 19200u);
     EXPECT_EQ(settings_of(m).dial_modifier, u"");
+}
+
+TEST(DeviceConfig, AProviderWithoutABlockIsAskedOnce) {
+    device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = \"M\"\ntype = 1\nconfig_block = false\n");
+    modem_list m;
+    std::size_t before = orvane_platform::telephony_calls("lineGetDevConfig");
+    m.ensure_open();
+    // A needed size of 24 bytes or less: the first answer is all there is, read once.
+    EXPECT_EQ(orvane_platform::telephony_calls("lineGetDevConfig") - before, 1u);
+    EXPECT_EQ(m.device_config_hex(), u"");
 }
 
 TEST(DeviceConfig, NoBlockBeforeOpeningExportsNothing) {

@@ -40,7 +40,7 @@ TEST(UiStrings, OneRunOfTheTable) {
     expect_internal(17);
     expect_internal(1000);
     write_utf16(guard.path,
-                u"[Create] [Anlegen]\r\n[Exit] []\r\n[connection] [verbindung]\r\n[Internal] [x]\r\n"
+                u"[Create] [Anlegen]\r\n[Exit] []\r\n[connection] [verbindung]\r\n[internal] [x]\r\n"
                 u"[Operator Name] [Netzbetreiber]\r\n",
                 bom::with);
     EXPECT_EQ(get_ui_string(command_create), u"Anlegen");

@@ -137,9 +137,9 @@ std::filesystem::path ensure_device_folder() {
 
 device_profile builtin_profile() {
     device_profile p;
-    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", ""});
-    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", ""});
-    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", ""});
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true});
     return p;
 }
 
@@ -161,6 +161,10 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
                 modem.dial_modifier = text_field(*t, "dial_modifier", u"");
                 if (modem.dial_modifier.size() > 255) fail(entry, "\"dial_modifier\" holds at most 255 characters");
                 modem.port = to_utf8(text_field(*t, "port", u""));
+                if (const toml::node *c = t->get("config_block")) {
+                    if (!c->is_boolean()) fail(*c, "\"config_block\" must be true or false");
+                    modem.has_config = c->as_boolean()->get();
+                }
                 if (!modem.port.empty() && modem.port.front() != '/') fail(entry, "\"port\" must be an absolute path");
                 if (p.modems.size() >= 64) fail(entry, "at most 64 modems");
                 p.modems.push_back(std::move(modem));

@@ -16,6 +16,7 @@ struct modem_profile {
     std::uint32_t baud_rate = 19200;
     std::u16string dial_modifier;
     std::string port;  // the Linux serial device, for export to pppd; empty when not given
+    bool has_config = true;  // false: the provider keeps no configuration block for it
 };
 
 struct device_profile {

@@ -157,12 +157,14 @@ LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device
     DWORD total = device_config->dwTotalSize;
     if (total < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
     const modem_profile &m = p.modems[device_id];
+    orvane_platform::count_telephony_call("lineGetDevConfig");
     std::memset(device_config, 0, sizeof(VARSTRING));
     device_config->dwTotalSize = total;
-    device_config->dwNeededSize = static_cast<DWORD>(sizeof(VARSTRING) + orvane_platform::modem_config_size);
+    device_config->dwNeededSize =
+        static_cast<DWORD>(sizeof(VARSTRING) + (m.has_config ? orvane_platform::modem_config_size : 0));
     device_config->dwStringFormat = STRINGFORMAT_BINARY;
     device_config->dwUsedSize = sizeof(VARSTRING);
-    if (total >= device_config->dwNeededSize) {
+    if (m.has_config && total >= device_config->dwNeededSize) {
         orvane_platform::encode_modem_config({m.type, m.baud_rate, m.dial_modifier},
                                              reinterpret_cast<unsigned char *>(device_config) + sizeof(VARSTRING));
         device_config->dwStringSize = orvane_platform::modem_config_size;
