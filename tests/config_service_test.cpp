@@ -194,7 +194,9 @@ TEST(ConfigService, TwentyThousandEntriesInOneDocumentInLinearTime) {
     device_sandbox dev;
     std::u16string entries;
     for (int i = 0; i < 20000; ++i) {
-        entries += entry(u"E" + from_utf8(std::to_string(i)), u"<parm name=\"Password\" value=\"pw\"/>");
+        std::u16string name(1, u'E');
+        name += from_utf8(std::to_string(i));
+        entries += entry(name, u"<parm name=\"Password\" value=\"pw\"/>");
     }
     auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(submit(doc_with(entries)), S_OK);

@@ -30,7 +30,12 @@ std::string printable(const std::string &s) {
     return out;
 }
 
-std::string in_quotes(const std::string &s) { return "\"" + printable(s) + "\""; }
+std::string in_quotes(const std::string &s) {
+    std::string out(1, '"');
+    out += printable(s);
+    out += '"';
+    return out;
+}
 
 void check_replaceable(const std::filesystem::path &path, bool force) {
     std::error_code ec;

@@ -205,7 +205,10 @@ void connection_store::migrate() {
             std::string key = fold_entry_name(e.name);
             // Two names the old folding told apart and this one does not: both are kept, the
             // later under a key of its own.
-            if (!keys.insert(key).second) key += "\x01" + std::to_string(id);
+            if (!keys.insert(key).second) {
+                key += '\x01';
+                key += std::to_string(id);
+            }
             keys.insert(key);
             sqlite3_reset(update.s);
             update.bind(1, key);
