@@ -3,6 +3,7 @@
 #include <cfgmgrapi.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,12 +15,15 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
 
 #include "app/connection_dialog.h"
 #include "app/relayout.h"
+#include "config/connection_store.h"
+#include "modems/orvane_tapi.h"
 #include "display/headless_display.h"
 #include "presets/operator_presets.h"
 #include "presets/xml_reader.h"
@@ -284,6 +288,105 @@ double ratio(A ours, B reference, int rounds = 151) {
     return r[r.size() / 2];
 }
 
+
+// Processor time of finished child processes (user and kernel), for ratios of whole runs.
+double children_seconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+template <typename A, typename B>
+double children_ratio(A ours, B reference, int rounds) {
+    std::vector<double> r;
+    auto time_of = [](auto f) {
+        double t0 = children_seconds();
+        f();
+        return children_seconds() - t0;
+    };
+    for (int i = 0; i < rounds; ++i) {
+        double a = 0;
+        double b = 0;
+        if (i % 2 == 0) {
+            a = time_of(ours);
+            b = time_of(reference);
+        } else {
+            b = time_of(reference);
+            a = time_of(ours);
+        }
+        r.push_back(a / std::max(b, 1e-6));
+    }
+    std::sort(r.begin(), r.end());
+    return r[r.size() / 2];
+}
+
+// A device folder with a store of `bulk` entries besides the given names, made in one
+// transaction, outside any timing.
+fs::path make_device(const char *name, int bulk, const std::vector<std::string> &names) {
+    fs::path folder = work().dir / name;
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+    std::ofstream(folder / "device.toml") << "[[modem]]\nname = \"Hayes Compatible on COM1:\"\ntype = 1\n";
+    std::vector<orvane_platform::stored_entry> entries;
+    entries.reserve(static_cast<std::size_t>(bulk) + names.size());
+    auto add = [&](const std::string &n) {
+        entries.push_back({n,
+                           {{"Phone", "*99#"}, {"UserName", "user"}, {"Password", "secret"},
+                            {"DeviceName", "Hayes Compatible on COM1:"}},
+                           {},
+                           {}});
+    };
+    for (int i = 0; i < bulk; ++i) add("Bulk " + std::to_string(i));
+    for (const auto &n : names) add(n);
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::write, folder / "connections.db");
+    if (!entries.empty()) store.insert(entries);
+    return folder;
+}
+
+// The dialog's name proposal: "Connection", else the first free "Connection N" up to 99.
+std::u16string propose_name() {
+    std::u16string name = u"Connection";
+    for (int i = 1; i <= 99; ++i) {
+        if (orvane_cr::connection_name_available(name.c_str())) break;
+        name = u16("Connection " + std::to_string(i));
+    }
+    return name;
+}
+
+// A dialog whose operator box holds the presets of `file`, its list open.
+struct open_list {
+    std::unique_ptr<CConnectionDialog> d = std::make_unique<CConnectionDialog>();
+    HWND dialog = nullptr;
+    HWND box = nullptr;
+    explicit open_list(const fs::path &file) {
+        fs::copy_file(file, beside_self(".xml"), fs::copy_options::overwrite_existing);
+        HINSTANCE inst = AfxGetResourceHandle();
+        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+        dialog = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
+                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
+                                                           reinterpret_cast<LPARAM>(d.get()));
+        box = GetDlgItem(dialog, IDC_OPERATOR);
+    }
+    // Makes this dialog the one that takes the keys and is drawn.
+    void to_front() const {
+        auto &ws = orvane_platform::windows();
+        std::erase(ws.dialogs, dialog);
+        ws.dialogs.push_back(dialog);
+        ws.focus = box;
+        box->dropped = true;
+    }
+};
+
+void press(orvane_platform::key k, char32_t ch = 0) {
+    orvane_platform::input_event e;
+    e.type = orvane_platform::input_event::kind::key;
+    e.k = k;
+    e.ch = ch;
+    orvane_platform::handle_input(e);
+    orvane_platform::refresh_display();
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -362,6 +465,74 @@ int main(int argc, char **argv) {
         }
         std::sort(runs.begin(), runs.end());
         line("figure check_10mb %.0f milliseconds", 1e3 * runs[runs.size() / 2]);
+    }
+    {
+        // One key in an open list of 50,000 entries against the same key in one of 10.
+        fs::path ten = work().dir / "p10.xml";
+        write(ten, operators_file(10));
+        open_list big(work().presets_50000);
+        open_list small(ten);
+        auto keys = [](const open_list &l) {
+            return [&l] {
+                l.to_front();
+                press(orvane_platform::key::home);
+                press(orvane_platform::key::down);
+                press(orvane_platform::key::page_down);
+                press(orvane_platform::key::end);
+                press(orvane_platform::key::character, U'O');
+            };
+        };
+        line("ratio list_key_50000_vs_10 %.3f", ratio(keys(big), keys(small), 101));
+        DestroyWindow(big.dialog);
+        DestroyWindow(small.dialog);
+        fs::copy_file(work().presets_5000, beside_self(".xml"), fs::copy_options::overwrite_existing);
+    }
+    {
+        orvane_platform::cell_grid g;
+        g.reset(300, 100);
+        double bytes = static_cast<double>(sizeof g + g.cells.capacity() * sizeof(orvane_platform::cell));
+        line("figure grid_bytes_per_cell %.1f bytes", bytes / (300.0 * 100.0));
+    }
+    {
+        // The store at scale: 100,000 entries against an empty store, the same work on each.
+        std::vector<std::string> taken;
+        for (int i = 0; i <= 98; ++i) taken.push_back(i == 0 ? "Connection" : "Connection " + std::to_string(i));
+        fs::path full = make_device("full", 100000, taken);
+        fs::path few = make_device("few", 0, taken);
+        fs::path empty = make_device("empty", 0, {});
+        auto on = [](const fs::path &folder) { setenv("ORVANE_DEVICE", folder.c_str(), 1); };
+        on(full);
+        orvane_cr::modem_list full_modems;
+        full_modems.ensure_open();
+        on(empty);
+        orvane_cr::modem_list empty_modems;
+        empty_modems.ensure_open();
+        int serial = 0;
+        auto create_on = [&](const fs::path &folder, orvane_cr::modem_list &modems) {
+            return [&folder, &modems, &serial] {
+                setenv("ORVANE_DEVICE", folder.c_str(), 1);
+                std::u16string name = u16("Bench " + std::to_string(serial++));
+                orvane_cr::connection_request r{name.c_str(), u"Hayes Compatible on COM1:", u"web", u"user", u"pw",
+                                                u"", u"*99#"};
+                orvane_cr::create_connection(modems, r);
+            };
+        };
+        line("ratio create_100000_vs_empty %.3f", ratio(create_on(full, full_modems), create_on(empty, empty_modems), 31));
+        // "Connection" to "Connection 98" taken: 99 name tests among 100,000 entries, against
+        // the same 99 tests in a store that holds nothing else.
+        auto propose_on = [](const fs::path &folder) {
+            return [&folder] {
+                setenv("ORVANE_DEVICE", folder.c_str(), 1);
+                benchmark::DoNotOptimize(propose_name());
+            };
+        };
+        line("ratio propose_100000_vs_empty %.3f", ratio(propose_on(full), propose_on(few), 31));
+        std::string list = std::string("ORVANE_DEVICE='") + full.string() + "' '" + ORVANE_DEVICE_TOOL +
+                           "' connections >/dev/null";
+        std::string bare = "sqlite3 '" + (full / "connections.db").string() + "' 'SELECT name FROM entries' >/dev/null";
+        line("ratio list_100000_vs_sqlite %.3f", children_ratio([&] { (void)std::system(list.c_str()); },
+                                                                [&] { (void)std::system(bare.c_str()); }, 11));
+        on(device.folder);
     }
     std::printf("\nsummary\n");
     for (const auto &s : summary) std::printf("%s\n", s.c_str());

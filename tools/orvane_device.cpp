@@ -231,29 +231,32 @@ int run(int argc, char **argv) {
     }
     if (*connections) {
         auto store = open_store_for_reading();
-        std::vector<stored_entry> list = store ? store->list() : std::vector<stored_entry>{};
-        if (as_json) {
-            // An entry that holds text which is not UTF-8 (stored by an older version) is
-            // named and left out; the others are listed.
-            json j = json::array();
-            int bad = 0;
-            for (const auto &e : list) {
-                json one = entry_json(show_secrets ? e : masked(e));
-                try {
-                    (void)one.dump();
-                    j.push_back(std::move(one));
-                } catch (const json::type_error &) {
-                    std::cerr << "orvane-device: the entry " << in_quotes(e.name)
-                              << " holds text that is not valid UTF-8; it is left out\n";
-                    ++bad;
-                }
+        if (!as_json) {
+            std::string out;
+            for (const std::string &n : store ? store->names() : std::vector<std::string>{}) {
+                out += printable(n);
+                out += '\n';
             }
-            std::cout << j.dump(2) << "\n";
-            return bad == 0 ? 0 : 1;
-        } else {
-            for (const auto &e : list) std::cout << printable(e.name) << "\n";
+            std::cout << out;
+            return 0;
         }
-        return 0;
+        // An entry that holds text which is not UTF-8 (stored by an older version) is named
+        // and left out; the others are listed.
+        json j = json::array();
+        int bad = 0;
+        for (const auto &e : store ? store->list() : std::vector<stored_entry>{}) {
+            json one = entry_json(show_secrets ? e : masked(e));
+            try {
+                (void)one.dump();
+                j.push_back(std::move(one));
+            } catch (const json::type_error &) {
+                std::cerr << "orvane-device: the entry " << in_quotes(e.name)
+                          << " holds text that is not valid UTF-8; it is left out\n";
+                ++bad;
+            }
+        }
+        std::cout << j.dump(2) << "\n";
+        return bad == 0 ? 0 : 1;
     }
     if (*show) {
         auto store = open_store_for_reading();

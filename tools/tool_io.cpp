@@ -83,6 +83,8 @@ void write_file(const std::filesystem::path &path, const std::string &bytes, boo
 int finish_output(const char *program, int status) {
     std::cout.flush();
     if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        // A reader that went away (SIGPIPE ignored by whoever started us) is no failure of ours.
+        if (errno == EPIPE) return status;
         std::cerr << program << ": cannot write to standard output: " << std::strerror(errno) << "\n";
         return 1;
     }

@@ -161,9 +161,11 @@ connection_store::connection_store(mode m, std::filesystem::path path) : path_(s
             if ((flags & SQLITE_OPEN_READWRITE) == 0) raise("an older store that cannot be brought up to date (read-only)");
             migrate();
         }
-        statement st(db_, "SELECT count(*) FROM entries");
+        // One row at most: a store of any size says here whether it can be read.
+        statement st(db_, "SELECT 1 FROM entries LIMIT 1");
         if (st.s == nullptr) raise("not a connection store");
-        if (sqlite3_step(st.s) != SQLITE_ROW) raise("cannot read");
+        int rc = sqlite3_step(st.s);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) raise("cannot read");
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(db_);
@@ -320,6 +322,17 @@ std::vector<stored_entry> connection_store::query(const char *where, const std::
 }
 
 std::vector<stored_entry> connection_store::list() const { return query("", nullptr); }
+
+std::vector<std::string> connection_store::names() const {
+    if (empty_) return {};
+    statement st(db_, "SELECT name FROM entries ORDER BY id");
+    if (st.s == nullptr) raise("cannot read");
+    std::vector<std::string> out;
+    int rc = 0;
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) out.push_back(st.column(0));
+    if (rc != SQLITE_DONE) raise("cannot read");
+    return out;
+}
 
 std::optional<stored_entry> connection_store::find(const std::string &name) const {
     auto found = query("WHERE name_key = ?1", &name);

@@ -48,6 +48,8 @@ public:
     // All in one transaction; throws entry_exists when any name is taken, store_error otherwise.
     void insert(const std::vector<stored_entry> &entries);
     std::vector<stored_entry> list() const;
+    // The names alone, in the order stored: what a listing needs, without the parameters.
+    std::vector<std::string> names() const;
     std::optional<stored_entry> find(const std::string &name) const;
     bool remove(const std::string &name);
     std::string integrity_check() const;
