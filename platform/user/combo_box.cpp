@@ -112,7 +112,7 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         }
         HWND__::entry e{w->entry_texts.size(), s.size(), 0};
         w->entry_texts += s;
-        if (w->widest >= 0) w->widest = std::max(w->widest, text_cells(s));
+        w->widest = -1;  // measured when a list is next opened, not at each of many insertions
         if (at == count) {
             w->entries.push_back(e);
         } else {
