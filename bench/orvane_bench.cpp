@@ -530,8 +530,11 @@ int main(int argc, char **argv) {
         std::string list = std::string("ORVANE_DEVICE='") + full.string() + "' '" + ORVANE_DEVICE_TOOL +
                            "' connections >/dev/null";
         std::string bare = "sqlite3 '" + (full / "connections.db").string() + "' 'SELECT name FROM entries' >/dev/null";
-        line("ratio list_100000_vs_sqlite %.3f", children_ratio([&] { (void)std::system(list.c_str()); },
-                                                                [&] { (void)std::system(bare.c_str()); }, 11));
+        auto run = [](const std::string &command) {
+            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+        };
+        line("ratio list_100000_vs_sqlite %.3f",
+             children_ratio([&] { run(list); }, [&] { run(bare); }, 11));
         on(device.folder);
     }
     std::printf("\nsummary\n");
