@@ -239,7 +239,8 @@ mkfifo "$WORK/bin/orvanecmgr.xml" "$WORK/bin/orvanecmgr.lng"
 start 40 24
 expect_screen "\[Custom\]" "a FIFO is taken as a missing operators file"
 expect_screen "Connection Name" "a FIFO is taken as a missing language file"
-pid=$(pgrep -n -f "^$WORK/bin/orvanecmgr" || true)
+pid=""
+for p in /proc/[0-9]*; do [ "$(readlink "$p/exe" 2>/dev/null)" = "$WORK/bin/orvanecmgr" ] && pid=${p#/proc/}; done
 [ -n "$pid" ] && grep -q "^Max core file size *0 *0" "/proc/$pid/limits" || fail "core dumps are not off in the dialog"
 keys F2
 wait_exit
