@@ -266,28 +266,38 @@ double seconds_of(F f) {
 }
 
 // The median of the ratios of rounds that time both side by side, in turns of which goes
-// first: a shared machine's slow spells then weigh on both sides of a round alike.
-template <typename A, typename B>
-double ratio(A ours, B reference, int rounds = 151) {
+// first: a shared machine's slow spells then weigh on both sides of a round alike. `clock`
+// tells the processor time spent so far (this thread's, or finished children's).
+template <typename A, typename B, typename Clock>
+double ratio_by(Clock clock, A ours, B reference, int rounds) {
+    auto time_of = [&clock](auto &f) {
+        double t0 = clock();
+        f();
+        return clock() - t0;
+    };
     std::vector<double> r;
-    ours();
-    reference();
     for (int i = 0; i < rounds; ++i) {
         double a = 0;
         double b = 0;
         if (i % 2 == 0) {
-            a = seconds_of(ours);
-            b = seconds_of(reference);
+            a = time_of(ours);
+            b = time_of(reference);
         } else {
-            b = seconds_of(reference);
-            a = seconds_of(ours);
+            b = time_of(reference);
+            a = time_of(ours);
         }
-        r.push_back(a / b);
+        r.push_back(a / std::max(b, 1e-9));
     }
     std::sort(r.begin(), r.end());
     return r[r.size() / 2];
 }
 
+template <typename A, typename B>
+double ratio(A ours, B reference, int rounds = 151) {
+    ours();  // warmed once, outside the rounds
+    reference();
+    return ratio_by(thread_seconds, ours, reference, rounds);
+}
 
 // Processor time of finished child processes (user and kernel), for ratios of whole runs.
 double children_seconds() {
@@ -299,26 +309,7 @@ double children_seconds() {
 
 template <typename A, typename B>
 double children_ratio(A ours, B reference, int rounds) {
-    std::vector<double> r;
-    auto time_of = [](auto f) {
-        double t0 = children_seconds();
-        f();
-        return children_seconds() - t0;
-    };
-    for (int i = 0; i < rounds; ++i) {
-        double a = 0;
-        double b = 0;
-        if (i % 2 == 0) {
-            a = time_of(ours);
-            b = time_of(reference);
-        } else {
-            b = time_of(reference);
-            a = time_of(ours);
-        }
-        r.push_back(a / std::max(b, 1e-6));
-    }
-    std::sort(r.begin(), r.end());
-    return r[r.size() / 2];
+    return ratio_by(children_seconds, ours, reference, rounds);
 }
 
 // A device folder with a store of `bulk` entries besides the given names, made in one
