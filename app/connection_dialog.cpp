@@ -23,7 +23,11 @@ constexpr const WCHAR *phone_numbers[] = {u"*99***1#", u"*99#", u"#777"};
 constexpr int proposed_names = 99;
 constexpr WPARAM name_limit = 20;
 
-LPARAM text_arg(const std::u16string &s) { return reinterpret_cast<LPARAM>(s.c_str()); }
+// Either kind of text the dialog hands to its controls, each ending in a zero unit.
+template <typename Text>
+LPARAM text_arg(const Text &s) {
+    return reinterpret_cast<LPARAM>(s.c_str());
+}
 
 std::u16string window_text(HWND w) {
     int n = GetWindowTextLength(w);

@@ -1,8 +1,8 @@
 #include "operator_presets.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #include "../text/data_file_path.h"
 #include "xml_reader.h"
@@ -10,32 +10,21 @@
 namespace orvane_cr {
 namespace {
 
-bool has_space(const xml_string &s) { return find16(s.text, s.text + s.length, u' ') != s.text + s.length; }
-
-// Every "&amp;" becomes "&"; a plain "&" stays as written. One allocation at most.
-void assign_decoded(std::u16string &target, const xml_string &value) {
-    const char16_t *v = value.text;
-    const char16_t *end = v + value.length;
-    const char16_t *amp = find16(v, end, u'&');
-    if (amp == end) {
-        // Built whole and moved in: cheaper than assigning into an empty string.
-        target = std::u16string(v, end);
-        return;
-    }
+// Every "&amp;" of `value` becomes "&"; a plain "&" stays as written. Returns the units written.
+std::size_t decode_into(char16_t *out, xml_view value) {
+    const char16_t *v = value.begin;
+    const char16_t *end = value.end;
+    char16_t *const start = out;
     // Copied a run at a time up to each "&", whose "amp;" is then passed over.
-    char16_t decoded[xml_string::capacity + 1];
-    char16_t *out = decoded;
-    while (amp != end) {
+    for (const char16_t *amp = find16(v, end, u'&'); amp != end; amp = find16(v, end, u'&')) {
         ++amp;
         std::memcpy(out, v, static_cast<std::size_t>(amp - v) * sizeof(char16_t));
         out += amp - v;
         v = amp;
         if (end - v >= 4 && v[0] == u'a' && v[1] == u'm' && v[2] == u'p' && v[3] == u';') v += 4;
-        amp = find16(v, end, u'&');
     }
     std::memcpy(out, v, static_cast<std::size_t>(end - v) * sizeof(char16_t));
-    out += end - v;
-    target = std::u16string(decoded, out);
+    return static_cast<std::size_t>(out - start) + static_cast<std::size_t>(end - v);
 }
 
 // The units of `text` are those of the literal, without its zero unit: compared as bytes
@@ -46,9 +35,9 @@ bool same_units(const char16_t *text, const char16_t (&literal)[N]) {
 }
 
 // The field an attribute name sets, or none; the names are told apart by length first.
-std::u16string *field_named(operator_preset &preset, const xml_string &name) {
-    const char16_t *t = name.text;
-    switch (name.length) {
+preset_text *field_named(operator_preset &preset, xml_view name) {
+    const char16_t *t = name.begin;
+    switch (name.length()) {
         case 3:
             if (same_units(t, u"Pwd")) return &preset.password;
             return same_units(t, u"Apn") ? &preset.apn : nullptr;
@@ -64,31 +53,78 @@ std::u16string *field_named(operator_preset &preset, const xml_string &name) {
 
 }  // namespace
 
+operator_presets::operator_presets(const operator_presets &other) { *this = other; }
+
+operator_presets &operator_presets::operator=(const operator_presets &other) {
+    if (this == &other) return *this;
+    clear();
+    reserve(other.size());
+    for (const operator_preset &p : other) add(p.name, p.user, p.password, p.apn, p.phone);
+    return *this;
+}
+
+void operator_presets::clear() {
+    list_.clear();
+    block_ = 0;
+    used_ = 0;
+}
+
+char16_t *operator_presets::room(std::size_t count) {
+    if (block_ >= blocks_.size()) {
+        block_ = blocks_.size();  // after a move away nothing is left
+        used_ = 0;
+    }
+    // A text never spans two blocks; the rest of a block too short for it stays unused.
+    while (block_ < blocks_.size() && blocks_[block_].size - used_ <= count) {
+        ++block_;
+        used_ = 0;
+    }
+    if (block_ == blocks_.size()) {
+        std::size_t size = std::max(block_units, count + 1);
+        blocks_.push_back(block{std::make_unique_for_overwrite<char16_t[]>(size), size});
+    }
+    return blocks_[block_].units.get() + used_;
+}
+
+preset_text operator_presets::kept(std::size_t used) {
+    char16_t *units = blocks_[block_].units.get() + used_;
+    units[used] = 0;
+    used_ += used + 1;
+    return preset_text(units, used);
+}
+
+preset_text operator_presets::copied(std::u16string_view units) {
+    if (units.empty()) return preset_text();
+    std::memcpy(room(units.size()), units.data(), units.size() * sizeof(char16_t));
+    return kept(units.size());
+}
+
+void operator_presets::add(std::u16string_view name, std::u16string_view user, std::u16string_view password,
+                           std::u16string_view apn, std::u16string_view phone) {
+    // Texts first, so that a failure leaves the list as it was.
+    operator_preset p{copied(name), copied(user), copied(password), copied(apn), copied(phone)};
+    list_.push_back(p);
+}
+
 std::u16string operators_file_path() { return data_file_path(u".xml"); }
 
 void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     if (!reader.skip_past("<root>")) return;
     // Room for one preset a start tag, so that the list is never moved as it grows.
     presets.reserve(presets.size() + reader.count_start_tags());
-    xml_string tag;
-    xml_string text;
-    // Kept from one load to the next: a list of records this size is a large block, and
-    // allocating one makes the allocator merge every small block freed before it (the
-    // strings of the presets just dropped), which then costs every string built here.
-    thread_local xml_attributes attributes;
+    xml_view tag;
+    xml_view text;
+    xml_attribute_views attributes;
     while (reader.next_element(tag, text)) {
-        if (!has_space(tag)) continue;
+        if (find16(tag.begin, tag.end, u' ') == tag.end) continue;
         xml_reader::parse_attributes(tag, attributes);
-        // Filled where it stays; one that cannot be finished is not left in the list.
-        operator_preset &preset = presets.emplace_back();
-        try {
-            for (const xml_attribute &a : attributes) {
-                if (std::u16string *field = field_named(preset, a.name)) assign_decoded(*field, a.value);
+        operator_preset preset;
+        for (const auto &a : attributes) {
+            if (preset_text *field = field_named(preset, a.name)) {
+                *field = presets.kept(decode_into(presets.room(static_cast<std::size_t>(a.value.length())), a.value));
             }
-        } catch (...) {
-            presets.pop_back();
-            throw;
         }
+        presets.list_.push_back(preset);
     }
 }
 
@@ -103,7 +139,7 @@ void load_operator_presets(operator_presets &presets) {
 operator_presets &get_operator_presets(operator_presets &presets) {
     if (presets.empty()) {
         load_operator_presets(presets);
-        if (presets.empty()) presets.push_back(operator_preset{u"[Custom]", u"", u"", u"", u"*99***1#"});
+        if (presets.empty()) presets.add(u"[Custom]", u"", u"", u"", u"*99***1#");
     }
     return presets;
 }

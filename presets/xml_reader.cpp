@@ -105,7 +105,26 @@ bool xml_reader::skip_past(const char *pattern) {
     return true;
 }
 
+namespace {
+
+xml_view trimmed(const char16_t *begin, const char16_t *end) {
+    while (end > begin && end[-1] == u' ') --end;
+    while (begin < end && *begin == u' ') ++begin;
+    return xml_view{begin, end};
+}
+
+}  // namespace
+
 bool xml_reader::next_element(xml_string &tag, xml_string &text) {
+    xml_view t;
+    xml_view x;
+    if (!next_element(t, x)) return false;
+    tag.assign(t.begin, t.length());
+    text.assign(x.begin, x.length());
+    return true;
+}
+
+bool xml_reader::next_element(xml_view &tag, xml_view &text) {
     for (;;) {
         if (cursor_ == nullptr) return false;
         const char16_t *open = find_unit(u'<');
@@ -127,14 +146,9 @@ bool xml_reader::next_element(xml_string &tag, xml_string &text) {
         bool too_long = tag_end - tag_begin > xml_string::capacity;
         if (tag_end > tag_begin && tag_end[-1] == u'/') {
             if (too_long && tag_end - 1 - tag_begin > xml_string::capacity) continue;
-            tag.assign(tag_begin, static_cast<std::int32_t>(tag_end - 1 - tag_begin));
-            trim_spaces(tag);
-            text.clear();
+            tag = trimmed(tag_begin, tag_end - 1);
+            text = xml_view{};
             return true;
-        }
-        if (!too_long) {
-            tag.assign(tag_begin, static_cast<std::int32_t>(tag_end - tag_begin));
-            trim_spaces(tag);
         }
         const char16_t *after_tag = cursor_;
         const char16_t *next = find_unit(u'<');
@@ -150,14 +164,15 @@ bool xml_reader::next_element(xml_string &tag, xml_string &text) {
                 return false;
             }
             if (too_long || text_too_long) continue;
-            text.assign(after_tag, static_cast<std::int32_t>(text_end - after_tag));
-            trim_spaces(text);
+            tag = trimmed(tag_begin, tag_end);
+            text = trimmed(after_tag, text_end);
             return true;
         }
         remaining_ += static_cast<std::int32_t>(cursor_ - after_tag);
         cursor_ = after_tag;
         if (too_long) continue;
-        text.clear();
+        tag = trimmed(tag_begin, tag_end);
+        text = xml_view{};
         return true;
     }
 }
@@ -174,18 +189,10 @@ void xml_reader::trim_spaces(xml_string &s) {
 
 namespace {
 
-// The token of the splitting rules: a run of the tag while it is one run, else the
-// concatenation of its runs in a buffer of its own.
-struct token_view {
-    const char16_t *units = nullptr;
-    std::int32_t length = 0;
-};
-
-// The first double quote or zero unit from p on; `last` is the tag's zero unit, so there is
-// one. Four units are looked at a step, never past `last`.
-const char16_t *quote_or_zero(const char16_t *p, const char16_t *last) {
+// The first double quote or zero unit in [p, end), or end. Four units are looked at a step.
+const char16_t *quote_or_zero(const char16_t *p, const char16_t *end) {
     if constexpr (std::endian::native == std::endian::little) {
-        for (; last - p >= 3; p += 4) {
+        for (; end - p >= 4; p += 4) {
             std::uint64_t w = 0;
             std::memcpy(&w, p, sizeof w);
             if (std::uint64_t hit = equal_lanes(w, 0) | equal_lanes(w, 0x0022002200220022u)) {
@@ -193,40 +200,57 @@ const char16_t *quote_or_zero(const char16_t *p, const char16_t *last) {
             }
         }
     }
-    while (*p != u'"' && *p != 0) ++p;
+    while (p < end && *p != u'"' && *p != 0) ++p;
     return p;
+}
+
+// `run` after `token`, in `out.joined`: the token is already there when it was joined last.
+xml_view join(xml_attribute_views &out, xml_view token, xml_view run) {
+    char16_t *tail = out.joined + out.joined_length;
+    if (out.joined_length == 0 || token.end != tail) {
+        std::memcpy(tail, token.begin, static_cast<std::size_t>(token.length()) * sizeof(char16_t));
+        out.joined_length += token.length();
+        token = xml_view{tail, tail + token.length()};
+    }
+    std::memcpy(out.joined + out.joined_length, run.begin, static_cast<std::size_t>(run.length()) * sizeof(char16_t));
+    out.joined_length += run.length();
+    return xml_view{token.begin, out.joined + out.joined_length};
 }
 
 }  // namespace
 
 void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attributes) {
     attributes.clear();
-    // The scan stops at the tag's zero unit; a tag whose zero unit is not where its length
-    // says (filled by hand) is read from a copy that has one there.
     const std::int32_t length = std::clamp(tag.length, 0, xml_string::capacity);
-    if (tag.text[length] != 0) {
-        xml_string terminated;
-        terminated.assign(tag.text, length);
-        parse_attributes(terminated, attributes);
-        return;
+    xml_attribute_views views;
+    parse_attributes(xml_view{tag.text, tag.text + length}, views);
+    for (const auto &v : views) {
+        xml_attribute &a = attributes.emplace_back();
+        a.name.assign(v.name.begin, v.name.length());
+        a.value.assign(v.value.begin, v.value.length());
     }
+}
+
+void xml_reader::parse_attributes(xml_view tag, xml_attribute_views &out) {
+    out.count = 0;
+    out.joined_length = 0;
+    if (tag.length() > xml_string::capacity) tag.end = tag.begin + xml_string::capacity;
     // The rules of a unit-by-unit scan, taken a run at a time: the element's name is passed
     // over up to the first space; between attributes spaces are skipped, "=" makes the token
     // the pending name and a double quote opens a value without emptying the token; a value
-    // runs to the next double quote.
-    const char16_t *p = tag.text;
-    while (*p != u' ') {
+    // runs to the next double quote. A zero unit ends the tag.
+    const char16_t *p = tag.begin;
+    const char16_t *const end = tag.end;
+    while (p < end && *p != u' ') {
         if (*p == 0) return;
         ++p;
     }
+    if (p == end) return;
     ++p;
-    // A tag holds at most capacity units, so no buffer can overflow. Two buffers, because the
-    // pending name may still be held in one while the next token is joined in the other.
-    char16_t joined[2][xml_string::capacity + 1];
-    int free_buffer = 0;
-    token_view token;
-    token_view pending;
-    for (;;) {
+    // An empty token or name points at no unit: a name never given is an empty one.
+    xml_view token;
+    xml_view pending;
+    while (p < end) {
         char16_t c = *p;
         if (c == u' ') {
             ++p;
@@ -234,37 +258,23 @@ void xml_reader::parse_attributes(const xml_string &tag, xml_attributes &attribu
             return;
         } else if (c == u'=') {
             pending = token;
-            if (pending.units == joined[free_buffer]) free_buffer ^= 1;
-            token = token_view{};
+            token = xml_view{};
             ++p;
         } else if (c == u'"') {
             const char16_t *value = ++p;
-            p = quote_or_zero(p, tag.text + length);
-            if (*p == 0) return;  // an unclosed value is dropped
-            xml_attribute &a = attributes.emplace_back();
-            a.name.assign(pending.units, pending.length);
+            p = quote_or_zero(p, end);
+            if (p == end || *p == 0) return;  // an unclosed value is dropped
+            xml_view run{value, p};
             // The value is what the token held before the quote, then the quoted units.
-            auto run = static_cast<std::int32_t>(p - value);
-            if (token.length > 0) std::memcpy(a.value.text, token.units, static_cast<std::size_t>(token.length) * 2);
-            std::memcpy(a.value.text + token.length, value, static_cast<std::size_t>(run) * sizeof(char16_t));
-            a.value.length = token.length + run;
-            a.value.text[a.value.length] = 0;
-            token = token_view{};
+            out.items[out.count++] = {pending, token.length() > 0 ? join(out, token, run) : run};
+            token = xml_view{};
             ++p;
         } else {
             const char16_t *run = p;
             do {
-                c = *++p;
-            } while (c != u' ' && c != u'=' && c != u'"' && c != 0);
-            auto n = static_cast<std::int32_t>(p - run);
-            if (token.length == 0) {
-                token = token_view{run, n};
-            } else {
-                char16_t *buffer = joined[free_buffer];
-                if (token.units != buffer) std::memcpy(buffer, token.units, static_cast<std::size_t>(token.length) * 2);
-                std::memcpy(buffer + token.length, run, static_cast<std::size_t>(n) * sizeof(char16_t));
-                token = token_view{buffer, token.length + n};
-            }
+                ++p;
+            } while (p < end && (c = *p) != u' ' && c != u'=' && c != u'"' && c != 0);
+            token = token.length() == 0 ? xml_view{run, p} : join(out, token, xml_view{run, p});
         }
     }
 }

@@ -68,6 +68,31 @@ struct xml_attribute {
 
 using xml_attributes = std::vector<xml_attribute>;
 
+// Units of the text read, in place.
+struct xml_view {
+    const char16_t *begin = nullptr;
+    const char16_t *end = nullptr;
+    std::int32_t length() const { return static_cast<std::int32_t>(end - begin); }
+};
+
+// The attributes of one tag, as views into the tag, or into `joined` for the few names and
+// values made of several runs. Built without copying what needs no copy.
+struct xml_attribute_views {
+    struct item {
+        xml_view name;
+        xml_view value;
+    };
+    // Every value has its two quotes, so a tag holds at most half its units of them; every
+    // unit of the tag is joined at most once, so `joined` never holds more than the tag.
+    item items[xml_string::capacity / 2 + 1];
+    std::int32_t count = 0;
+    char16_t joined[xml_string::capacity];
+    std::int32_t joined_length = 0;
+
+    const item *begin() const { return items; }
+    const item *end() const { return items + count; }
+};
+
 class xml_reader {
 public:
     xml_reader() = default;
@@ -84,8 +109,12 @@ public:
     // A tag or leaf text longer than xml_string::capacity is skipped with its element,
     // so that no preset is built from a cut-off tag.
     bool next_element(xml_string &tag, xml_string &text);
+    // The same, as views into the text read, valid while it is open.
+    bool next_element(xml_view &tag, xml_view &text);
 
     static void parse_attributes(const xml_string &tag, xml_attributes &attributes);
+    // Of a tag of at most xml_string::capacity units; a zero unit ends it early.
+    static void parse_attributes(xml_view tag, xml_attribute_views &attributes);
     static void trim_spaces(xml_string &s);
 
     // How many "<" from the cursor on are not followed by "/": at least as many as the

@@ -23,7 +23,7 @@ operator_presets read_file(const std::u16string &text, bom mark = bom::with) {
 
 std::vector<std::u16string> names(const operator_presets &p) {
     std::vector<std::u16string> out;
-    for (const auto &x : p) out.push_back(x.name);
+    for (const auto &x : p) out.emplace_back(x.name);
     return out;
 }
 

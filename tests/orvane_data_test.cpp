@@ -113,7 +113,7 @@ TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
     EXPECT_EQ(count_of(r.err, "left out"), 3) << r.err;
     auto presets = read_back(out);
     std::vector<std::u16string> names;
-    for (const auto &p : presets) names.push_back(p.name);
+    for (const auto &p : presets) names.emplace_back(p.name);
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Good & Co", u"Two (b.apn)", u"Two (First)"}));
     EXPECT_EQ(presets[0].user, u"u");
     // A bad database is an error, and nothing is written.
