@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "../text/data_file_path.h"
 #include "xml_reader.h"
@@ -58,22 +59,42 @@ operator_presets::operator_presets(const operator_presets &other) { *this = othe
 operator_presets &operator_presets::operator=(const operator_presets &other) {
     if (this == &other) return *this;
     clear();
-    reserve(other.size());
     for (const operator_preset &p : other) add(p.name, p.user, p.password, p.apn, p.phone);
     return *this;
 }
 
+operator_presets::operator_presets(operator_presets &&other) noexcept
+    : rows_(std::move(other.rows_)),
+      count_(std::exchange(other.count_, 0)),
+      blocks_(std::move(other.blocks_)),
+      block_(std::exchange(other.block_, 0)),
+      used_(std::exchange(other.used_, 0)) {}
+
+operator_presets &operator_presets::operator=(operator_presets &&other) noexcept {
+    if (this == &other) return *this;
+    rows_ = std::move(other.rows_);
+    count_ = std::exchange(other.count_, 0);
+    blocks_ = std::move(other.blocks_);
+    block_ = std::exchange(other.block_, 0);
+    used_ = std::exchange(other.used_, 0);
+    other.rows_.clear();
+    other.blocks_.clear();
+    return *this;
+}
+
 void operator_presets::clear() {
-    list_.clear();
+    count_ = 0;
     block_ = 0;
     used_ = 0;
 }
 
+void operator_presets::append(const operator_preset &preset) {
+    if (count_ == rows_.size() * row_size) rows_.push_back(std::make_unique<operator_preset[]>(row_size));
+    rows_[count_ / row_size][count_ % row_size] = preset;
+    ++count_;
+}
+
 char16_t *operator_presets::room(std::size_t count) {
-    if (block_ >= blocks_.size()) {
-        block_ = blocks_.size();  // after a move away nothing is left
-        used_ = 0;
-    }
     // A text never spans two blocks; the rest of a block too short for it stays unused.
     while (block_ < blocks_.size() && blocks_[block_].size - used_ <= count) {
         ++block_;
@@ -103,15 +124,13 @@ void operator_presets::add(std::u16string_view name, std::u16string_view user, s
                            std::u16string_view apn, std::u16string_view phone) {
     // Texts first, so that a failure leaves the list as it was.
     operator_preset p{copied(name), copied(user), copied(password), copied(apn), copied(phone)};
-    list_.push_back(p);
+    append(p);
 }
 
 std::u16string operators_file_path() { return data_file_path(u".xml"); }
 
 void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     if (!reader.skip_past("<root>")) return;
-    // Room for one preset a start tag, so that the list is never moved as it grows.
-    presets.reserve(presets.size() + reader.count_start_tags());
     xml_view tag;
     xml_view text;
     xml_attribute_views attributes;
@@ -121,10 +140,17 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
         operator_preset preset;
         for (const auto &a : attributes) {
             if (preset_text *field = field_named(preset, a.name)) {
-                *field = presets.kept(decode_into(presets.room(static_cast<std::size_t>(a.value.length())), a.value));
+                auto n = static_cast<std::size_t>(a.value.length());
+                char16_t *out = presets.room(n);
+                if (a.may_hold_ampersand) {
+                    n = decode_into(out, a.value);
+                } else {
+                    std::memcpy(out, a.value.begin, n * sizeof(char16_t));
+                }
+                *field = presets.kept(n);
             }
         }
-        presets.list_.push_back(preset);
+        presets.append(preset);
     }
 }
 

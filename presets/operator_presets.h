@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,26 +32,54 @@ struct operator_preset {
     preset_text phone;
 };
 
-// The presets in file order. Their texts live in a few large blocks of the list's own
-// rather than one allocation a text, and the blocks are kept when the list is emptied.
+// The presets in file order. They stand in rows of a fixed size and their texts in a few
+// large blocks, both the list's own, so that the list never moves as it grows, a text costs
+// no allocation of its own, and nothing needs counting first. Rows and blocks are kept when
+// the list is emptied.
 class operator_presets {
 public:
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = operator_preset;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const operator_preset *;
+        using reference = const operator_preset &;
+
+        const_iterator() = default;
+        reference operator*() const { return (*list_)[at_]; }
+        pointer operator->() const { return &(*list_)[at_]; }
+        const_iterator &operator++() {
+            ++at_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++at_;
+            return before;
+        }
+        bool operator==(const const_iterator &other) const { return at_ == other.at_; }
+
+    private:
+        friend class operator_presets;
+        const_iterator(const operator_presets *list, std::size_t at) : list_(list), at_(at) {}
+        const operator_presets *list_ = nullptr;
+        std::size_t at_ = 0;
+    };
     using value_type = operator_preset;
-    using const_iterator = std::vector<operator_preset>::const_iterator;
 
     operator_presets() = default;
     operator_presets(const operator_presets &other);
     operator_presets &operator=(const operator_presets &other);
-    operator_presets(operator_presets &&) noexcept = default;
-    operator_presets &operator=(operator_presets &&) noexcept = default;
+    operator_presets(operator_presets &&other) noexcept;
+    operator_presets &operator=(operator_presets &&other) noexcept;
     ~operator_presets() = default;
 
-    std::size_t size() const { return list_.size(); }
-    bool empty() const { return list_.empty(); }
-    const operator_preset &operator[](std::size_t i) const { return list_[i]; }
-    const_iterator begin() const { return list_.begin(); }
-    const_iterator end() const { return list_.end(); }
-    void reserve(std::size_t n) { list_.reserve(n); }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const operator_preset &operator[](std::size_t i) const { return rows_[i / row_size][i % row_size]; }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, count_); }
     void clear();
 
     // Appends a preset whose texts are copied into the list.
@@ -59,19 +88,22 @@ public:
 
 private:
     friend void read_operator_presets(xml_reader &reader, operator_presets &presets);
+    static constexpr std::size_t row_size = 512;
     static constexpr std::size_t block_units = 32 * 1024;
 
     // Room for `count` units and a zero unit; `kept` makes the first `used` of them a text.
     char16_t *room(std::size_t count);
     preset_text kept(std::size_t used);
     preset_text copied(std::u16string_view units);
+    void append(const operator_preset &preset);
 
     struct block {
         std::unique_ptr<char16_t[]> units;
         std::size_t size = 0;
     };
 
-    std::vector<operator_preset> list_;
+    std::vector<std::unique_ptr<operator_preset[]>> rows_;
+    std::size_t count_ = 0;
     std::vector<block> blocks_;
     std::size_t block_ = 0;  // the block being filled, when there is one
     std::size_t used_ = 0;   // units of it in use

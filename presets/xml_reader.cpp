@@ -86,16 +86,6 @@ const char16_t *xml_reader::find_pattern(const char *pattern) {
     return nullptr;
 }
 
-std::size_t xml_reader::count_start_tags() const {
-    if (cursor_ == nullptr || remaining_ <= 0) return 0;
-    const char16_t *end = cursor_ + remaining_;
-    std::size_t n = 0;
-    for (const char16_t *p = find16(cursor_, end, u'<'); p != end; p = find16(p + 1, end, u'<')) {
-        if (p + 1 == end || p[1] != u'/') ++n;
-    }
-    return n;
-}
-
 bool xml_reader::skip_past(const char *pattern) {
     if (cursor_ == nullptr) return false;
     if (find_pattern(pattern) == nullptr) {
@@ -189,18 +179,37 @@ void xml_reader::trim_spaces(xml_string &s) {
 
 namespace {
 
-// The first double quote or zero unit in [p, end), or end. Four units are looked at a step.
-const char16_t *quote_or_zero(const char16_t *p, const char16_t *end) {
+// The first double quote or zero unit in [p, end), or end; `ampersand` is set when an "&"
+// stands before it. Eight (or four) units are looked at a step.
+const char16_t *quote_or_zero(const char16_t *p, const char16_t *end, bool &ampersand) {
+#if defined(__SSE2__)
+    const __m128i quotes = _mm_set1_epi16(u'"');
+    const __m128i amps = _mm_set1_epi16(u'&');
+    for (; end - p >= 8; p += 8) {
+        __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        auto stop = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(w, quotes), _mm_cmpeq_epi16(w, _mm_setzero_si128()))));
+        auto amp = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w, amps)));
+        if (stop != 0) {
+            ampersand = ampersand || (amp & ((1u << std::countr_zero(stop)) - 1)) != 0;
+            return p + std::countr_zero(stop) / 2;
+        }
+        ampersand = ampersand || amp != 0;
+    }
+#else
+    ampersand = true;  // not looked for here: the value is searched again when it is used
     if constexpr (std::endian::native == std::endian::little) {
         for (; end - p >= 4; p += 4) {
             std::uint64_t w = 0;
             std::memcpy(&w, p, sizeof w);
             if (std::uint64_t hit = equal_lanes(w, 0) | equal_lanes(w, 0x0022002200220022u)) {
-                return p + std::countr_zero(hit) / 16;
+                p += std::countr_zero(hit) / 16;
+                break;
             }
         }
     }
-    while (p < end && *p != u'"' && *p != 0) ++p;
+#endif
+    for (; p < end && *p != u'"' && *p != 0; ++p) ampersand = ampersand || *p == u'&';
     return p;
 }
 
@@ -262,11 +271,16 @@ void xml_reader::parse_attributes(xml_view tag, xml_attribute_views &out) {
             ++p;
         } else if (c == u'"') {
             const char16_t *value = ++p;
-            p = quote_or_zero(p, end);
+            bool ampersand = false;
+            p = quote_or_zero(p, end, ampersand);
             if (p == end || *p == 0) return;  // an unclosed value is dropped
             xml_view run{value, p};
             // The value is what the token held before the quote, then the quoted units.
-            out.items[out.count++] = {pending, token.length() > 0 ? join(out, token, run) : run};
+            if (token.length() > 0) {
+                out.items[out.count++] = {pending, join(out, token, run), true};
+            } else {
+                out.items[out.count++] = {pending, run, ampersand};
+            }
             token = xml_view{};
             ++p;
         } else {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "support/test_support.h"
 #include "text/data_file_path.h"
 
@@ -67,6 +70,22 @@ TEST(LanguageFile, EntryRulesExactKeysLastWinsEmptyTranslations) {
     EXPECT_EQ(t.translate(u"Password"), u"Kennwort");
     EXPECT_EQ(t.translate(u"APN"), u"Zugang");
     EXPECT_EQ(t.translate(u"a[b"), u"c[d");
+}
+
+TEST(LanguageFile, KeysAreOrderedAndFoundUnitByUnit) {
+    // Long shared beginnings, a key that begins another, units above the surrogates.
+    std::vector<std::u16string> keys = {u"English text number 10", u"English text number 1", u"English text number 2",
+                                        u"English text\uFF21",      u"English text\u00E9",     u"English textA",
+                                        u"E"};
+    std::u16string file;
+    for (const auto &k : keys) file += u"[" + k + u"] [" + k + u"!]\n";
+    language_table t = load_text(file);
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::u16string> order;
+    for (const auto &entry : t.entries()) order.push_back(entry.first);
+    EXPECT_EQ(order, keys);
+    for (const auto &k : keys) EXPECT_EQ(t.translate(k), k + u"!");
+    EXPECT_EQ(t.translate(u"English text number"), u"English text number");
 }
 
 TEST(LanguageFile, OtherEncodingsMissingAndEmptyFilesGiveNothing) {

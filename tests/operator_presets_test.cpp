@@ -86,6 +86,16 @@ TEST(OperatorPresets, AttributeRules) {
     EXPECT_EQ(p[0].phone, u"");
     EXPECT_EQ(p[0].user, u"");
     EXPECT_EQ(read_file(u"<root><a Name=\"A & B\"/>")[0].name, u"A & B");
+    // An "&amp;" anywhere in a value, within the first eight units or beyond them, and in a
+    // value joined from a run before its quote.
+    for (std::size_t at = 0; at <= 20; ++at) {
+        std::u16string value(20, u'v');
+        std::u16string expected = value;
+        value.insert(at, u"&amp;");
+        expected.insert(at, u"&");
+        EXPECT_EQ(read_file(u"<root><a Name=\"" + value + u"\"/>")[0].name, expected) << at;
+    }
+    EXPECT_EQ(read_file(u"<root><a Name=x&amp;\"y\"/>")[0].name, u"x&y");
 }
 
 TEST(OperatorPresets, OverlongTagIsSkippedAndReadingGoesOn) {

@@ -1,12 +1,43 @@
 // The combo box: its entries, selection, drop-down list and edit field, and its keys.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <cwctype>
 
 #include "../common/utf.h"
 #include "window_system.h"
 
+#if defined(__has_feature)
+#define ORVANE_HAS_ASAN __has_feature(address_sanitizer)
+#else
+#define ORVANE_HAS_ASAN 0
+#endif
+
 namespace orvane_platform {
 namespace {
+
+// The units before the zero unit that ends `text`, four at a step where that is safe: an
+// aligned word never reaches into another page. Unit by unit where every read is checked.
+std::size_t units_before_zero(const char16_t *text) {
+    const char16_t *p = text;
+#if defined(__SANITIZE_ADDRESS__) || ORVANE_HAS_ASAN
+    while (*p != 0) ++p;
+#else
+    while (reinterpret_cast<std::uintptr_t>(p) % sizeof(std::uint64_t) != 0) {
+        if (*p == 0) return static_cast<std::size_t>(p - text);
+        ++p;
+    }
+    constexpr std::uint64_t ones = 0x0001000100010001u;
+    constexpr std::uint64_t highs = 0x8000800080008000u;
+    for (;; p += 4) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, sizeof w);
+        if (((w - ones) & ~w & highs) != 0) break;
+    }
+    while (*p != 0) ++p;
+#endif
+    return static_cast<std::size_t>(p - text);
+}
 
 std::u16string lower(std::u16string_view s) {
     std::u16string out(s);
@@ -71,7 +102,7 @@ void compact_entry_texts(HWND w) {
     for (auto &e : w->entries) {
         std::size_t offset = kept.size();
         kept.append(w->entry_texts, e.offset, e.length);
-        e.offset = offset;
+        e.offset = static_cast<std::uint32_t>(offset);
     }
     w->entry_texts = std::move(kept);
     w->dead_units = 0;
@@ -89,6 +120,39 @@ void user_select(HWND combo, int index) {
     notify_selection_change(combo);
 }
 
+// CB_ADDSTRING and CB_INSERTSTRING: a function of its own, so that a long list filled one
+// entry at a time pays for nothing else of the box's procedure.
+LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (lp == 0) return CB_ERR;
+    const auto *units = reinterpret_cast<LPCWSTR>(lp);
+    const std::size_t length = units_before_zero(units);
+    if (length > UINT32_MAX - w->entry_texts.size()) return CB_ERRSPACE;
+    auto count = static_cast<int>(w->entries.size());
+    int at = count;
+    if (msg == CB_INSERTSTRING) {
+        int want = static_cast<int>(wp);
+        at = want < 0 || want > count ? count : want;
+    } else if ((w->style & CBS_SORT) != 0) {
+        // After entries that compare equal, so equal names keep their order of arrival.
+        std::u16string_view s(units, length);
+        auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
+            return compare_nocase(v, std::u16string_view(w->entry_texts).substr(e.offset, e.length)) < 0;
+        });
+        at = static_cast<int>(pos - w->entries.begin());
+    }
+    HWND__::entry e{static_cast<std::uint32_t>(w->entry_texts.size()), static_cast<std::uint32_t>(length), 0};
+    w->entry_texts.append(units, length);
+    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
+    if (at == count) {
+        w->entries.push_back(e);
+    } else {
+        w->entries.insert(w->entries.begin() + at, e);
+    }
+    if (w->selected >= at) ++w->selected;
+    if (w->highlighted >= at) ++w->highlighted;
+    return at;
+}
+
 }  // namespace
 
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -96,32 +160,18 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
     switch (msg) {
     case CB_ADDSTRING:
-    case CB_INSERTSTRING: {
-        if (lp == 0) return CB_ERR;
-        std::u16string_view s(reinterpret_cast<LPCWSTR>(lp));
-        int at = count;
-        if (msg == CB_INSERTSTRING) {
-            int want = static_cast<int>(wp);
-            at = want < 0 || want > count ? count : want;
-        } else if ((w->style & CBS_SORT) != 0) {
-            // After entries that compare equal, so equal names keep their order of arrival.
-            auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
-                return compare_nocase(v, std::u16string_view(w->entry_texts).substr(e.offset, e.length)) < 0;
-            });
-            at = static_cast<int>(pos - w->entries.begin());
+    case CB_INSERTSTRING:
+        return add_entry(w, msg, wp, lp);
+    case CB_INITSTORAGE:
+        // Room for `wp` more entries and `lp` bytes of their texts, so that a long list is
+        // filled without moving what it holds.
+        try {
+            w->entries.reserve(w->entries.size() + wp);
+            w->entry_texts.reserve(w->entry_texts.size() + static_cast<std::size_t>(lp) / sizeof(char16_t));
+        } catch (const std::exception &) {
+            return CB_ERRSPACE;
         }
-        HWND__::entry e{w->entry_texts.size(), s.size(), 0};
-        w->entry_texts += s;
-        w->widest = -1;  // measured when a list is next opened, not at each of many insertions
-        if (at == count) {
-            w->entries.push_back(e);
-        } else {
-            w->entries.insert(w->entries.begin() + at, e);
-        }
-        if (w->selected >= at) ++w->selected;
-        if (w->highlighted >= at) ++w->highlighted;
-        return at;
-    }
+        return static_cast<LRESULT>(w->entries.capacity());
     case CB_DELETESTRING:
         if (!valid(wp)) return CB_ERR;
         w->dead_units += w->entries[wp].length;

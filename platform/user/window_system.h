@@ -53,8 +53,8 @@ struct HWND__ {
     // combo boxes: the entries' texts stand one after the other in one buffer, so that a
     // long list costs one allocation that grows, not one a text
     struct entry {
-        std::size_t offset = 0;
-        std::size_t length = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
         LPARAM data = 0;
     };
     std::vector<entry> entries;
