@@ -277,15 +277,22 @@ TEST_F(ComboTest, OnlyTheUsersChangesNotify) {
 }
 
 TEST_F(ComboTest, TextsStayRightThroughDeletionsInsertionsAndReset) {
-    // Enough deletions that the deleted texts are dropped from the shared buffer in between.
+    // Room asked for first; an impossible amount is refused and changes nothing.
+    EXPECT_GE(SendMessage(plain, CB_INITSTORAGE, 150, 150 * 40), 150);
+    EXPECT_EQ(SendMessage(plain, CB_INITSTORAGE, static_cast<WPARAM>(-1) / 2, 0), CB_ERRSPACE);
+    // Enough deletions that the deleted texts are dropped from the shared buffer in between;
+    // texts of every length up to 26 units, taken from every alignment.
     std::vector<std::u16string> model;
     for (int i = 0; i < 200; ++i) {
-        std::u16string t = u"entry number " + std::u16string(static_cast<std::size_t>(i % 7), u'x') + char16_t(u'A' + i % 26);
+        std::u16string t = std::u16string(u"entry number ").substr(static_cast<std::size_t>(i % 13)) +
+                           std::u16string(static_cast<std::size_t>(i % 14), u'x');
+        std::u16string padded = std::u16string(static_cast<std::size_t>(i % 8), u'#') + t;
+        const WCHAR *text = padded.c_str() + i % 8;
         if (i % 3 == 0) {
-            SendMessage(plain, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+            SendMessage(plain, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text));
             model.insert(model.begin(), t);
         } else {
-            add(plain, t.c_str());
+            add(plain, text);
             model.push_back(t);
         }
         if (i % 3 != 0) {

@@ -1,5 +1,7 @@
 #include <cfgmgrapi.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <ras.h>
 
 #include "support/test_support.h"
@@ -44,4 +46,12 @@ TEST(EntryName, ValidAndTakenNames) {
     EXPECT_EQ(RasValidateEntryName(nullptr, u"STRASSE"), 0u);
     EXPECT_EQ(RasValidateEntryName(nullptr, u"STRAßE"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection 1"), 0u);
+    // The store the test keeps open sees what is stored after it, and a store put in its place.
+    provision(u"Connection 1");
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection 1"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    std::filesystem::remove(dev.store());
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);
+    provision(u"Other");
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Other"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 }

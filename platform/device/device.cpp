@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <utility>
@@ -223,7 +224,7 @@ struct profile_cache {
     std::mutex lock;
     std::string name;
     std::string text;
-    device_profile profile;
+    std::shared_ptr<const device_profile> profile;
     bool have = false;
     file_identity identity;
     // The text was read more than two seconds after its last change: any later change gives
@@ -238,16 +239,18 @@ profile_cache &cache() {
 
 double seconds(const timespec &t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9; }
 
-device_profile unusable(std::string why) {
-    device_profile p;
-    p.valid = false;
-    p.error = std::move(why);
+std::shared_ptr<const device_profile> unusable(std::string why) {
+    auto p = std::make_shared<device_profile>();
+    p->valid = false;
+    p->error = std::move(why);
     return p;
 }
 
 }  // namespace
 
-device_profile load_device_profile() {
+device_profile load_device_profile() { return *current_device_profile(); }
+
+std::shared_ptr<const device_profile> current_device_profile() {
     // Every telephony call consults the profile: one open and one read when the file is
     // there; the folder is looked after only when it is not.
     std::filesystem::path file;
@@ -273,7 +276,7 @@ device_profile load_device_profile() {
         } catch (const std::exception &e) {
             return unusable(e.what());
         }
-        return builtin_profile();
+        return std::make_shared<const device_profile>(builtin_profile());
     }
     constexpr std::size_t limit = 1024 * 1024;
     std::string content;
@@ -305,7 +308,7 @@ device_profile load_device_profile() {
     profile_cache &k = cache();
     std::lock_guard<std::mutex> g(k.lock);
     if (!k.have || content != k.text || file.string() != k.name) {
-        k.profile = parse_device_profile(content, file.string());
+        k.profile = std::make_shared<const device_profile>(parse_device_profile(content, file.string()));
         k.text = std::move(content);
         k.name = file.string();
         k.have = true;
@@ -315,9 +318,6 @@ device_profile load_device_profile() {
     return k.profile;
 }
 
-bool fault_requested(const std::string &call) {
-    device_profile p = load_device_profile();
-    return p.faults.count(call) != 0;
-}
+bool fault_requested(const std::string &call) { return current_device_profile()->faults.count(call) != 0; }
 
 }  // namespace orvane_platform

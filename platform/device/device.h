@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ std::vector<std::string> take_device_notices();
 device_profile builtin_profile();
 // Reads device.toml from the device folder; without one, the built-in profile.
 device_profile load_device_profile();
+// The same, shared rather than copied, for the calls that consult it often.
+std::shared_ptr<const device_profile> current_device_profile();
 device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name);
 
 // True when device.toml asks `call` to fail (or cannot be read, for the telephony calls).

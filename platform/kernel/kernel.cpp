@@ -70,13 +70,16 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) {
+    // A process's program stays where it was started from: read once.
+    static const std::u16string path = [] {
+        char buf[PATH_MAX];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        return n <= 0 ? std::u16string() : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
+    }();
+    if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    std::u16string path = orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
     // Too small a buffer: truncated and terminated, as the platform does.
     std::size_t copy = path.size() < size ? path.size() : size - 1;
     std::memcpy(filename, path.data(), copy * sizeof(WCHAR));

@@ -67,7 +67,8 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
     }
     (void)friendly_name;
     if (*api_version < lowest_api_version) return LINEERR_INCOMPATIBLEAPIVERSION;
-    device_profile profile = orvane_platform::load_device_profile();
+    std::shared_ptr<const device_profile> shared = orvane_platform::current_device_profile();
+    const device_profile &profile = *shared;
     // An unusable profile is a device whose telephony does not start.
     if (!profile.valid || failing(profile, "lineInitializeEx")) return LINEERR_NODRIVER;
     auto &s = state();
@@ -75,7 +76,7 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
     HLINEAPP app = s.next_handle++;
     *device_count = static_cast<DWORD>(profile.modems.size());
     *api_version = std::min<DWORD>(*api_version, TAPI_CURRENT_VERSION);
-    s.apps[app] = line_app_state{std::move(profile)};
+    s.apps[app] = line_app_state{profile};
     *line_app = app;
     if (params != nullptr) params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
     return 0;
@@ -149,7 +150,8 @@ LONG lineOpen(HLINEAPP line_app, DWORD device_id, LPHLINE line, DWORD api_versio
 LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device_class) {
     if (device_config == nullptr || device_class == nullptr) return LINEERR_INVALPOINTER;
     if (std::u16string_view(device_class) != datamodem_class) return LINEERR_INVALDEVICECLASS;
-    device_profile p = orvane_platform::load_device_profile();
+    std::shared_ptr<const device_profile> shared = orvane_platform::current_device_profile();
+    const device_profile &p = *shared;
     if (!p.valid) return LINEERR_NODRIVER;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (!is_modem(p.modems[device_id])) return LINEERR_INVALDEVICECLASS;

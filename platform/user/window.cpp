@@ -8,15 +8,8 @@ using orvane_platform::windows;
 
 namespace orvane_platform {
 
-window_system &windows() {
-    static window_system ws;
-    return ws;
-}
-
-bool is_live(HWND w) {
-    if (w == nullptr) return false;
+bool is_live_in_set(HWND w) {
     auto &ws = windows();
-    if (w == ws.last_live) return true;
     if (ws.live.count(w) == 0) return false;
     ws.last_live = w;
     return true;

@@ -142,8 +142,13 @@ struct window_system {
     std::vector<message_box_record> boxes_shown;
 };
 
-window_system &windows();
-bool is_live(HWND w);
+inline window_system &windows() {
+    static window_system ws;
+    return ws;
+}
+bool is_live_in_set(HWND w);
+// Every message checks its window; a run of messages to one window finds it at once.
+inline bool is_live(HWND w) { return w != nullptr && (w == windows().last_live || is_live_in_set(w)); }
 bool is_drop_down_edit(HWND w);
 bool is_drop_list(HWND w);
 RECT window_rect_on_screen(HWND w);
