@@ -110,7 +110,12 @@ bool xml_reader::next_element(xml_string &tag, xml_string &text) {
     xml_view x;
     if (!next_element(t, x)) return false;
     tag.assign(t.begin, t.length());
-    text.assign(x.begin, x.length());
+    // An element without text has no units to copy.
+    if (x.begin == nullptr) {
+        text.clear();
+    } else {
+        text.assign(x.begin, x.length());
+    }
     return true;
 }
 
