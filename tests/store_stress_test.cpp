@@ -286,4 +286,26 @@ TEST(StoreStress, EmptyFileIsAnEmptyStoreAndDeletedValuesLeaveTheFile) {
     EXPECT_EQ(bytes.find("alice-pw-5123"), std::string::npos);
     EXPECT_EQ(bytes.find("Alice"), std::string::npos);
     EXPECT_NE(bytes.find("bob-pw-7781"), std::string::npos);
+
+    // With the name test's store kept open here, a write still reaches the file itself (read
+    // without the log), and a deletion still leaves no trace in any of the three files.
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Bob"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    ASSERT_EQ(submit("Carol"), S_OK);
+    sqlite3 *db = nullptr;
+    std::string uri = "file:" + dev.store().string() + "?immutable=1";
+    ASSERT_EQ(sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr), SQLITE_OK);
+    sqlite3_stmt *st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM entries WHERE name = 'Carol'", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 1);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    ASSERT_EQ(tool("delete Bob").status, 0);
+    bytes.clear();
+    for (const char *suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::path p = dev.store().string() + suffix;
+        if (std::filesystem::exists(p)) bytes += slurp(p);
+    }
+    EXPECT_EQ(bytes.find("bob-pw-7781"), std::string::npos);
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Bob"), 0u);
 }

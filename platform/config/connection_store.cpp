@@ -231,7 +231,10 @@ void connection_store::migrate() {
     exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
-connection_store::~connection_store() { sqlite3_close(db_); }
+connection_store::~connection_store() {
+    sqlite3_finalize(contains_);
+    sqlite3_close(db_);
+}
 
 void connection_store::raise(const std::string &what) const {
     throw store_error("connection store " + path_.string() + ": " + what + ": " + sqlite3_errmsg(db_));
@@ -248,10 +251,19 @@ void connection_store::exec(const char *sql) const {
 
 bool connection_store::contains(const std::string &name) const {
     if (empty_) return false;
-    statement st(db_, "SELECT 1 FROM entries WHERE name_key = ?1");
-    if (st.s == nullptr) raise("cannot read");
-    st.bind(1, fold_entry_name(name));
-    int rc = sqlite3_step(st.s);
+    // Prepared once: a store kept open answers many name tests.
+    if (contains_ == nullptr &&
+        sqlite3_prepare_v3(db_, "SELECT 1 FROM entries WHERE name_key = ?1", -1, SQLITE_PREPARE_PERSISTENT,
+                           &contains_, nullptr) != SQLITE_OK) {
+        contains_ = nullptr;
+        raise("cannot read");
+    }
+    std::string key = fold_entry_name(name);
+    sqlite3_bind_text(contains_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+    int rc = sqlite3_step(contains_);
+    // Reset at once, so that no read stays open between tests.
+    sqlite3_reset(contains_);
+    sqlite3_clear_bindings(contains_);
     if (rc == SQLITE_ROW) return true;
     if (rc != SQLITE_DONE) raise("cannot read");
     return false;
@@ -294,6 +306,10 @@ void connection_store::insert(const std::vector<stored_entry> &entries) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+    // Into the file now, as closing does when no other connection is open: with one open
+    // (the dialog's name test) the log would otherwise grow until some later write pays for
+    // it all. Passive: it never waits for a reader.
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 std::vector<stored_entry> connection_store::query(const char *where, const std::string *arg) const {

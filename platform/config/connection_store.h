@@ -9,6 +9,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace orvane_platform {
 
@@ -61,6 +62,7 @@ private:
     void migrate();
 
     sqlite3 *db_ = nullptr;
+    mutable sqlite3_stmt *contains_ = nullptr;
     bool empty_ = false;  // an empty file: a store with no entries, not yet written
     std::filesystem::path path_;
 };
