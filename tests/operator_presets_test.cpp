@@ -89,11 +89,13 @@ TEST(OperatorPresets, AttributeRules) {
     // An "&amp;" anywhere in a value, within the first eight units or beyond them, and in a
     // value joined from a run before its quote.
     for (std::size_t at = 0; at <= 20; ++at) {
-        std::u16string value(20, u'v');
+        std::u16string value(at, u'v');
         std::u16string expected = value;
-        value.insert(at, u"&amp;");
-        expected.insert(at, u"&");
-        EXPECT_EQ(read_file(u"<root><a Name=\"" + value + u"\"/>")[0].name, expected) << at;
+        value.append(u"&amp;").append(20 - at, u'w');
+        expected.append(u"&").append(20 - at, u'w');
+        std::u16string file(u"<root><a Name=\"");
+        file.append(value).append(u"\"/>");
+        EXPECT_EQ(read_file(file)[0].name, expected) << at;
     }
     EXPECT_EQ(read_file(u"<root><a Name=x&amp;\"y\"/>")[0].name, u"x&y");
 }
