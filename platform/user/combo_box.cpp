@@ -159,7 +159,8 @@ __attribute__((noinline)) LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 
-// The messages that fill a long list come first, each with no more work than its own.
+// The messages that fill a long list come first, each with no more work than its own; every
+// other message is answered by combo_box_other.
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == CB_ADDSTRING) return add_entry(w, msg, wp, lp);
     if (msg == CB_SETITEMDATA) {
@@ -174,7 +175,6 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
     switch (msg) {
-    case CB_ADDSTRING:
     case CB_INSERTSTRING:
         return add_entry(w, msg, wp, lp);
     case CB_INITSTORAGE:
@@ -238,10 +238,6 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_GETITEMDATA:
         if (!valid(wp)) return CB_ERR;
         return w->entries[wp].data;
-    case CB_SETITEMDATA:
-        if (!valid(wp)) return CB_ERR;
-        w->entries[wp].data = lp;
-        return 0;
     case CB_FINDSTRING:
     case CB_SELECTSTRING: {
         if (lp == 0 || count == 0) return CB_ERR;
