@@ -41,31 +41,26 @@ std::size_t units_before_zero(const char16_t *text) {
 #endif
 }
 
-std::u16string lower(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto &c : out) {
-        if (c < 0xD800 || c > 0xDFFF) c = static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-    return out;
+// One unit as the case-insensitive rules see it; surrogates stay as they are.
+char16_t folded_unit(char16_t c) {
+    return c >= 0xD800 && c <= 0xDFFF ? c : static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
 }
 
-// The platform's case-insensitive order of combo-box entries.
+// The platform's case-insensitive order of combo-box entries, unit by unit.
 int compare_nocase(std::u16string_view a, std::u16string_view b) {
-    std::u16string la = lower(a);
-    std::u16string lb = lower(b);
-    if (la < lb) return -1;
-    if (lb < la) return 1;
-    return 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        char16_t x = folded_unit(a[i]);
+        char16_t y = folded_unit(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
 }
 
 bool starts_with_nocase(std::u16string_view text, std::u16string_view prefix) {
     if (prefix.size() > text.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char16_t a = text[i];
-        char16_t b = prefix[i];
-        if (a == b) continue;
-        if (a >= 0xD800 && a <= 0xDFFF) return false;
-        if (std::towlower(static_cast<wint_t>(a)) != std::towlower(static_cast<wint_t>(b))) return false;
+        if (text[i] != prefix[i] && folded_unit(text[i]) != folded_unit(prefix[i])) return false;
     }
     return true;
 }
