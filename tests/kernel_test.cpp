@@ -44,6 +44,22 @@ TEST(FileMapping, MapsTheWholeFileReadOnly) {
     EXPECT_TRUE(CloseHandle(m));
     EXPECT_TRUE(CloseHandle(f));
     EXPECT_FALSE(CloseHandle(f));
+
+    // Cut short by someone else after the mapping was made: the part gone reads as zeros,
+    // where a mapping of the file itself would kill the reader with SIGBUS.
+    write_bytes(dir / "cut.bin", std::string(8192, 'x'));
+    f = CreateFileForMapping(wide(dir / "cut.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    m = CreateFileMapping(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(truncate((dir / "cut.bin").c_str(), 100), 0);
+    const auto *cut = static_cast<const char *>(MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(std::string(cut, 100), std::string(100, 'x'));
+    EXPECT_EQ(std::string(cut + 100, 8092), std::string(8092, '\0'));
+    EXPECT_TRUE(UnmapViewOfFile(cut));
+    CloseHandle(m);
+    CloseHandle(f);
 }
 
 TEST(FileMapping, RefusesEmptyMissingAndFoldersAndWrites) {

@@ -1,6 +1,5 @@
-// Files, mappings and the local heap, on POSIX files and mmap.
+// Files, mappings and the local heap, on POSIX files.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,11 +162,28 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offs
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    // Not populated at once: a fault maps a run of cached pages around it, which costs less
-    // processor time than populating the whole view up front.
-    int flags = MAP_PRIVATE;
-    void *p = mmap(nullptr, length, PROT_READ, flags, m->fd, static_cast<off_t>(offset));
-    if (p == MAP_FAILED) return nullptr;
+    // The view is the file's bytes read into memory of its own, not a mapping of the file:
+    // setting up and tearing down page tables costs several times the copy on a virtual
+    // machine, and a file cut short by someone else cannot fault the reader (SIGBUS).
+    auto *p = static_cast<unsigned char *>(std::malloc(length));
+    if (p == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::size_t got = 0;
+    while (got < length) {
+        ssize_t n = pread(m->fd, p + got, length - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            std::free(p);
+            SetLastError(ERROR_READ_FAULT);
+            return nullptr;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    // A file that got shorter since the mapping was made reads as zeros past its new end.
+    std::memset(p + got, 0, length - got);
     auto &t = handles();
     std::lock_guard<std::mutex> g(t.lock);
     t.views.insert({p, length});
@@ -179,7 +195,7 @@ BOOL UnmapViewOfFile(LPCVOID base) {
     std::lock_guard<std::mutex> g(t.lock);
     auto it = t.views.lower_bound({base, 0});
     if (it == t.views.end() || it->first != base) return FALSE;
-    munmap(const_cast<void *>(it->first), it->second);
+    std::free(const_cast<void *>(it->first));
     t.views.erase(it);
     return TRUE;
 }
