@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <cwctype>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,28 +20,58 @@
 #endif
 
 namespace orvane_platform {
-namespace {
 
-// The units before the zero unit that ends `text`, eight at a step where that is safe: an
-// aligned block never reaches into another page. Unit by unit where every read is checked.
-std::size_t units_before_zero(const char16_t *text) {
-    const char16_t *p = text;
-#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
-    while (reinterpret_cast<std::uintptr_t>(p) % 16 != 0) {
-        if (*p == 0) return static_cast<std::size_t>(p - text);
-        ++p;
-    }
-    for (;; p += 8) {
-        __m128i w = _mm_load_si128(reinterpret_cast<const __m128i *>(p));
-        if (auto hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w, _mm_setzero_si128())))) {
-            return static_cast<std::size_t>(p - text) + std::countr_zero(hit) / 2;
-        }
-    }
-#else
-    while (*p != 0) ++p;
-    return static_cast<std::size_t>(p - text);
-#endif
+void entry_text_buffer::reserve(std::size_t units) {
+    if (units + slack > room_) grow(size_, units + slack);
 }
+
+void entry_text_buffer::grow(std::size_t keep, std::size_t room) {
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(room);
+    if (keep > 0) std::memcpy(grown.get(), units_.get(), keep * sizeof(char16_t));
+    units_ = std::move(grown);
+    room_ = room;
+}
+
+void entry_text_buffer::append(const char16_t *units, std::size_t count) {
+    if (room_ - size_ < count + slack) grow(size_, std::max(size_ + count + slack, room_ * 2));
+    if (count > 0) std::memcpy(units_.get() + size_, units, count * sizeof(char16_t));
+    size_ += count;
+}
+
+std::size_t entry_text_buffer::append_terminated(const char16_t *text, std::size_t limit) {
+    const std::size_t start = size_;
+    std::size_t at = size_;
+    const char16_t *p = text;
+    for (;;) {
+        // Eight units may be written at `at`; a buffer past the limit is given up as it grows.
+        if (room_ - at < slack) {
+            if (at > limit) return none;
+            grow(at, std::max<std::size_t>(room_ * 2, 64));
+        }
+#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
+        // Eight units read at once only where they cannot reach into the next page.
+        if ((reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - 16) {
+            __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(units_.get() + at), w);
+            if (auto hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w, _mm_setzero_si128())))) {
+                at += static_cast<std::size_t>(std::countr_zero(hit)) / 2;
+                break;
+            }
+            at += 8;
+            p += 8;
+            continue;
+        }
+#endif
+        char16_t c = *p++;
+        if (c == 0) break;
+        units_[at++] = c;
+    }
+    if (at > limit) return none;
+    size_ = at;
+    return at - start;
+}
+
+namespace {
 
 // One unit as the case-insensitive rules see it; surrogates stay as they are.
 char16_t folded_unit(char16_t c) {
@@ -94,11 +126,11 @@ void set_combo_selection(HWND w, int index) {
 // Once the texts of deleted entries fill half the buffer, the live ones are moved together.
 void compact_entry_texts(HWND w) {
     if (w->dead_units * 2 <= w->entry_texts.size()) return;
-    std::u16string kept;
+    entry_text_buffer kept;
     kept.reserve(w->entry_texts.size() - w->dead_units);
     for (auto &e : w->entries) {
         std::size_t offset = kept.size();
-        kept.append(w->entry_texts, e.offset, e.length);
+        kept.append(w->entry_texts.data() + e.offset, e.length);
         e.offset = static_cast<std::uint32_t>(offset);
     }
     w->entry_texts = std::move(kept);
@@ -121,9 +153,10 @@ void user_select(HWND combo, int index) {
 // entry at a time pays for nothing else of the box's procedure.
 __attribute__((noinline)) LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (lp == 0) return CB_ERR;
-    const auto *units = reinterpret_cast<LPCWSTR>(lp);
-    const std::size_t length = units_before_zero(units);
-    if (length > UINT32_MAX - w->entry_texts.size()) return CB_ERRSPACE;
+    // Offsets and lengths are 32 bits: a text that would end past them is refused.
+    const std::size_t offset = w->entry_texts.size();
+    const std::size_t length = w->entry_texts.append_terminated(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
+    if (length == entry_text_buffer::none) return CB_ERRSPACE;
     auto count = static_cast<int>(w->entries.size());
     int at = count;
     if (msg == CB_INSERTSTRING) {
@@ -131,14 +164,13 @@ __attribute__((noinline)) LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM 
         at = want < 0 || want > count ? count : want;
     } else if ((w->style & CBS_SORT) != 0) {
         // After entries that compare equal, so equal names keep their order of arrival.
-        std::u16string_view s(units, length);
+        std::u16string_view s = w->entry_texts.view(offset, length);
         auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
-            return compare_nocase(v, std::u16string_view(w->entry_texts).substr(e.offset, e.length)) < 0;
+            return compare_nocase(v, w->entry_texts.view(e.offset, e.length)) < 0;
         });
         at = static_cast<int>(pos - w->entries.begin());
     }
-    HWND__::entry e{static_cast<std::uint32_t>(w->entry_texts.size()), static_cast<std::uint32_t>(length), 0};
-    w->entry_texts.append(units, length);
+    HWND__::entry e{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0};
     w->widest = -1;  // measured when a list is next opened, not at each of many insertions
     if (at == count) {
         w->entries.push_back(e);

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <unordered_set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../display/display.h"
@@ -25,6 +27,36 @@ struct HICON__ {
     WORD id;
     bool shared = false;  // icons from resources are shared and never freed, as on the device
 };
+
+namespace orvane_platform {
+
+// The texts of a combo box's entries, one after the other. A text is copied in the same pass
+// that finds its end, eight units at a step, so the buffer keeps room for eight units more
+// than it holds.
+class entry_text_buffer {
+public:
+    static constexpr std::size_t slack = 8;
+    static constexpr std::size_t none = static_cast<std::size_t>(-1);
+
+    std::size_t size() const { return size_; }
+    const char16_t *data() const { return units_.get(); }
+    std::u16string_view view(std::size_t offset, std::size_t count) const { return {units_.get() + offset, count}; }
+    void clear() { size_ = 0; }
+    void reserve(std::size_t units);
+    void append(const char16_t *units, std::size_t count);
+    // Appends the units before the zero unit that ends `text`; gives their count, or `none`
+    // (and appends nothing) when the buffer would pass `limit` units.
+    std::size_t append_terminated(const char16_t *text, std::size_t limit);
+
+private:
+    void grow(std::size_t keep, std::size_t room);
+
+    std::unique_ptr<char16_t[]> units_;
+    std::size_t size_ = 0;
+    std::size_t room_ = 0;  // units allocated, the slack included
+};
+
+}  // namespace orvane_platform
 
 struct HWND__ {
     enum class kind { dialog, statik, edit, combo, button, listbox, menubar, other };
@@ -58,10 +90,10 @@ struct HWND__ {
         LPARAM data = 0;
     };
     std::vector<entry> entries;
-    std::u16string entry_texts;
+    orvane_platform::entry_text_buffer entry_texts;
     std::size_t dead_units = 0;  // texts of deleted entries still in the buffer
     std::u16string_view entry_text(std::size_t i) const {
-        return std::u16string_view(entry_texts).substr(entries[i].offset, entries[i].length);
+        return entry_texts.view(entries[i].offset, entries[i].length);
     }
     int selected = -1;
     bool dropped = false;
