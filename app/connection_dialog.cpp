@@ -119,8 +119,7 @@ BOOL CConnectionDialog::OnInitDialog() {
 
     operator_presets &presets = get_operator_presets(m_operatorPresets);
     HWND operators = GetDlgItem(IDC_OPERATOR);  // looked up once: the list may be long
-    std::size_t text_bytes = 0;
-    for (const operator_preset &p : presets) text_bytes += (p.name.size() + 1) * sizeof(WCHAR);
+    std::size_t text_bytes = (presets.name_units() + presets.size()) * sizeof(WCHAR);
     ::SendMessage(operators, CB_INITSTORAGE, presets.size(), static_cast<LPARAM>(text_bytes));
     for (std::size_t j = 0; j < presets.size(); ++j) {
         LRESULT index = ::SendMessage(operators, CB_ADDSTRING, 0, text_arg(presets[j].name));

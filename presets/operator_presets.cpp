@@ -66,6 +66,7 @@ operator_presets &operator_presets::operator=(const operator_presets &other) {
 operator_presets::operator_presets(operator_presets &&other) noexcept
     : rows_(std::move(other.rows_)),
       count_(std::exchange(other.count_, 0)),
+      name_units_(std::exchange(other.name_units_, 0)),
       blocks_(std::move(other.blocks_)),
       block_(std::exchange(other.block_, 0)),
       used_(std::exchange(other.used_, 0)) {}
@@ -74,6 +75,7 @@ operator_presets &operator_presets::operator=(operator_presets &&other) noexcept
     if (this == &other) return *this;
     rows_ = std::move(other.rows_);
     count_ = std::exchange(other.count_, 0);
+    name_units_ = std::exchange(other.name_units_, 0);
     blocks_ = std::move(other.blocks_);
     block_ = std::exchange(other.block_, 0);
     used_ = std::exchange(other.used_, 0);
@@ -84,6 +86,7 @@ operator_presets &operator_presets::operator=(operator_presets &&other) noexcept
 
 void operator_presets::clear() {
     count_ = 0;
+    name_units_ = 0;
     block_ = 0;
     used_ = 0;
 }
@@ -92,6 +95,7 @@ void operator_presets::append(const operator_preset &preset) {
     if (count_ == rows_.size() * row_size) rows_.push_back(std::make_unique<operator_preset[]>(row_size));
     rows_[count_ / row_size][count_ % row_size] = preset;
     ++count_;
+    name_units_ += preset.name.size();
 }
 
 char16_t *operator_presets::room(std::size_t count) {

@@ -76,6 +76,8 @@ public:
     ~operator_presets() = default;
 
     std::size_t size() const { return count_; }
+    // The units of all names together, so that a box can make room for them at once.
+    std::size_t name_units() const { return name_units_; }
     bool empty() const { return count_ == 0; }
     const operator_preset &operator[](std::size_t i) const { return rows_[i / row_size][i % row_size]; }
     const_iterator begin() const { return const_iterator(this, 0); }
@@ -104,6 +106,7 @@ private:
 
     std::vector<std::unique_ptr<operator_preset[]>> rows_;
     std::size_t count_ = 0;
+    std::size_t name_units_ = 0;
     std::vector<block> blocks_;
     std::size_t block_ = 0;  // the block being filled, when there is one
     std::size_t used_ = 0;   // units of it in use
