@@ -76,7 +76,7 @@ std::string entry_document(const stored_entry &e) {
     return out.str();
 }
 
-std::filesystem::path connection_store::default_path() { return device_folder_path() / "connections.db"; }
+std::filesystem::path connection_store::default_path() { return device_file("connections.db"); }
 
 bool connection_store::exists(const std::filesystem::path &path) {
     std::error_code ec;

@@ -57,15 +57,50 @@ std::int64_t integer_field(const toml::table &t, const char *key, std::int64_t f
 
 }  // namespace
 
-std::filesystem::path device_folder_path() {
-    if (const char *d = std::getenv("ORVANE_DEVICE"); d != nullptr && *d != 0) return d;
-    if (const char *x = std::getenv("XDG_DATA_HOME"); x != nullptr && *x == '/') {
-        return std::filesystem::path(x) / "orvane" / "device";
-    }
-    const char *home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr && *home != 0 ? home : "/tmp") / ".local" / "share" / "orvane" /
-           "device";
+namespace {
+
+std::string joined(const std::string &folder, const char *name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
 }
+
+// The folder the environment names. The variables are read at every call, since a caller may
+// change them; the path is put together again only when one of them did.
+const std::string &device_folder_name() {
+    struct choice {
+        std::string device;
+        std::string xdg;
+        std::string home;
+        bool made = false;
+        std::string folder;
+    };
+    thread_local choice c;
+    auto value = [](const char *name) {
+        const char *v = std::getenv(name);
+        return v != nullptr ? v : "";
+    };
+    const char *device = value("ORVANE_DEVICE");
+    const char *xdg = value("XDG_DATA_HOME");
+    const char *home = value("HOME");
+    if (c.made && c.device == device && c.xdg == xdg && c.home == home) return c.folder;
+    c.device = device;
+    c.xdg = xdg;
+    c.home = home;
+    if (*device != 0) {
+        c.folder = device;
+    } else if (*xdg == '/') {
+        c.folder = joined(xdg, "orvane/device");
+    } else {
+        c.folder = joined(*home != 0 ? home : "/tmp", ".local/share/orvane/device");
+    }
+    c.made = true;
+    return c.folder;
+}
+
+}  // namespace
+
+std::filesystem::path device_folder_path() { return device_folder_name(); }
+
+std::string device_file(const char *name) { return joined(device_folder_name(), name); }
 
 namespace {
 
@@ -253,9 +288,9 @@ device_profile load_device_profile() { return *current_device_profile(); }
 std::shared_ptr<const device_profile> current_device_profile() {
     // Every telephony call consults the profile: one open and one read when the file is
     // there; the folder is looked after only when it is not.
-    std::filesystem::path file;
+    std::string file;
     try {
-        file = device_folder_path() / "device.toml";
+        file = device_file("device.toml");
     } catch (const std::exception &e) {
         return unusable(e.what());
     }
@@ -264,13 +299,13 @@ std::shared_ptr<const device_profile> current_device_profile() {
     if (stat(file.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
         profile_cache &k = cache();
         std::lock_guard<std::mutex> g(k.lock);
-        if (k.have && k.trusted && k.identity == file_identity(now) && k.name == file.string()) return k.profile;
+        if (k.have && k.trusted && k.identity == file_identity(now) && k.name == file) return k.profile;
     }
     timespec read_start{};
     clock_gettime(CLOCK_REALTIME, &read_start);
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) return unusable(file.string() + ": cannot be read");
+        if (errno != ENOENT && errno != ENOTDIR) return unusable(file + ": cannot be read");
         try {
             ensure_device_folder();
         } catch (const std::exception &e) {
@@ -300,17 +335,17 @@ std::shared_ptr<const device_profile> current_device_profile() {
         content.resize(have);
     }
     close(fd);
-    if (!ok) return unusable(file.string() + ": cannot be read");
+    if (!ok) return unusable(file + ": cannot be read");
     if (static_cast<std::size_t>(st.st_size) > limit || content.size() > limit) {
-        return unusable(file.string() + ": larger than 1 MB");
+        return unusable(file + ": larger than 1 MB");
     }
     // Parse a given text once.
     profile_cache &k = cache();
     std::lock_guard<std::mutex> g(k.lock);
-    if (!k.have || content != k.text || file.string() != k.name) {
-        k.profile = std::make_shared<const device_profile>(parse_device_profile(content, file.string()));
+    if (!k.have || content != k.text || file != k.name) {
+        k.profile = std::make_shared<const device_profile>(parse_device_profile(content, file));
         k.text = std::move(content);
-        k.name = file.string();
+        k.name = file;
         k.have = true;
     }
     k.identity = file_identity(st);

@@ -30,6 +30,8 @@ struct device_profile {
 
 // $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device.
 std::filesystem::path device_folder_path();
+// A file of that folder: built without path objects, for the calls that ask at every use.
+std::string device_file(const char *name);
 // The folder, created (mode 0700, and so is every folder made on the way) when missing.
 // Throws std::runtime_error, saying what is wrong and how to mend it, when it cannot be made
 // or belongs to another user; a folder of the user's own that others may use is tightened.

@@ -44,14 +44,14 @@ namespace {
 // or was changed in place; what others commit to its log the open store sees by itself.
 struct name_test_store {
     std::mutex lock;
-    std::filesystem::path path;
+    std::string path;
     dev_t device = 0;
     ino_t inode = 0;
     uid_t owner = 0;
     timespec changed{};
     std::unique_ptr<connection_store> store;
 
-    bool same_file(const std::filesystem::path &p, const struct stat &st) const {
+    bool same_file(const std::string &p, const struct stat &st) const {
         return store != nullptr && path == p && device == st.st_dev && inode == st.st_ino && owner == st.st_uid &&
                changed.tv_sec == st.st_ctim.tv_sec && changed.tv_nsec == st.st_ctim.tv_nsec;
     }
@@ -59,7 +59,7 @@ struct name_test_store {
 
 bool name_taken(const std::string &utf8_name) {
     static name_test_store open_store;
-    std::filesystem::path path = connection_store::default_path();
+    std::string path = device_file("connections.db");
     struct stat st {};
     // No store, or an empty one, holds no name.
     if (::stat(path.c_str(), &st) != 0 || st.st_size == 0) return false;

@@ -92,7 +92,8 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
     if (caps == nullptr) return LINEERR_INVALPOINTER;
-    if (orvane_platform::fault_requested("lineGetDevCaps")) return LINEERR_OPERATIONFAILED;
+    // The records describe the device as the session found it, its faults included.
+    if (failing(p, "lineGetDevCaps")) return LINEERR_OPERATIONFAILED;
     DWORD total = caps->dwTotalSize;
     if (total < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
     const modem_profile &m = p.modems[device_id];
