@@ -40,35 +40,69 @@ void entry_text_buffer::append(const char16_t *units, std::size_t count) {
 
 std::size_t entry_text_buffer::append_terminated(const char16_t *text, std::size_t limit) {
     const std::size_t start = size_;
-    std::size_t at = size_;
+    std::size_t at = start;
+    char16_t *out = units_.get();
     const char16_t *p = text;
     for (;;) {
-        // Eight units may be written at `at`; a buffer past the limit is given up as it grows.
+        // Sixteen units may be written at `at`; a buffer past the limit is given up as it grows.
         if (room_ - at < slack) {
             if (at > limit) return none;
             grow(at, std::max<std::size_t>(room_ * 2, 64));
+            out = units_.get();
         }
 #if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
-        // Eight units read at once only where they cannot reach into the next page.
-        if ((reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - 16) {
-            __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(units_.get() + at), w);
-            if (auto hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w, _mm_setzero_si128())))) {
+        // Sixteen units read at once only where they cannot reach into the next page.
+        if ((reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - 32) {
+            const __m128i zero = _mm_setzero_si128();
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at + 8), b);
+            auto hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(a, zero))) |
+                       (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(b, zero))) << 16);
+            if (hit != 0) {
                 at += static_cast<std::size_t>(std::countr_zero(hit)) / 2;
                 break;
             }
-            at += 8;
-            p += 8;
+            at += 16;
+            p += 16;
             continue;
         }
 #endif
         char16_t c = *p++;
         if (c == 0) break;
-        units_[at++] = c;
+        out[at++] = c;
     }
     if (at > limit) return none;
     size_ = at;
     return at - start;
+}
+
+// Inline: it is the whole of filling a long list, and a call would cost as much as the copy.
+__attribute__((always_inline)) inline std::size_t entry_text_buffer::append_short(const char16_t *text,
+                                                                                  std::size_t limit) {
+#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
+    if (room_ - size_ >= 32 && (reinterpret_cast<std::uintptr_t>(text) & 4095) <= 4096 - 64) {
+        const auto *in = reinterpret_cast<const __m128i *>(text);
+        auto *out = reinterpret_cast<__m128i *>(units_.get() + size_);
+        const __m128i zero = _mm_setzero_si128();
+        std::uint64_t hit = 0;
+        for (int i = 0; i < 4; ++i) {
+            __m128i v = _mm_loadu_si128(in + i);
+            _mm_storeu_si128(out + i, v);
+            hit |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero))) << (16 * i);
+        }
+        auto length = static_cast<std::size_t>(std::countr_zero(hit)) / 2;  // 32 when there is none
+        if (length < 32 && size_ <= limit && length <= limit - size_) {
+            size_ += length;
+            return length;
+        }
+    }
+#else
+    (void)text;
+    (void)limit;
+#endif
+    return none;
 }
 
 namespace {
@@ -149,15 +183,16 @@ void user_select(HWND combo, int index) {
     notify_selection_change(combo);
 }
 
-// CB_ADDSTRING and CB_INSERTSTRING: a function of its own, so that a long list filled one
-// entry at a time pays for nothing else of the box's procedure.
-__attribute__((noinline)) LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+// CB_ADDSTRING and CB_INSERTSTRING.
+LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (lp == 0) return CB_ERR;
     // Offsets and lengths are 32 bits: a text that would end past them is refused.
     const std::size_t offset = w->entry_texts.size();
     const std::size_t length = w->entry_texts.append_terminated(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
     if (length == entry_text_buffer::none) return CB_ERRSPACE;
     auto count = static_cast<int>(w->entries.size());
+    HWND__::entry e{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0};
+    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
     int at = count;
     if (msg == CB_INSERTSTRING) {
         int want = static_cast<int>(wp);
@@ -165,35 +200,48 @@ __attribute__((noinline)) LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM 
     } else if ((w->style & CBS_SORT) != 0) {
         // After entries that compare equal, so equal names keep their order of arrival.
         std::u16string_view s = w->entry_texts.view(offset, length);
-        auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &e) {
-            return compare_nocase(v, w->entry_texts.view(e.offset, e.length)) < 0;
+        auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &x) {
+            return compare_nocase(v, w->entry_texts.view(x.offset, x.length)) < 0;
         });
         at = static_cast<int>(pos - w->entries.begin());
     }
-    HWND__::entry e{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0};
-    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
     if (at == count) {
+        // The case of a long list filled in order: nothing before it moves.
         w->entries.push_back(e);
-    } else {
-        w->entries.insert(w->entries.begin() + at, e);
+        return at;
     }
+    w->entries.insert(w->entries.begin() + at, e);
     if (w->selected >= at) ++w->selected;
     if (w->highlighted >= at) ++w->highlighted;
     return at;
+}
+
+// An entry whose text already ends the buffer, put at the end of the list; a function of its
+// own, so that the procedure's short paths make no calls and need no frame.
+__attribute__((noinline)) LRESULT add_last(HWND w, std::size_t offset, std::size_t length) {
+    w->entries.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
+    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
+    return static_cast<LRESULT>(w->entries.size() - 1);
 }
 
 }  // namespace
 
 LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 
-// The messages that fill a long list come first, each with no more work than its own; every
-// other message is answered by combo_box_other.
+// The two messages that fill a long list, CB_ADDSTRING at the end of an unsorted list and
+// CB_SETITEMDATA, are answered first and without calls while the box has room, so that a
+// list of thousands costs little more than copying its texts; every other message, and these
+// when room must be made, go to combo_box_other.
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == CB_ADDSTRING) return add_entry(w, msg, wp, lp);
     if (msg == CB_SETITEMDATA) {
         if (static_cast<int>(wp) < 0 || static_cast<int>(wp) >= static_cast<int>(w->entries.size())) return CB_ERR;
         w->entries[wp].data = lp;
         return 0;
+    }
+    if (msg == CB_ADDSTRING && (w->style & CBS_SORT) == 0 && lp != 0 && w->entries.size() < w->entries.capacity()) {
+        const std::size_t offset = w->entry_texts.size();
+        const std::size_t length = w->entry_texts.append_short(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
+        if (length != entry_text_buffer::none) return add_last(w, offset, length);
     }
     return combo_box_other(w, msg, wp, lp);
 }
@@ -202,6 +250,7 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
     switch (msg) {
+    case CB_ADDSTRING:
     case CB_INSERTSTRING:
         return add_entry(w, msg, wp, lp);
     case CB_INITSTORAGE:

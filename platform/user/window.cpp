@@ -11,7 +11,7 @@ namespace orvane_platform {
 bool is_live_in_set(HWND w) {
     auto &ws = windows();
     if (ws.live.count(w) == 0) return false;
-    ws.last_live = w;
+    last_live = w;
     return true;
 }
 
@@ -34,7 +34,7 @@ void clear_window_system() {
     for (HWND w : ws.windows) delete w;
     ws.windows.clear();
     ws.live.clear();
-    ws.last_live = nullptr;
+    last_live = nullptr;
     ws.dialogs.clear();
     ws.queue.clear();
     ws.focus = nullptr;
@@ -89,8 +89,9 @@ bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result)
 
 }  // namespace orvane_platform
 
-LRESULT SendMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (!orvane_platform::is_live(w)) return 0;
+namespace {
+
+LRESULT dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (w->type) {
     case HWND__::kind::combo:
         return orvane_platform::combo_box_proc(w, msg, wp, lp);
@@ -106,6 +107,20 @@ LRESULT SendMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return orvane_platform::dialog_proc(w, msg, wp, lp);
     }
     return 0;
+}
+
+__attribute__((noinline)) LRESULT send_checked(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!orvane_platform::is_live(w)) return 0;
+    return dispatch(w, msg, wp, lp);
+}
+
+}  // namespace
+
+// A run of messages to one combo box (a long list being filled) goes straight to its procedure.
+LRESULT SendMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (w == nullptr || w != orvane_platform::last_live) return send_checked(w, msg, wp, lp);
+    if (w->type == HWND__::kind::combo) return orvane_platform::combo_box_proc(w, msg, wp, lp);
+    return dispatch(w, msg, wp, lp);
 }
 
 BOOL PostMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -169,7 +184,7 @@ BOOL DestroyWindow(HWND w) {
     ws.dialogs.erase(std::remove(ws.dialogs.begin(), ws.dialogs.end(), w), ws.dialogs.end());
     ws.windows.erase(std::remove(ws.windows.begin(), ws.windows.end(), w), ws.windows.end());
     ws.live.erase(w);
-    if (ws.last_live == w) ws.last_live = nullptr;
+    if (orvane_platform::last_live == w) orvane_platform::last_live = nullptr;
     std::erase_if(ws.queue, [w](const MSG &m) { return m.hwnd == w; });
     if (w->menu != nullptr) DestroyMenu(w->menu);
     delete w;

@@ -31,11 +31,11 @@ struct HICON__ {
 namespace orvane_platform {
 
 // The texts of a combo box's entries, one after the other. A text is copied in the same pass
-// that finds its end, eight units at a step, so the buffer keeps room for eight units more
-// than it holds.
+// that finds its end, sixteen units at a step, so the buffer keeps room for sixteen units
+// more than it holds.
 class entry_text_buffer {
 public:
-    static constexpr std::size_t slack = 8;
+    static constexpr std::size_t slack = 16;
     static constexpr std::size_t none = static_cast<std::size_t>(-1);
 
     std::size_t size() const { return size_; }
@@ -47,6 +47,9 @@ public:
     // Appends the units before the zero unit that ends `text`; gives their count, or `none`
     // (and appends nothing) when the buffer would pass `limit` units.
     std::size_t append_terminated(const char16_t *text, std::size_t limit);
+    // The same for a text of fewer than 32 units where the buffer has room for 32 and no
+    // page ends within them; `none` when that does not hold and nothing was appended.
+    std::size_t append_short(const char16_t *text, std::size_t limit);
 
 private:
     void grow(std::size_t keep, std::size_t room);
@@ -161,7 +164,6 @@ struct message_box_record {
 struct window_system {
     std::vector<HWND> windows;  // every live window, oldest first
     std::unordered_set<HWND> live;  // the same, for the check every message makes
-    HWND last_live = nullptr;       // the window found last: a run of messages goes to one window
     std::vector<HWND> dialogs;  // top-level dialogs, oldest first
     std::deque<MSG> queue;
     HWND focus = nullptr;
@@ -180,7 +182,10 @@ inline window_system &windows() {
 }
 bool is_live_in_set(HWND w);
 // Every message checks its window; a run of messages to one window finds it at once.
-inline bool is_live(HWND w) { return w != nullptr && (w == windows().last_live || is_live_in_set(w)); }
+// The window found live last: a run of messages goes to one window. Outside window_system, so
+// that the check needs neither the guard of its first use nor a call.
+inline constinit HWND last_live = nullptr;
+inline bool is_live(HWND w) { return w != nullptr && (w == last_live || is_live_in_set(w)); }
 bool is_drop_down_edit(HWND w);
 bool is_drop_list(HWND w);
 RECT window_rect_on_screen(HWND w);
@@ -200,6 +205,7 @@ bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result)
 // the control took the key.
 LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+
 LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 bool dialog_key(HWND dialog, const input_event &e);
