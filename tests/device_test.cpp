@@ -45,6 +45,11 @@ TEST(DeviceFolder, ComesFromTheEnvironmentAndIsPrivate) {
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(device_folder_path(), std::filesystem::path("/home/someone/.local/share/orvane/device"));
+    // A relative XDG_DATA_HOME is passed over; a changed HOME changes the folder at once.
+    setenv("XDG_DATA_HOME", "data", 1);
+    setenv("HOME", "/home/other/", 1);
+    EXPECT_EQ(device_folder_path().native(), "/home/other/.local/share/orvane/device");
+    unsetenv("XDG_DATA_HOME");
 }
 
 TEST(DeviceProfile, BuiltInWithoutAFile) {

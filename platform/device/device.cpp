@@ -64,35 +64,37 @@ std::string joined(const std::string &folder, const char *name) {
 }
 
 // The folder the environment names. The variables are read at every call, since a caller may
-// change them; the path is put together again only when one of them did.
+// change them, but only as far as the choice goes; the path is put together again only when
+// what chose it changed.
 const std::string &device_folder_name() {
     struct choice {
-        std::string device;
-        std::string xdg;
-        std::string home;
-        bool made = false;
+        int by = -1;  // 0: ORVANE_DEVICE, 1: XDG_DATA_HOME, 2: HOME, 3: none of them
+        std::string value;
         std::string folder;
     };
     thread_local choice c;
-    auto value = [](const char *name) {
-        const char *v = std::getenv(name);
-        return v != nullptr ? v : "";
-    };
-    const char *device = value("ORVANE_DEVICE");
-    const char *xdg = value("XDG_DATA_HOME");
-    const char *home = value("HOME");
-    if (c.made && c.device == device && c.xdg == xdg && c.home == home) return c.folder;
-    c.device = device;
-    c.xdg = xdg;
-    c.home = home;
-    if (*device != 0) {
-        c.folder = device;
-    } else if (*xdg == '/') {
-        c.folder = joined(xdg, "orvane/device");
-    } else {
-        c.folder = joined(*home != 0 ? home : "/tmp", ".local/share/orvane/device");
+    static constexpr const char *names[] = {"ORVANE_DEVICE", "XDG_DATA_HOME", "HOME"};
+    int by = 3;
+    const char *value = "/tmp";
+    for (int i = 0; i < 3; ++i) {
+        const char *v = std::getenv(names[i]);
+        // XDG_DATA_HOME counts only when it is an absolute path.
+        if (v != nullptr && *v != 0 && (i != 1 || *v == '/')) {
+            by = i;
+            value = v;
+            break;
+        }
     }
-    c.made = true;
+    if (by == c.by && c.value == value) return c.folder;
+    c.by = by;
+    c.value = value;
+    if (by == 0) {
+        c.folder = value;
+    } else if (by == 1) {
+        c.folder = joined(value, "orvane/device");
+    } else {
+        c.folder = joined(value, ".local/share/orvane/device");
+    }
     return c.folder;
 }
 

@@ -20,7 +20,7 @@ constexpr std::u16string_view modem_provider = u"UNIMODEM";
 constexpr std::u16string_view datamodem_class = u"comm/datamodem";
 
 struct line_app_state {
-    device_profile profile;
+    std::shared_ptr<const device_profile> profile;  // as the session found it, shared rather than copied
 };
 
 struct telephony_state {
@@ -76,7 +76,7 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
     HLINEAPP app = s.next_handle++;
     *device_count = static_cast<DWORD>(profile.modems.size());
     *api_version = std::min<DWORD>(*api_version, TAPI_CURRENT_VERSION);
-    s.apps[app] = line_app_state{profile};
+    s.apps[app] = line_app_state{std::move(shared)};
     *line_app = app;
     if (params != nullptr) params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
     return 0;
@@ -88,7 +88,7 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
     std::lock_guard<std::mutex> g(s.lock);
     auto app = s.apps.find(line_app);
     if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = app->second.profile;
+    const device_profile &p = *app->second.profile;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
     if (caps == nullptr) return LINEERR_INVALPOINTER;
@@ -132,7 +132,7 @@ LONG lineOpen(HLINEAPP line_app, DWORD device_id, LPHLINE line, DWORD api_versio
     std::lock_guard<std::mutex> g(s.lock);
     auto app = s.apps.find(line_app);
     if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = app->second.profile;
+    const device_profile &p = *app->second.profile;
     if (line == nullptr) return LINEERR_INVALPOINTER;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
