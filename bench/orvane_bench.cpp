@@ -184,12 +184,15 @@ orvane_platform::headless_display &screen() {
     return s;
 }
 
+// The dialog up to its first paint: its windows, its initialisation (the operator box filled
+// from the presets file among it) and the screen drawn once.
 void dialog_init() {
     CConnectionDialog d;
     HINSTANCE inst = AfxGetResourceHandle();
     HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
     HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
                                                        nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
+    orvane_platform::refresh_display();
     benchmark::DoNotOptimize(w);
 }
 
