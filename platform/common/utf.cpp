@@ -8,7 +8,8 @@
 namespace orvane_platform {
 
 int char_cells(char32_t c) {
-    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return 1;
+    if (c < 0x7F) return 1;  // printable ASCII, and the controls that are drawn as "?"
+    if (c == 0x7F || (c >= 0x80 && c < 0xA0)) return 1;
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
     utf8proc_int32_t width = utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
     return width >= 2 ? 2 : (width <= 0 ? 0 : 1);
