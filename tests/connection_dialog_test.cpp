@@ -288,6 +288,7 @@ TEST_F(DialogTest, RelayoutReadingRules) {
     EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, other));
     EXPECT_EQ(GetDlgItem(other, 0xFFFF)->rect.left, 1);  // placed all the same
     DestroyWindow(other);
+    EXPECT_EQ(SendMessage(other, WM_GETTEXTLENGTH, 0, 0), 0);  // the last window messaged, now gone
 
     orvane_test::template_builder missing;
     missing.header(1);

@@ -51,6 +51,7 @@ TEST(OperatorPresets, WorkedExample) {
         EXPECT_EQ(p[1].password, u"");
         EXPECT_EQ(p[1].apn, u"internet");
         EXPECT_EQ(p[1].phone, u"*99***1#");
+        EXPECT_EQ(p.name_units(), 14u);  // "Alpha" and "Beta & Co"
     }
 }
 
