@@ -286,9 +286,12 @@ TEST_F(DialogTest, RelayoutReadingRules) {
     two.item(0xFFFF, 1, 1, 0x82, u"a");
     two.item(0xFFFF, 1, 1, 0x82, u"b");
     EXPECT_FALSE(orvane_cr::relayout_dialog_from(two.bytes.data(), static_cast<DWORD>(two.bytes.size()), nullptr, other));
-    EXPECT_EQ(GetDlgItem(other, 0xFFFF)->rect.left, 1);  // placed all the same
+    HWND placed = GetDlgItem(other, 0xFFFF);
+    EXPECT_EQ(placed->rect.left, 1);  // placed all the same
+    SendMessage(placed, WM_GETTEXTLENGTH, 0, 0);
+    DestroyWindow(placed);
+    EXPECT_EQ(SendMessage(placed, WM_GETTEXTLENGTH, 0, 0), 0);  // the window messaged last, now gone
     DestroyWindow(other);
-    EXPECT_EQ(SendMessage(other, WM_GETTEXTLENGTH, 0, 0), 0);  // the last window messaged, now gone
 
     orvane_test::template_builder missing;
     missing.header(1);
