@@ -183,6 +183,14 @@ void user_select(HWND combo, int index) {
     notify_selection_change(combo);
 }
 
+// An entry whose text already ends the buffer, put at the end of the list; a function of its
+// own, so that the procedure's short paths make no calls and need no frame.
+__attribute__((noinline)) LRESULT add_last(HWND w, std::size_t offset, std::size_t length) {
+    w->entries.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
+    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
+    return static_cast<LRESULT>(w->entries.size() - 1);
+}
+
 // CB_ADDSTRING and CB_INSERTSTRING.
 LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (lp == 0) return CB_ERR;
@@ -191,8 +199,6 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     const std::size_t length = w->entry_texts.append_terminated(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
     if (length == entry_text_buffer::none) return CB_ERRSPACE;
     auto count = static_cast<int>(w->entries.size());
-    HWND__::entry e{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0};
-    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
     int at = count;
     if (msg == CB_INSERTSTRING) {
         int want = static_cast<int>(wp);
@@ -205,23 +211,13 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         });
         at = static_cast<int>(pos - w->entries.begin());
     }
-    if (at == count) {
-        // The case of a long list filled in order: nothing before it moves.
-        w->entries.push_back(e);
-        return at;
-    }
-    w->entries.insert(w->entries.begin() + at, e);
+    if (at == count) return add_last(w, offset, length);  // nothing before it moves
+    w->entries.insert(w->entries.begin() + at,
+                      HWND__::entry{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
+    w->widest = -1;
     if (w->selected >= at) ++w->selected;
     if (w->highlighted >= at) ++w->highlighted;
     return at;
-}
-
-// An entry whose text already ends the buffer, put at the end of the list; a function of its
-// own, so that the procedure's short paths make no calls and need no frame.
-__attribute__((noinline)) LRESULT add_last(HWND w, std::size_t offset, std::size_t length) {
-    w->entries.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
-    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
-    return static_cast<LRESULT>(w->entries.size() - 1);
 }
 
 }  // namespace
