@@ -5,12 +5,11 @@
 # folder are links into the configuration folder, where an administrator edits them.
 include(GNUInstallDirs)
 
-set(ORVANE_INSTALL_PRIVATEDIR "lib/orvane" CACHE STRING
-  "Folder (relative to the prefix) of the real orvanecmgr and its data-file links")
 set(ORVANE_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/orvane-connection-manager")
 
 install(TARGETS orvanecmgr RUNTIME DESTINATION ${ORVANE_INSTALL_PRIVATEDIR})
 install(TARGETS orvane-device orvane-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS orvane-nm LIBRARY DESTINATION ${ORVANE_INSTALL_PRIVATEDIR})
 
 # Links are made when installing, because --prefix (and DESTDIR) are known only then.
 # The configuration folder follows GNUInstallDirs: /etc for the prefix /usr, /etc/opt/...

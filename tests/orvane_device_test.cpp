@@ -94,6 +94,14 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     EXPECT_EQ(tool("export Net --to networkmanager --force --output " + shell_quote(key.string())).status, 0);
+    // libnm is loaded for this export alone: a copy of the tool without its module still
+    // lists, and its export says what is missing.
+    std::filesystem::copy_file(ORVANE_DEVICE_TOOL, dir / "orvane-device");
+    const std::string alone = shell_quote((dir / "orvane-device").string());
+    EXPECT_EQ(run_command(alone + " connections").out, "Work\nNet\n");
+    r = run_command(alone + " export Net --to networkmanager");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/lib/orvane/orvane-nm.so, which is missing"), std::string::npos) << r.err;
     r = tool("export Net --to pppd --output " + shell_quote(dir.path().string()));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no serial device"), std::string::npos) << r.err;

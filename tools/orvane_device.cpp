@@ -22,6 +22,7 @@
 #include "device/device.h"
 #include "kernel/process.h"
 #include "export.h"
+#include "nm_module.h"
 #include "tool_io.h"
 #include "telephony/modem_config.h"
 
@@ -286,7 +287,7 @@ int run(int argc, char **argv) {
         if (!found) throw tool_error("no connection named " + in_quotes(name));
         orvane_export::connection c = orvane_export::connection_of(*found);
         if (target == "networkmanager") {
-            std::string text = orvane_export::networkmanager_keyfile(c);
+            std::string text = orvane_export::networkmanager_keyfile_by_module(c);
             if (output.empty() || output == "-") {
                 std::cout << text;
             } else {

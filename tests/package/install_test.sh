@@ -21,7 +21,7 @@ done
 for f in share/man/man1/orvanecmgr.1.gz share/man/man1/orvane-device.1.gz share/man/man1/orvane-data.1.gz \
     share/bash-completion/completions/orvane-device share/bash-completion/completions/orvane-data \
     share/doc/orvane-connection-manager/README.md share/doc/orvane-connection-manager/LICENSE \
-    share/doc/orvane-connection-manager/examples/orvanecmgr.xml bin/orvane-device bin/orvane-data; do
+    share/doc/orvane-connection-manager/examples/orvanecmgr.xml bin/orvane-device bin/orvane-data lib/orvane/orvane-nm.so; do
     [ -e "$P/$f" ] || fail "$f is not installed"
 done
 zcat "$P/share/man/man1/orvane-device.1.gz" | grep -q '^\.SH EXIT STATUS' || fail "man page without exit status"
@@ -70,8 +70,9 @@ echo "$fields"
 echo "$fields" | grep -q "^Maintainer: .*<.*@.*>" || fail "maintainer"
 echo "$fields" | grep -q "^Depends: .*libsqlite3-0" || fail "run-time dependencies are not found from the libraries"
 echo "$fields" | grep -q "^Depends: .*libncursesw6" || fail "ncursesw is not a dependency"
+echo "$fields" | grep -q "^Depends: .*libnm0" || fail "libnm, which the export module needs, is not a dependency"
 listing=$(dpkg-deb -c "$deb")
-for f in ./usr/lib/orvane/orvanecmgr ./usr/bin/orvane-device ./usr/bin/orvane-data ./usr/share/man/man1/orvanecmgr.1.gz \
+for f in ./usr/lib/orvane/orvanecmgr ./usr/lib/orvane/orvane-nm.so ./usr/bin/orvane-device ./usr/bin/orvane-data ./usr/share/man/man1/orvanecmgr.1.gz \
     ./usr/share/doc/orvane-connection-manager/copyright ./etc/orvane/; do
     echo "$listing" | grep -q " $f\( \|$\)" || fail "the package lacks $f"
 done
@@ -81,6 +82,11 @@ R="$WORK/unpacked"
 dpkg-deb -x "$deb" "$R" || fail "dpkg-deb -x"
 "$R/usr/bin/orvane-device" --version || fail "unpacked orvane-device --version"
 "$R/usr/bin/orvane-data" --version || fail "unpacked orvane-data --version"
+# The export to NetworkManager loads its module from the package's private folder.
+printf '%s' '<wap-provisioningdoc><characteristic type="CM_PPPEntries"><characteristic type="Net"><parm name="DeviceName" value="M"/><parm name="DeviceSpecificRAW" value="4F5644430100010000C20100'"$(printf '0%.0s' $(seq 1032))"'"/></characteristic></characteristic></wap-provisioningdoc>' |
+    ORVANE_DEVICE="$WORK/pkgdevice" "$R/usr/bin/orvane-device" provision - >/dev/null || fail "unpacked orvane-device provision"
+ORVANE_DEVICE="$WORK/pkgdevice" "$R/usr/bin/orvane-device" export Net --to networkmanager | grep -qx "type=gsm" ||
+    fail "unpacked orvane-device export --to networkmanager"
 EX="$R/usr/share/doc/orvane-connection-manager/examples"
 "$R/usr/bin/orvane-data" check "$EX/orvanecmgr.xml" "$EX/orvanecmgr.lng" || fail "unpacked orvane-data check on the examples"
 
