@@ -98,8 +98,9 @@ std::string networkmanager_keyfile(const connection &c) {
 
 }  // namespace orvane_export
 
-extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_keyfile(
-    const orvane_export::connection &c, std::string &text, std::string &error) noexcept {
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_keyfile(const orvane_export::connection &c,
+                                                                                     std::string &text,
+                                                                                     std::string &error) noexcept {
     try {
         text = orvane_export::networkmanager_keyfile(c);
         return true;

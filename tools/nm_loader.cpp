@@ -29,10 +29,14 @@ std::string networkmanager_keyfile_by_module(const connection &c) {
                                ", which is missing; reinstall the package");
         }
         void *module = dlopen(found->c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) throw export_error(std::string("the NetworkManager export cannot be loaded: ") + dlerror());
+        if (module == nullptr) {
+            throw export_error(std::string("the NetworkManager export cannot be loaded: ") + dlerror());
+        }
         // Kept loaded: the writer is used until the program ends.
         writer = reinterpret_cast<keyfile_writer>(dlsym(module, keyfile_writer_symbol));
-        if (writer == nullptr) throw export_error(found->string() + " is not this program's NetworkManager export module");
+        if (writer == nullptr) {
+            throw export_error(found->string() + " is not this program's NetworkManager export module");
+        }
     }
     std::string text;
     std::string error;

@@ -233,10 +233,14 @@ int run(int argc, char **argv) {
     if (*connections) {
         auto store = open_store_for_reading();
         if (!as_json) {
+            // Written once the store is read, so that a slow reader of the output does not
+            // keep the store's read transaction open.
             std::string out;
-            for (const std::string &n : store ? store->names() : std::vector<std::string>{}) {
-                out += printable(n);
-                out += '\n';
+            if (store) {
+                store->each_name([&out](std::string_view n) {
+                    append_printable(out, n);
+                    out += '\n';
+                });
             }
             std::cout << out;
             return 0;

@@ -11,8 +11,7 @@
 
 namespace orvane_tools {
 
-std::string printable(const std::string &s) {
-    std::string out;
+void append_printable(std::string &out, std::string_view s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         auto c = static_cast<unsigned char>(s[i]);
         char buf[12];
@@ -27,6 +26,11 @@ std::string printable(const std::string &s) {
             out += static_cast<char>(c);
         }
     }
+}
+
+std::string printable(std::string_view s) {
+    std::string out;
+    append_printable(out, s);
     return out;
 }
 

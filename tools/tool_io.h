@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace orvane_tools {
 
@@ -16,7 +17,9 @@ struct usage_error : std::runtime_error {
 
 // Control characters (C0, DEL and C1) escaped, so that one line stays one line and a name
 // cannot send escape sequences to the terminal.
-std::string printable(const std::string &s);
+std::string printable(std::string_view s);
+// The same, appended to `out`.
+void append_printable(std::string &out, std::string_view s);
 std::string in_quotes(const std::string &s);
 
 // Throws tool_error when `path` exists and is not a regular file, or exists without `force`.

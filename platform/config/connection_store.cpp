@@ -339,15 +339,17 @@ std::vector<stored_entry> connection_store::query(const char *where, const std::
 
 std::vector<stored_entry> connection_store::list() const { return query("", nullptr); }
 
-std::vector<std::string> connection_store::names() const {
-    if (empty_) return {};
+void connection_store::each_name(const std::function<void(std::string_view)> &visit) const {
+    if (empty_) return;
     statement st(db_, "SELECT name FROM entries ORDER BY id");
     if (st.s == nullptr) raise("cannot read");
-    std::vector<std::string> out;
     int rc = 0;
-    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) out.push_back(st.column(0));
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st.s, 0));
+        auto n = static_cast<std::size_t>(sqlite3_column_bytes(st.s, 0));
+        visit(p == nullptr ? std::string_view() : std::string_view(p, n));
+    }
     if (rc != SQLITE_DONE) raise("cannot read");
-    return out;
 }
 
 std::optional<stored_entry> connection_store::find(const std::string &name) const {

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,8 +51,9 @@ public:
     // All in one transaction; throws entry_exists when any name is taken, store_error otherwise.
     void insert(const std::vector<stored_entry> &entries);
     std::vector<stored_entry> list() const;
-    // The names alone, in the order stored: what a listing needs, without the parameters.
-    std::vector<std::string> names() const;
+    // The names alone, in the order stored, each handed to `visit` as it is read: a listing
+    // of many entries then holds no copy of them all.
+    void each_name(const std::function<void(std::string_view)> &visit) const;
     std::optional<stored_entry> find(const std::string &name) const;
     bool remove(const std::string &name);
     std::string integrity_check() const;
