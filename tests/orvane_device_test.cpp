@@ -147,7 +147,10 @@ TEST(DeviceTool, TextThatIsNotUtf8IsNamedNeverReplaced) {
     ASSERT_EQ(sqlite3_open(dev.store().c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "UPDATE parms SET value = CAST(X'41ED' AS TEXT) WHERE entry_id = "
                                "(SELECT id FROM entries WHERE name = 'Bad')", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE entries SET name = 'G' || char(27) || '[2Jd' WHERE name = 'Good'", nullptr,
+                           nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
+    EXPECT_EQ(tool("connections").out, "G\\x1B[2Jd\nBad\n");  // a control sequence is listed escaped
     r = tool("connections --json");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(nlohmann::json::parse(r.out).size(), 1u) << r.out;
