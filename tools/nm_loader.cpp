@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "nm_module.h"
+#include "tool_io.h"
 
 namespace orvane_export {
 
@@ -12,8 +13,7 @@ std::string networkmanager_keyfile_by_module(const connection &c) {
     static keyfile_writer writer = nullptr;
     if (writer == nullptr) {
         std::error_code ec;
-        fs::path self = fs::read_symlink("/proc/self/exe", ec);
-        if (ec) throw export_error("the NetworkManager export cannot find its module: /proc/self/exe: " + ec.message());
+        fs::path self = orvane_tools::running_program();
         // Beside the program in a build tree; in the private folder once installed.
         const fs::path candidates[] = {self.parent_path() / ORVANE_NM_MODULE,
                                        (self.parent_path() / ORVANE_NM_MODULE_FROM_BINDIR).lexically_normal()};

@@ -34,6 +34,7 @@ using orvane_platform::from_utf8;
 using orvane_platform::to_utf8;
 using orvane_tools::in_quotes;
 using orvane_tools::printable;
+using orvane_tools::running_program;
 using orvane_tools::tool_error;
 using orvane_tools::usage_error;
 
@@ -85,7 +86,7 @@ std::string cannot_carry(const imported &e) {
 // build tree, a link away when installed), and through the links an installation makes
 // there into the configuration folder, so the link itself is never replaced.
 fs::path program_operators_file() {
-    fs::path self = fs::read_symlink("/proc/self/exe");
+    fs::path self = running_program();
     std::error_code ec;
     fs::path program = fs::canonical(self.parent_path() / "orvanecmgr", ec);
     fs::path file = (ec ? self.parent_path() : program.parent_path()) / "orvanecmgr.xml";

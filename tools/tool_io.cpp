@@ -34,6 +34,8 @@ std::string printable(std::string_view s) {
     return out;
 }
 
+std::filesystem::path running_program() { return std::filesystem::read_symlink("/proc/self/exe"); }
+
 std::string in_quotes(const std::string &s) {
     std::string out(1, '"');
     out += printable(s);

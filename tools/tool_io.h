@@ -28,6 +28,9 @@ void check_replaceable(const std::filesystem::path &path, bool force);
 // gets `mode` whatever the umask. Throws tool_error, with the system's reason.
 void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
 
+// The file of the running program, through /proc/self/exe.
+std::filesystem::path running_program();
+
 // The exit status, once what was printed has reached standard output: a full disk is a
 // failure (1). A closed pipe ends the program quietly by its signal, as with any filter.
 int finish_output(const char *program, int status);

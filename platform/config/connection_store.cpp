@@ -42,10 +42,13 @@ struct statement {
     statement(const statement &) = delete;
     statement &operator=(const statement &) = delete;
     void bind(int i, const std::string &v) const { sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT); }
-    std::string column(int i) const {
+    // Valid until the next step.
+    std::string_view column_view(int i) const {
         const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, i));
-        return p == nullptr ? std::string() : std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s, i)));
+        auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+        return p == nullptr ? std::string_view() : std::string_view(p, n);
     }
+    std::string column(int i) const { return std::string(column_view(i)); }
 };
 
 }  // namespace
@@ -344,11 +347,7 @@ void connection_store::each_name(const std::function<void(std::string_view)> &vi
     statement st(db_, "SELECT name FROM entries ORDER BY id");
     if (st.s == nullptr) raise("cannot read");
     int rc = 0;
-    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st.s, 0));
-        auto n = static_cast<std::size_t>(sqlite3_column_bytes(st.s, 0));
-        visit(p == nullptr ? std::string_view() : std::string_view(p, n));
-    }
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) visit(st.column_view(0));
     if (rc != SQLITE_DONE) raise("cannot read");
 }
 
