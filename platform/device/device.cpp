@@ -283,13 +283,35 @@ std::shared_ptr<const device_profile> unusable(std::string why) {
     return p;
 }
 
+struct profile_hold_state {
+    int depth = 0;
+    std::shared_ptr<const device_profile> held;
+};
+thread_local profile_hold_state hold_state;
+
+std::shared_ptr<const device_profile> read_current_profile();
+
 }  // namespace
+
+device_profile_hold::device_profile_hold() { ++hold_state.depth; }
+
+device_profile_hold::~device_profile_hold() {
+    if (--hold_state.depth == 0) hold_state.held.reset();
+}
 
 device_profile load_device_profile() { return *current_device_profile(); }
 
 std::shared_ptr<const device_profile> current_device_profile() {
-    // Every telephony call consults the profile: one open and one read when the file is
-    // there; the folder is looked after only when it is not.
+    if (hold_state.depth == 0) return read_current_profile();
+    if (!hold_state.held) hold_state.held = read_current_profile();
+    return hold_state.held;
+}
+
+namespace {
+
+std::shared_ptr<const device_profile> read_current_profile() {
+    // Every telephony call outside a hold consults the profile: one look at the file when it
+    // is unchanged; the folder is looked after only when it is missing.
     std::string file;
     try {
         file = device_file("device.toml");
@@ -355,6 +377,8 @@ std::shared_ptr<const device_profile> current_device_profile() {
     return k.profile;
 }
 
-bool fault_requested(const std::string &call) { return current_device_profile()->faults.count(call) != 0; }
+}  // namespace
+
+bool fault_requested(std::string_view call) { return current_device_profile()->faults.count(call) != 0; }
 
 }  // namespace orvane_platform

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane_platform {
@@ -22,7 +23,7 @@ struct modem_profile {
 
 struct device_profile {
     std::vector<modem_profile> modems;
-    std::set<std::string> faults;
+    std::set<std::string, std::less<>> faults;  // looked up by the calls' own names, uncopied
     // False when device.toml could not be used; `error` then says why, with line and column.
     bool valid = true;
     std::string error;
@@ -47,9 +48,19 @@ device_profile builtin_profile();
 device_profile load_device_profile();
 // The same, shared rather than copied, for the calls that consult it often.
 std::shared_ptr<const device_profile> current_device_profile();
+// While one is alive, the profile is read at the first call and that reading answers every
+// later one: a window procedure handling one message sees one device, and its telephony
+// calls cost one look at device.toml between them. Holds nest; the outermost decides.
+class device_profile_hold {
+public:
+    device_profile_hold();
+    ~device_profile_hold();
+    device_profile_hold(const device_profile_hold &) = delete;
+    device_profile_hold &operator=(const device_profile_hold &) = delete;
+};
 device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name);
 
 // True when device.toml asks `call` to fail (or cannot be read, for the telephony calls).
-bool fault_requested(const std::string &call);
+bool fault_requested(std::string_view call);
 
 }  // namespace orvane_platform

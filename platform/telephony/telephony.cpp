@@ -35,7 +35,7 @@ telephony_state &state() {
     return s;
 }
 
-bool failing(const device_profile &p, const char *call) { return p.faults.count(call) != 0; }
+bool failing(const device_profile &p, std::string_view call) { return p.faults.count(call) != 0; }
 
 bool is_modem(const modem_profile &m) { return m.provider == modem_provider; }
 

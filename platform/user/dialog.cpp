@@ -2,6 +2,7 @@
 // keys a dialog itself takes (Tab, Shift+Tab, Esc) and the screen's size.
 #include <algorithm>
 
+#include "../device/device.h"
 #include "window_system.h"
 
 using orvane_platform::is_live;
@@ -148,7 +149,11 @@ LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         w->icons[which] = reinterpret_cast<HICON>(lp);
         return reinterpret_cast<LRESULT>(old);
     }
-    INT_PTR handled = w->proc != nullptr ? w->proc(w, msg, wp, lp) : 0;
+    INT_PTR handled = 0;
+    if (w->proc != nullptr) {
+        device_profile_hold one_device;
+        handled = w->proc(w, msg, wp, lp);
+    }
     if (handled != 0) return handled;
     LRESULT result = 0;
     plain_text_message(w, msg, wp, lp, result);
