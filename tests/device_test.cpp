@@ -112,6 +112,15 @@ TEST(DeviceProfile, FileOutcomes) {
     EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem A");
     dev.write_profile("[[modem]]\nname = \"Modem B\"\n");
     EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem B");
+    // A message being handled sees one reading, through nested holds; the next message sees the change.
+    {
+        device_profile_hold message;
+        EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem B");
+        dev.write_profile("[[modem]]\nname = \"Modem C\"\n");
+        { device_profile_hold nested; }
+        EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem B");
+    }
+    EXPECT_EQ(load_device_profile().modems.at(0).name, u"Modem C");
     // An empty file is a profile without modems or faults of its own: the built-in modems.
     dev.write_profile("");
     EXPECT_EQ(load_device_profile().modems.size(), 3u);
