@@ -67,28 +67,24 @@ operator_presets::operator_presets(operator_presets &&other) noexcept
     : rows_(std::move(other.rows_)),
       count_(std::exchange(other.count_, 0)),
       name_units_(std::exchange(other.name_units_, 0)),
-      blocks_(std::move(other.blocks_)),
-      block_(std::exchange(other.block_, 0)),
-      used_(std::exchange(other.used_, 0)) {}
+      names_(std::exchange(other.names_, {})),
+      texts_(std::exchange(other.texts_, {})) {}
 
 operator_presets &operator_presets::operator=(operator_presets &&other) noexcept {
     if (this == &other) return *this;
-    rows_ = std::move(other.rows_);
+    rows_ = std::exchange(other.rows_, {});
     count_ = std::exchange(other.count_, 0);
     name_units_ = std::exchange(other.name_units_, 0);
-    blocks_ = std::move(other.blocks_);
-    block_ = std::exchange(other.block_, 0);
-    used_ = std::exchange(other.used_, 0);
-    other.rows_.clear();
-    other.blocks_.clear();
+    names_ = std::exchange(other.names_, {});
+    texts_ = std::exchange(other.texts_, {});
     return *this;
 }
 
 void operator_presets::clear() {
     count_ = 0;
     name_units_ = 0;
-    block_ = 0;
-    used_ = 0;
+    names_.rewind();
+    texts_.rewind();
 }
 
 void operator_presets::append(const operator_preset &preset) {
@@ -98,7 +94,7 @@ void operator_presets::append(const operator_preset &preset) {
     name_units_ += preset.name.size();
 }
 
-char16_t *operator_presets::room(std::size_t count) {
+char16_t *operator_presets::text_blocks::room(std::size_t count) {
     // A text never spans two blocks; the rest of a block too short for it stays unused.
     while (block_ < blocks_.size() && blocks_[block_].size - used_ <= count) {
         ++block_;
@@ -111,14 +107,14 @@ char16_t *operator_presets::room(std::size_t count) {
     return blocks_[block_].units.get() + used_;
 }
 
-preset_text operator_presets::kept(std::size_t used) {
+preset_text operator_presets::text_blocks::kept(std::size_t used) {
     char16_t *units = blocks_[block_].units.get() + used_;
     units[used] = 0;
     used_ += used + 1;
     return preset_text(units, used);
 }
 
-preset_text operator_presets::copied(std::u16string_view units) {
+preset_text operator_presets::text_blocks::copied(std::u16string_view units) {
     if (units.empty()) return preset_text();
     std::memcpy(room(units.size()), units.data(), units.size() * sizeof(char16_t));
     return kept(units.size());
@@ -127,7 +123,8 @@ preset_text operator_presets::copied(std::u16string_view units) {
 void operator_presets::add(std::u16string_view name, std::u16string_view user, std::u16string_view password,
                            std::u16string_view apn, std::u16string_view phone) {
     // Texts first, so that a failure leaves the list as it was.
-    operator_preset p{copied(name), copied(user), copied(password), copied(apn), copied(phone)};
+    operator_preset p{names_.copied(name), texts_.copied(user), texts_.copied(password), texts_.copied(apn),
+                      texts_.copied(phone)};
     append(p);
 }
 
@@ -144,14 +141,15 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
         operator_preset preset;
         for (const auto &a : attributes) {
             if (preset_text *field = field_named(preset, a.name)) {
+                operator_presets::text_blocks &to = field == &preset.name ? presets.names_ : presets.texts_;
                 auto n = static_cast<std::size_t>(a.value.length());
-                char16_t *out = presets.room(n);
+                char16_t *out = to.room(n);
                 if (a.may_hold_ampersand) {
                     n = decode_into(out, a.value);
                 } else {
                     std::memcpy(out, a.value.begin, n * sizeof(char16_t));
                 }
-                *field = presets.kept(n);
+                *field = to.kept(n);
             }
         }
         presets.append(preset);

@@ -93,23 +93,33 @@ private:
     static constexpr std::size_t row_size = 512;
     static constexpr std::size_t block_units = 32 * 1024;
 
-    // Room for `count` units and a zero unit; `kept` makes the first `used` of them a text.
-    char16_t *room(std::size_t count);
-    preset_text kept(std::size_t used);
-    preset_text copied(std::u16string_view units);
-    void append(const operator_preset &preset);
+    // Texts one after the other in large blocks. The names have blocks of their own, so that
+    // a box filled with them reads them side by side rather than among the other texts.
+    class text_blocks {
+    public:
+        // Room for `count` units and a zero unit; `kept` makes the first `used` of them a text.
+        char16_t *room(std::size_t count);
+        preset_text kept(std::size_t used);
+        preset_text copied(std::u16string_view units);
+        void rewind() { block_ = used_ = 0; }
 
-    struct block {
-        std::unique_ptr<char16_t[]> units;
-        std::size_t size = 0;
+    private:
+        struct block {
+            std::unique_ptr<char16_t[]> units;
+            std::size_t size = 0;
+        };
+        std::vector<block> blocks_;
+        std::size_t block_ = 0;  // the block being filled, when there is one
+        std::size_t used_ = 0;   // units of it in use
     };
+
+    void append(const operator_preset &preset);
 
     std::vector<std::unique_ptr<operator_preset[]>> rows_;
     std::size_t count_ = 0;
     std::size_t name_units_ = 0;
-    std::vector<block> blocks_;
-    std::size_t block_ = 0;  // the block being filled, when there is one
-    std::size_t used_ = 0;   // units of it in use
+    text_blocks names_;
+    text_blocks texts_;
 };
 
 std::u16string operators_file_path();
