@@ -388,7 +388,9 @@ int main(int argc, char **argv) {
     orvane_platform::set_display(&screen());
     orvane_platform::screen_resized(40, 24);
     work();
-    fs::copy_file(work().presets_5000, beside_self(".xml"), fs::copy_options::overwrite_existing);
+    // The dialog's operators file is written as the loads' own is, not copied: a file the
+    // kernel copied reads slower (by about 2 % of a load here), which the dialog alone would pay.
+    write(beside_self(".xml"), work().bytes_5000);
     fs::remove(beside_self(".lng"));
 
     benchmark::Initialize(&argc, argv);
