@@ -134,6 +134,12 @@ TEST(DeviceProfile, FileOutcomes) {
     device_profile folder = load_device_profile();
     EXPECT_FALSE(folder.valid);
     EXPECT_NE(folder.error.find("cannot be read"), std::string::npos) << folder.error;
+    // A FIFO without a writer: answered at once, not waited on.
+    std::filesystem::remove(dev.folder() / "device.toml");
+    ASSERT_EQ(mkfifo((dev.folder() / "device.toml").c_str(), 0600), 0);
+    device_profile fifo = load_device_profile();
+    EXPECT_FALSE(fifo.valid);
+    EXPECT_NE(fifo.error.find("not a regular file"), std::string::npos) << fifo.error;
 }
 
 TEST(DeviceProfile, ChangesAreSeenAfterAnUnchangedFileWasTrusted) {

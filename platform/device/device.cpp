@@ -327,7 +327,8 @@ std::shared_ptr<const device_profile> read_current_profile() {
     }
     timespec read_start{};
     clock_gettime(CLOCK_REALTIME, &read_start);
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO put in the file's place must not hang the caller until a writer comes.
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno != ENOENT && errno != ENOTDIR) return unusable(file + ": cannot be read");
         try {
@@ -340,7 +341,11 @@ std::shared_ptr<const device_profile> read_current_profile() {
     constexpr std::size_t limit = 1024 * 1024;
     std::string content;
     struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    bool ok = fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        close(fd);
+        return unusable(file + ": cannot be read: not a regular file");
+    }
     if (ok && static_cast<std::size_t>(st.st_size) <= limit) {
         // Up to one unit past the limit, so that a file grown since fstat is still caught.
         content.resize(static_cast<std::size_t>(st.st_size) + 1);
