@@ -283,32 +283,6 @@ std::shared_ptr<const device_profile> unusable(std::string why) {
     return p;
 }
 
-struct profile_hold_state {
-    int depth = 0;
-    std::shared_ptr<const device_profile> held;
-};
-thread_local profile_hold_state hold_state;
-
-std::shared_ptr<const device_profile> read_current_profile();
-
-}  // namespace
-
-device_profile_hold::device_profile_hold() { ++hold_state.depth; }
-
-device_profile_hold::~device_profile_hold() {
-    if (--hold_state.depth == 0) hold_state.held.reset();
-}
-
-device_profile load_device_profile() { return *current_device_profile(); }
-
-std::shared_ptr<const device_profile> current_device_profile() {
-    if (hold_state.depth == 0) return read_current_profile();
-    if (!hold_state.held) hold_state.held = read_current_profile();
-    return hold_state.held;
-}
-
-namespace {
-
 std::shared_ptr<const device_profile> read_current_profile() {
     // Every telephony call outside a hold consults the profile: one look at the file when it
     // is unchanged; the folder is looked after only when it is missing.
@@ -382,7 +356,27 @@ std::shared_ptr<const device_profile> read_current_profile() {
     return k.profile;
 }
 
+struct profile_hold_state {
+    int depth = 0;
+    std::shared_ptr<const device_profile> held;
+};
+thread_local profile_hold_state hold_state;
+
 }  // namespace
+
+device_profile_hold::device_profile_hold() { ++hold_state.depth; }
+
+device_profile_hold::~device_profile_hold() {
+    if (--hold_state.depth == 0) hold_state.held.reset();
+}
+
+device_profile load_device_profile() { return *current_device_profile(); }
+
+std::shared_ptr<const device_profile> current_device_profile() {
+    if (hold_state.depth == 0) return read_current_profile();
+    if (!hold_state.held) hold_state.held = read_current_profile();
+    return hold_state.held;
+}
 
 bool fault_requested(std::string_view call) { return current_device_profile()->faults.count(call) != 0; }
 
