@@ -13,7 +13,8 @@ std::string networkmanager_keyfile_by_module(const connection &c) {
     static keyfile_writer writer = nullptr;
     if (writer == nullptr) {
         std::error_code ec;
-        fs::path self = orvane_tools::running_program();
+        fs::path self = orvane_tools::running_program(ec);
+        if (ec) throw export_error("the NetworkManager export cannot find its module: /proc/self/exe: " + ec.message());
         // Beside the program in a build tree; in the private folder once installed.
         const fs::path candidates[] = {self.parent_path() / ORVANE_NM_MODULE,
                                        (self.parent_path() / ORVANE_NM_MODULE_FROM_BINDIR).lexically_normal()};

@@ -35,6 +35,7 @@ std::string printable(std::string_view s) {
 }
 
 std::filesystem::path running_program() { return std::filesystem::read_symlink("/proc/self/exe"); }
+std::filesystem::path running_program(std::error_code &ec) { return std::filesystem::read_symlink("/proc/self/exe", ec); }
 
 std::string in_quotes(const std::string &s) {
     std::string out(1, '"');

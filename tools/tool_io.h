@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace orvane_tools {
 
@@ -28,8 +29,10 @@ void check_replaceable(const std::filesystem::path &path, bool force);
 // gets `mode` whatever the umask. Throws tool_error, with the system's reason.
 void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
 
-// The file of the running program, through /proc/self/exe.
+// The file of the running program, through /proc/self/exe; the second form says why it
+// cannot be found in `ec` rather than throwing.
 std::filesystem::path running_program();
+std::filesystem::path running_program(std::error_code &ec);
 
 // The exit status, once what was printed has reached standard output: a full disk is a
 // failure (1). A closed pipe ends the program quietly by its signal, as with any filter.
