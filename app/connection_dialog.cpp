@@ -23,12 +23,6 @@ constexpr const WCHAR *phone_numbers[] = {u"*99***1#", u"*99#", u"#777"};
 constexpr int proposed_names = 99;
 constexpr WPARAM name_limit = 20;
 
-// Either kind of text the dialog hands to its controls, each ending in a zero unit.
-template <typename Text>
-LPARAM text_arg(const Text &s) {
-    return reinterpret_cast<LPARAM>(s.c_str());
-}
-
 std::u16string window_text(HWND w) {
     int n = GetWindowTextLength(w);
     if (n <= 0) return {};
@@ -104,7 +98,7 @@ BOOL CConnectionDialog::OnInitDialog() {
     } catch (const ui_exception &) {
         // No modems: the box stays empty; Create says why when it is used.
     }
-    for (const std::u16string &name : names) SendDlgItemMessage(IDC_MODEM, CB_ADDSTRING, 0, text_arg(name));
+    for (const std::u16string &name : names) SendDlgItemMessage(IDC_MODEM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     if (SendDlgItemMessage(IDC_MODEM, CB_SELECTSTRING, 0, reinterpret_cast<LPARAM>(default_modem)) == CB_ERR) {
         SendDlgItemMessage(IDC_MODEM, CB_SETCURSEL, 0, 0);
     }
@@ -118,11 +112,10 @@ BOOL CConnectionDialog::OnInitDialog() {
     SetDlgItemText(IDC_NAME, name.c_str());
 
     operator_presets &presets = get_operator_presets(m_operatorPresets);
-    HWND operators = GetDlgItem(IDC_OPERATOR);  // looked up once: the list may be long
-    std::size_t text_bytes = (presets.name_units() + presets.size()) * sizeof(WCHAR);
-    ::SendMessage(operators, CB_INITSTORAGE, presets.size(), static_cast<LPARAM>(text_bytes));
+    HWND operators = GetDlgItem(IDC_OPERATOR);
+    ::SendMessage(operators, CB_INITSTORAGE, presets.size(), 0);
     for (std::size_t j = 0; j < presets.size(); ++j) {
-        LRESULT index = ::SendMessage(operators, CB_ADDSTRING, 0, text_arg(presets[j].name));
+        LRESULT index = ::SendMessage(operators, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(presets[j].name.c_str()));
         ::SendMessage(operators, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(j));
     }
     SendDlgItemMessage(IDC_OPERATOR, CB_SETCURSEL, 0, 0);

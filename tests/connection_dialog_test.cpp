@@ -406,13 +406,20 @@ TEST_F(DialogTest, CaptionOkAndExitStoreNothingAndAskNothing) {
     EXPECT_FALSE(orvane_platform::connection_store::exists());
 }
 
-TEST_F(DialogTest, TheBlockIsReadFromThePlatformOnceWhileTheDialogLives) {
-    std::size_t before = orvane_platform::telephony_calls("lineGetDevConfig");
+TEST_F(DialogTest, TheBlockIsTheOneReadWhenTheDialogOpened) {
     HWND w = open();
+    // Hardware changed while the dialog is open does not reach the entry it creates.
+    device.write_profile("[[modem]]\nname = \"Hayes Compatible on COM1:\"\ntype = 1\ndial_modifier = \"LATER\"\n");
     SetDlgItemText(w, 1014, u"a/b");
     key_press(key::f1);  // refused
     SetDlgItemText(w, 1014, u"First");
+    SetDlgItemText(w, 1002, u"");
     key_press(key::f1);
-    // Two questions: the bare header's, then the block in its needed size; never again.
-    EXPECT_EQ(orvane_platform::telephony_calls("lineGetDevConfig") - before, 2u);
+    orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
+    auto e = store.find("First");
+    ASSERT_TRUE(e);
+    std::map<std::string, std::string> parms(e->parms.begin(), e->parms.end());
+    auto block = orvane_platform::decode_modem_config_hex(parms["DeviceSpecificRAW"]);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->dial_modifier, u"");
 }

@@ -78,17 +78,6 @@ TEST(FileMapping, RefusesEmptyMissingAndFoldersAndWrites) {
     EXPECT_EQ(CreateFileForMapping(wide(dir.path()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileForMapping(u"", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
-    // Only regular files, opened without waiting for a writer, of 64 MiB at most.
-    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(CreateFileForMapping(wide(dir / "fifo").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    for (auto [size, usable] : {std::pair{64ll << 20, true}, std::pair{(64ll << 20) + 1, false}}) {
-        write_bytes(dir / "sparse", "");
-        ASSERT_EQ(truncate((dir / "sparse").c_str(), static_cast<off_t>(size)), 0);
-        f = CreateFileForMapping(wide(dir / "sparse").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_EQ(f != INVALID_HANDLE_VALUE, usable) << size;
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-    }
     EXPECT_EQ(CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetFileSize(INVALID_HANDLE_VALUE, nullptr), INVALID_FILE_SIZE);
 }

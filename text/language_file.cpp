@@ -12,7 +12,7 @@ language_table::language_table(const std::u16string &path) { loaded = load(path)
 bool language_table::load(const std::u16string &path) {
     mapped_file file(path.c_str());
     if (!file.is_open()) return false;
-    // Mapped views are page-aligned, so the units can be read in place; an odd last byte is dropped.
+    // A view is aligned for any type, so the units are read in place; an odd last byte is dropped.
     std::u16string_view text(reinterpret_cast<const char16_t *>(file.data()), file.size() / 2);
     for_each_language_line(text, [this](std::u16string_view line, std::size_t) { return parse_entry(*this, line); });
     file.close();
@@ -37,10 +37,8 @@ bool parse_entry(language_table &table, std::u16string_view line) {
     if (d == std::u16string_view::npos) return false;
     std::u16string_view key = line.substr(a + 1, b - a - 1);
     std::u16string_view value = line.substr(c + 1, d - c - 1);
-    // One descent of the tree, as a plain insertion makes (a search followed by a hinted
-    // insertion compares twice more); the later line with a key wins.
-    auto [it, inserted] = table.entries_.emplace(key, value);
-    if (!inserted) it->second.assign(value);
+    // The later line with a key wins.
+    table.entries_.insert_or_assign(std::u16string(key), std::u16string(value));
     return true;
 }
 

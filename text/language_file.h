@@ -1,39 +1,16 @@
 // The language file: lines of "[English text] [translation]".
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 
 namespace orvane_cr {
 
-// The order of std::less over texts, unit by unit, found four units a step: the keys of a
-// language file often share a long beginning, which a unit at a time walks slowly.
-struct units_less {
-    using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept {
-        const std::size_t n = std::min(a.size(), b.size());
-        std::size_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            std::uint64_t x = 0;
-            std::uint64_t y = 0;
-            std::memcpy(&x, a.data() + i, sizeof x);
-            std::memcpy(&y, b.data() + i, sizeof y);
-            if (x != y) break;
-        }
-        for (; i < n; ++i) {
-            if (a[i] != b[i]) return a[i] < b[i];
-        }
-        return a.size() < b.size();
-    }
-};
-
 class language_table {
 public:
-    using entries_type = std::map<std::u16string, std::u16string, units_less>;
+    using entries_type = std::map<std::u16string, std::u16string, std::less<>>;
 
     // Loads the language file next to the program.
     language_table();

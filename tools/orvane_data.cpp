@@ -1,9 +1,6 @@
 // orvane-data: tools for those who write the program's data files.
 //   import: an operators file from the mobile broadband provider database
 //   check:  what the program will read from a language or operators file, and what it will not
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
@@ -19,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/small_file.h"
 #include "common/utf.h"
 #include "config/connection_store.h"
 #include "presets/operator_presets.h"
@@ -193,42 +191,28 @@ struct diagnostics {
     }
 };
 
-// Data files above this size the program treats as unusable, so that start-up never stalls.
-constexpr std::uint64_t data_file_limit = 64ull << 20;
-
 // Reads a data file as the program does: only a regular file, opened without blocking, so
 // that a FIFO or a device gets a finding, never a hang or unbounded memory.
 bool read_data_file(const std::string &path, std::string &bytes, diagnostics &d) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw tool_error("cannot read " + in_quotes(path) + ": " + std::strerror(errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        d.at(1, S_ISDIR(st.st_mode) ? "a folder, not a file: the program treats it as missing"
-                                    : "not a regular file (a FIFO or a device): the program treats it as missing");
+    using orvane_platform::small_file_status;
+    int error = 0;
+    switch (orvane_platform::read_small_file(path, orvane_platform::max_data_file, bytes, &error)) {
+    case small_file_status::ok:
+        return true;
+    case small_file_status::folder:
+        d.at(1, "a folder, not a file: the program treats it as missing");
         return false;
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > data_file_limit) {
-        ::close(fd);
+    case small_file_status::not_regular:
+        d.at(1, "not a regular file (a FIFO or a device): the program treats it as missing");
+        return false;
+    case small_file_status::too_large:
         d.at(1, "the file is larger than 64 MiB: the program treats it as unusable");
         return false;
+    case small_file_status::missing:
+    case small_file_status::unreadable:
+        break;
     }
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            throw tool_error("cannot read " + in_quotes(path) + ": " + std::strerror(e));
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
-    ::close(fd);
-    return true;
+    throw tool_error("cannot read " + in_quotes(path) + ": " + std::strerror(error));
 }
 
 // Says what the bytes are; false when they are not UTF-16LE, which the program needs.
@@ -380,13 +364,10 @@ void check_operators(const std::u16string &text, diagnostics &d) {
             d.at(line, "a single-quoted value: the program reads only double quotes, and loses the next attribute");
         }
         if (tag.find(u' ') == std::u16string_view::npos) continue;
-        orvane_cr::xml_string s;
-        s.assign(tag.data(), static_cast<std::int32_t>(tag.size()));
-        orvane_cr::xml_reader::trim_spaces(s);
         orvane_cr::xml_attributes attributes;
-        orvane_cr::xml_reader::parse_attributes(s, attributes);
+        orvane_cr::xml_reader::parse_attributes(orvane_cr::xml_reader::trim_spaces(tag), attributes);
         for (const auto &a : attributes) {
-            std::u16string name(a.name.text, static_cast<std::size_t>(a.name.length));
+            const std::u16string &name = a.name;
             if (known.count(name) != 0 || tag.front() == u'!' || tag.front() == u'?') continue;
             std::string hint;
             for (const auto &k : known) {
@@ -401,10 +382,10 @@ void check_operators(const std::u16string &text, diagnostics &d) {
     }
     // What the program itself reads, and where it stops.
     orvane_cr::xml_reader reader;
-    reader.open_units(text.data(), static_cast<std::int32_t>(text.size()));
+    reader.open_units(text);
     orvane_cr::operator_presets presets;
     orvane_cr::read_operator_presets(reader, presets);
-    if (reader.cursor() != nullptr) {
+    if (reader.position() >= 0) {
         auto stop = static_cast<std::size_t>(reader.position());
         std::size_t later = 0;
         for (std::size_t p = text.find(u'<', stop + 1); p != std::u16string::npos; p = text.find(u'<', p + 1)) {

@@ -1,6 +1,5 @@
 #include "device.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <utility>
 #include <toml++/toml.h>
 
+#include "../common/small_file.h"
 #include "../common/utf.h"
 
 namespace orvane_platform {
@@ -63,56 +62,22 @@ std::string joined(const std::string &folder, const char *name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
 }
 
-// The folder the environment names. The variables are read at every call, since a caller may
-// change them, but only as far as the choice goes; the path is put together again only when
-// what chose it changed.
-const std::string &device_folder_name() {
-    struct choice {
-        int by = -1;  // 0: ORVANE_DEVICE, 1: XDG_DATA_HOME, 2: HOME, 3: none of them
-        std::string value;
-        std::string folder;
-    };
-    thread_local choice c;
-    static constexpr const char *names[] = {"ORVANE_DEVICE", "XDG_DATA_HOME", "HOME"};
-    int by = 3;
-    const char *value = "/tmp";
-    for (int i = 0; i < 3; ++i) {
-        const char *v = std::getenv(names[i]);
-        // XDG_DATA_HOME counts only when it is an absolute path.
-        if (v != nullptr && *v != 0 && (i != 1 || *v == '/')) {
-            by = i;
-            value = v;
-            break;
-        }
-    }
-    if (by == c.by && c.value == value) return c.folder;
-    c.by = by;
-    c.value = value;
-    if (by == 0) {
-        c.folder = value;
-    } else if (by == 1) {
-        c.folder = joined(value, "orvane/device");
-    } else {
-        c.folder = joined(value, ".local/share/orvane/device");
-    }
-    return c.folder;
-}
-
 }  // namespace
 
-std::filesystem::path device_folder_path() { return device_folder_name(); }
+std::filesystem::path device_folder_path() {
+    if (const char *v = std::getenv("ORVANE_DEVICE"); v != nullptr && *v != 0) return v;
+    // XDG_DATA_HOME counts only when it is an absolute path.
+    if (const char *v = std::getenv("XDG_DATA_HOME"); v != nullptr && *v == '/') return joined(v, "orvane/device");
+    const char *home = std::getenv("HOME");
+    return joined(home != nullptr && *home != 0 ? home : "/tmp", ".local/share/orvane/device");
+}
 
-std::string device_file(const char *name) { return joined(device_folder_name(), name); }
-
+std::string device_file(const char *name) { return joined(device_folder_path(), name); }
 namespace {
 
-std::mutex notices_lock;
 std::vector<std::string> pending_notices;
 
-void notice(const std::string &text) {
-    std::lock_guard<std::mutex> hold(notices_lock);
-    pending_notices.push_back(text);
-}
+void notice(const std::string &text) { pending_notices.push_back(text); }
 
 std::string octal_mode(mode_t mode) {
     char buf[8];
@@ -123,7 +88,6 @@ std::string octal_mode(mode_t mode) {
 }  // namespace
 
 std::vector<std::string> take_device_notices() {
-    std::lock_guard<std::mutex> hold(notices_lock);
     return std::exchange(pending_notices, {});
 }
 
@@ -237,147 +201,40 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
 
 namespace {
 
-// What stat says of a file: a change of its text changes one of these, except a rewrite
-// within the coarse tick of its timestamps, which `trusted` below rules out.
-struct file_identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    explicit file_identity(const struct stat &st)
-        : device(st.st_dev), inode(st.st_ino), size(st.st_size), modified(st.st_mtim), changed(st.st_ctim) {}
-    file_identity() = default;
-    bool operator==(const file_identity &o) const {
-        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
-               changed.tv_nsec == o.changed.tv_nsec;
-    }
-};
-
-// The cache of the profile last read, shared by every call.
-struct profile_cache {
-    std::mutex lock;
-    std::string name;
-    std::string text;
-    std::shared_ptr<const device_profile> profile;
-    bool have = false;
-    file_identity identity;
-    // The text was read more than two seconds after its last change: any later change gives
-    // the file another timestamp, so an unchanged stat means an unchanged text.
-    bool trusted = false;
-};
-
-profile_cache &cache() {
-    static profile_cache c;
-    return c;
-}
-
-double seconds(const timespec &t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9; }
-
-std::shared_ptr<const device_profile> unusable(std::string why) {
-    auto p = std::make_shared<device_profile>();
-    p->valid = false;
-    p->error = std::move(why);
+device_profile unusable(std::string why) {
+    device_profile p;
+    p.valid = false;
+    p.error = std::move(why);
     return p;
 }
 
-std::shared_ptr<const device_profile> read_current_profile() {
-    // Every telephony call outside a hold consults the profile: one look at the file when it
-    // is unchanged; the folder is looked after only when it is missing.
-    std::string file;
-    try {
-        file = device_file("device.toml");
-    } catch (const std::exception &e) {
-        return unusable(e.what());
-    }
-    // A file unchanged since a trusted read needs only this one call.
-    struct stat now {};
-    if (stat(file.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
-        profile_cache &k = cache();
-        std::lock_guard<std::mutex> g(k.lock);
-        if (k.have && k.trusted && k.identity == file_identity(now) && k.name == file) return k.profile;
-    }
-    timespec read_start{};
-    clock_gettime(CLOCK_REALTIME, &read_start);
-    // Not blocking: a FIFO put in the file's place must not hang the caller until a writer comes.
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) return unusable(file + ": cannot be read");
+}  // namespace
+
+device_profile load_device_profile() {
+    const std::string file = device_file("device.toml");
+    std::string text;
+    int error = 0;
+    switch (read_small_file(file, 1024 * 1024, text, &error)) {
+    case small_file_status::ok:
+        return parse_device_profile(text, file);
+    case small_file_status::missing:
         try {
             ensure_device_folder();
         } catch (const std::exception &e) {
             return unusable(e.what());
         }
-        return std::make_shared<const device_profile>(builtin_profile());
-    }
-    constexpr std::size_t limit = 1024 * 1024;
-    std::string content;
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0;
-    if (ok && !S_ISREG(st.st_mode)) {
-        close(fd);
-        return unusable(file + ": cannot be read: not a regular file");
-    }
-    if (ok && static_cast<std::size_t>(st.st_size) <= limit) {
-        // Up to one unit past the limit, so that a file grown since fstat is still caught.
-        content.resize(static_cast<std::size_t>(st.st_size) + 1);
-        std::size_t have = 0;
-        for (;;) {
-            if (have == content.size()) {
-                if (content.size() > limit) break;
-                content.resize(std::min(content.size() * 2 + 64, limit + 1));
-            }
-            ssize_t n = read(fd, content.data() + have, content.size() - have);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) ok = false;
-            if (n <= 0) break;
-            have += static_cast<std::size_t>(n);
-        }
-        content.resize(have);
-    }
-    close(fd);
-    if (!ok) return unusable(file + ": cannot be read");
-    if (static_cast<std::size_t>(st.st_size) > limit || content.size() > limit) {
+        return builtin_profile();
+    case small_file_status::too_large:
         return unusable(file + ": larger than 1 MB");
+    case small_file_status::folder:
+    case small_file_status::not_regular:
+        return unusable(file + ": cannot be read: not a regular file");
+    case small_file_status::unreadable:
+        break;
     }
-    // Parse a given text once.
-    profile_cache &k = cache();
-    std::lock_guard<std::mutex> g(k.lock);
-    if (!k.have || content != k.text || file != k.name) {
-        k.profile = std::make_shared<const device_profile>(parse_device_profile(content, file));
-        k.text = std::move(content);
-        k.name = file;
-        k.have = true;
-    }
-    k.identity = file_identity(st);
-    k.trusted = seconds(read_start) - std::max(seconds(st.st_mtim), seconds(st.st_ctim)) > 2.0;
-    return k.profile;
+    return unusable(file + ": cannot be read" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
 }
 
-struct profile_hold_state {
-    int depth = 0;
-    std::shared_ptr<const device_profile> held;
-};
-thread_local profile_hold_state hold_state;
-
-}  // namespace
-
-device_profile_hold::device_profile_hold() { ++hold_state.depth; }
-
-device_profile_hold::~device_profile_hold() {
-    if (--hold_state.depth == 0) hold_state.held.reset();
-}
-
-device_profile load_device_profile() { return *current_device_profile(); }
-
-std::shared_ptr<const device_profile> current_device_profile() {
-    if (hold_state.depth == 0) return read_current_profile();
-    if (!hold_state.held) hold_state.held = read_current_profile();
-    return hold_state.held;
-}
-
-bool fault_requested(std::string_view call) { return current_device_profile()->faults.count(call) != 0; }
+bool fault_requested(std::string_view call) { return load_device_profile().faults.count(call) != 0; }
 
 }  // namespace orvane_platform

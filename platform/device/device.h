@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,7 +30,7 @@ struct device_profile {
 
 // $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device.
 std::filesystem::path device_folder_path();
-// A file of that folder: built without path objects, for the calls that ask at every use.
+// A file of that folder.
 std::string device_file(const char *name);
 // The folder, created (mode 0700, and so is every folder made on the way) when missing.
 // Throws std::runtime_error, saying what is wrong and how to mend it, when it cannot be made
@@ -46,18 +45,6 @@ std::vector<std::string> take_device_notices();
 device_profile builtin_profile();
 // Reads device.toml from the device folder; without one, the built-in profile.
 device_profile load_device_profile();
-// The same, shared rather than copied, for the calls that consult it often.
-std::shared_ptr<const device_profile> current_device_profile();
-// While one is alive, the profile is read at the first call and that reading answers every
-// later one: a window procedure handling one message sees one device, and its telephony
-// calls cost one look at device.toml between them. Holds nest; the outermost decides.
-class device_profile_hold {
-public:
-    device_profile_hold();
-    ~device_profile_hold();
-    device_profile_hold(const device_profile_hold &) = delete;
-    device_profile_hold &operator=(const device_profile_hold &) = delete;
-};
 device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name);
 
 // True when device.toml asks `call` to fail (or cannot be read, for the telephony calls).

@@ -1,22 +1,20 @@
 // Files, mappings and the local heap, on POSIX files.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <set>
 #include <string>
 
+#include "../common/small_file.h"
 #include "../common/utf.h"
 #include "windows.h"
 
 struct platform_handle {
     enum class kind { file, mapping } type;
-    int fd = -1;
+    std::shared_ptr<orvane_platform::small_file> file;  // a mapping shares its file's
     std::uint64_t size = 0;  // mapping: bytes that a view covers
 };
 
@@ -25,7 +23,6 @@ namespace {
 thread_local DWORD last_error = 0;
 
 struct handle_table {
-    std::mutex lock;
     std::set<platform_handle *> live;
     // view base -> length, so that UnmapViewOfFile knows what to unmap
     std::set<std::pair<const void *, std::size_t>> views;
@@ -38,15 +35,12 @@ handle_table &handles() {
 
 platform_handle *checked(HANDLE h, platform_handle::kind k) {
     auto &t = handles();
-    std::lock_guard<std::mutex> g(t.lock);
     if (t.live.count(h) == 0 || h->type != k) return nullptr;
     return h;
 }
 
 HANDLE track(platform_handle *h) {
-    auto &t = handles();
-    std::lock_guard<std::mutex> g(t.lock);
-    t.live.insert(h);
+    handles().live.insert(h);
     return h;
 }
 
@@ -90,9 +84,6 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
     return static_cast<DWORD>(copy);
 }
 
-// Data files larger than this are unusable, so that start-up can never stall on one; the
-// whole provider database is well under 1 MiB.
-constexpr std::uint64_t max_mapped_file = 64ull << 20;
 #ifndef ERROR_FILE_TOO_LARGE
 #define ERROR_FILE_TOO_LARGE 223
 #endif
@@ -103,24 +94,15 @@ HANDLE CreateFileForMapping(LPCWSTR name, DWORD access, DWORD /*share*/, LPSECUR
         SetLastError(name == nullptr || name[0] == 0 ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    // Without blocking: a FIFO in a file's place must not hold start-up until a writer comes.
-    int fd = open(host_path(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+    using orvane_platform::small_file_status;
+    auto file = std::make_shared<orvane_platform::small_file>(host_path(name), orvane_platform::max_data_file);
+    if (file->status() != small_file_status::ok) {
+        // A FIFO, a device or a folder counts as missing.
+        SetLastError(file->status() == small_file_status::too_large ? ERROR_FILE_TOO_LARGE : ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // a FIFO, a device or a folder counts as missing
-        close(fd);
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > max_mapped_file) {
-        close(fd);
-        SetLastError(ERROR_FILE_TOO_LARGE);
-        return INVALID_HANDLE_VALUE;
-    }
-    return track(new platform_handle{platform_handle::kind::file, fd, static_cast<std::uint64_t>(st.st_size)});
+    std::uint64_t size = file->size();
+    return track(new platform_handle{platform_handle::kind::file, std::move(file), size});
 }
 
 HANDLE CreateFileMapping(HANDLE file, LPSECURITY_ATTRIBUTES /*security*/, DWORD protect, DWORD size_high,
@@ -130,9 +112,7 @@ HANDLE CreateFileMapping(HANDLE file, LPSECURITY_ATTRIBUTES /*security*/, DWORD 
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    struct stat st {};
-    if (fstat(f->fd, &st) != 0) return nullptr;
-    auto file_size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t file_size = f->file->size();
     std::uint64_t want = (static_cast<std::uint64_t>(size_high) << 32) | size_low;
     if (want == 0) want = file_size;
     // A read-only mapping cannot grow the file, and a mapping of nothing is refused.
@@ -140,9 +120,7 @@ HANDLE CreateFileMapping(HANDLE file, LPSECURITY_ATTRIBUTES /*security*/, DWORD 
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    int fd = dup(f->fd);
-    if (fd < 0) return nullptr;
-    return track(new platform_handle{platform_handle::kind::mapping, fd, want});
+    return track(new platform_handle{platform_handle::kind::mapping, f->file, want});
 }
 
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low, SIZE_T bytes) {
@@ -170,29 +148,20 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offs
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    std::size_t got = 0;
-    while (got < length) {
-        ssize_t n = pread(m->fd, p + got, length - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            std::free(p);
-            SetLastError(ERROR_READ_FAULT);
-            return nullptr;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
+    std::int64_t got = m->file->read_at(p, length, offset);
+    if (got < 0) {
+        std::free(p);
+        SetLastError(ERROR_READ_FAULT);
+        return nullptr;
     }
     // A file that got shorter since the mapping was made reads as zeros past its new end.
-    std::memset(p + got, 0, length - got);
-    auto &t = handles();
-    std::lock_guard<std::mutex> g(t.lock);
-    t.views.insert({p, length});
+    std::memset(p + got, 0, length - static_cast<std::size_t>(got));
+    handles().views.insert({p, length});
     return p;
 }
 
 BOOL UnmapViewOfFile(LPCVOID base) {
     auto &t = handles();
-    std::lock_guard<std::mutex> g(t.lock);
     auto it = t.views.lower_bound({base, 0});
     if (it == t.views.end() || it->first != base) return FALSE;
     std::free(const_cast<void *>(it->first));
@@ -206,22 +175,18 @@ DWORD GetFileSize(HANDLE file, DWORD *size_high) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
-    struct stat st {};
-    if (fstat(f->fd, &st) != 0) return INVALID_FILE_SIZE;
-    auto size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t size = f->file->size();
     if (size_high != nullptr) *size_high = static_cast<DWORD>(size >> 32);
     return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
 BOOL CloseHandle(HANDLE object) {
     auto &t = handles();
-    std::lock_guard<std::mutex> g(t.lock);
     auto it = t.live.find(object);
     if (it == t.live.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    close(object->fd);
     t.live.erase(it);
     delete object;
     return TRUE;

@@ -4,8 +4,6 @@
 
 #include <cwctype>
 #include <locale.h>
-#include <memory>
-#include <mutex>
 
 #include "../common/utf.h"
 #include "../config/connection_store.h"
@@ -38,44 +36,12 @@ bool entry_name_valid(std::u16string_view name) {
 
 namespace {
 
-// The store the name test reads, kept open from one test to the next: the dialog tests up
-// to 99 names, and each opening of a store makes and removes its log and index files, which
-// costs a hundred times a lookup. Opened again whenever the file at the path is another one
-// or was changed in place; what others commit to its log the open store sees by itself.
-struct name_test_store {
-    std::mutex lock;
-    std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    uid_t owner = 0;
-    timespec changed{};
-    std::unique_ptr<connection_store> store;
-
-    bool same_file(const std::string &p, const struct stat &st) const {
-        return store != nullptr && path == p && device == st.st_dev && inode == st.st_ino && owner == st.st_uid &&
-               changed.tv_sec == st.st_ctim.tv_sec && changed.tv_nsec == st.st_ctim.tv_nsec;
-    }
-};
-
 bool name_taken(const std::string &utf8_name) {
-    static name_test_store open_store;
     std::string path = device_file("connections.db");
     struct stat st {};
     // No store, or an empty one, holds no name.
     if (::stat(path.c_str(), &st) != 0 || st.st_size == 0) return false;
-    std::lock_guard<std::mutex> g(open_store.lock);
-    if (!open_store.same_file(path, st)) {
-        open_store.store.reset();
-        open_store.store = std::make_unique<connection_store>(connection_store::mode::read, path);
-        // Opening may have brought an older store up to date, which changes the file.
-        if (::stat(path.c_str(), &st) != 0) return open_store.store->contains(utf8_name);
-        open_store.path = path;
-        open_store.device = st.st_dev;
-        open_store.inode = st.st_ino;
-        open_store.owner = st.st_uid;
-        open_store.changed = st.st_ctim;
-    }
-    return open_store.store->contains(utf8_name);
+    return connection_store(connection_store::mode::read, path).contains(utf8_name);
 }
 
 }  // namespace

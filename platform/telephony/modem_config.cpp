@@ -1,7 +1,5 @@
 #include "modem_config.h"
 
-#include <map>
-#include <mutex>
 #include <string>
 
 #include <algorithm>
@@ -72,22 +70,6 @@ bool valid_baud_rate(std::uint32_t rate) {
     static constexpr std::uint32_t rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                               19200, 38400, 56000, 57600, 115200, 230400, 460800, 921600};
     return std::find(std::begin(rates), std::end(rates), rate) != std::end(rates);
-}
-
-namespace {
-std::mutex calls_lock;
-std::map<std::string, std::size_t> calls;
-}  // namespace
-
-void count_telephony_call(const char *name) {
-    std::lock_guard<std::mutex> hold(calls_lock);
-    ++calls[name];
-}
-
-std::size_t telephony_calls(const char *name) {
-    std::lock_guard<std::mutex> hold(calls_lock);
-    auto it = calls.find(name);
-    return it == calls.end() ? 0 : it->second;
 }
 
 }  // namespace orvane_platform

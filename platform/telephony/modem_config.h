@@ -34,9 +34,4 @@ std::optional<modem_settings> decode_modem_config(const unsigned char *bytes, st
 std::optional<modem_settings> decode_modem_config_hex(const std::string &hex);
 bool valid_baud_rate(std::uint32_t rate);
 
-// How often the provider has been asked a question by name since the process began, for
-// tests that must tell a new question from a remembered answer.
-void count_telephony_call(const char *name);
-std::size_t telephony_calls(const char *name);
-
 }  // namespace orvane_platform

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "../device/device.h"
@@ -20,11 +19,10 @@ constexpr std::u16string_view modem_provider = u"UNIMODEM";
 constexpr std::u16string_view datamodem_class = u"comm/datamodem";
 
 struct line_app_state {
-    std::shared_ptr<const device_profile> profile;  // as the session found it, shared rather than copied
+    device_profile profile;  // as the session found it
 };
 
 struct telephony_state {
-    std::mutex lock;
     std::map<HLINEAPP, line_app_state> apps;
     std::map<HLINE, std::pair<HLINEAPP, DWORD>> lines;  // line -> (app, device)
     DWORD next_handle = 0x100;
@@ -67,16 +65,14 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
     }
     (void)friendly_name;
     if (*api_version < lowest_api_version) return LINEERR_INCOMPATIBLEAPIVERSION;
-    std::shared_ptr<const device_profile> shared = orvane_platform::current_device_profile();
-    const device_profile &profile = *shared;
+    device_profile profile = orvane_platform::load_device_profile();
     // An unusable profile is a device whose telephony does not start.
     if (!profile.valid || failing(profile, "lineInitializeEx")) return LINEERR_NODRIVER;
     auto &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
     HLINEAPP app = s.next_handle++;
     *device_count = static_cast<DWORD>(profile.modems.size());
     *api_version = std::min<DWORD>(*api_version, TAPI_CURRENT_VERSION);
-    s.apps[app] = line_app_state{std::move(shared)};
+    s.apps[app] = line_app_state{std::move(profile)};
     *line_app = app;
     if (params != nullptr) params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
     return 0;
@@ -85,10 +81,9 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
 LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD /*ext_version*/,
                     LPLINEDEVCAPS caps) {
     auto &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
     auto app = s.apps.find(line_app);
     if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = *app->second.profile;
+    const device_profile &p = app->second.profile;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
     if (caps == nullptr) return LINEERR_INVALPOINTER;
@@ -129,10 +124,9 @@ LONG lineOpen(HLINEAPP line_app, DWORD device_id, LPHLINE line, DWORD api_versio
               DWORD_PTR /*callback_instance*/, DWORD privileges, DWORD media_modes,
               const LINECALLPARAMS * /*call_params*/) {
     auto &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
     auto app = s.apps.find(line_app);
     if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = *app->second.profile;
+    const device_profile &p = app->second.profile;
     if (line == nullptr) return LINEERR_INVALPOINTER;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
@@ -151,8 +145,7 @@ LONG lineOpen(HLINEAPP line_app, DWORD device_id, LPHLINE line, DWORD api_versio
 LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device_class) {
     if (device_config == nullptr || device_class == nullptr) return LINEERR_INVALPOINTER;
     if (std::u16string_view(device_class) != datamodem_class) return LINEERR_INVALDEVICECLASS;
-    std::shared_ptr<const device_profile> shared = orvane_platform::current_device_profile();
-    const device_profile &p = *shared;
+    const device_profile p = orvane_platform::load_device_profile();
     if (!p.valid) return LINEERR_NODRIVER;
     if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
     if (!is_modem(p.modems[device_id])) return LINEERR_INVALDEVICECLASS;
@@ -160,7 +153,6 @@ LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device
     DWORD total = device_config->dwTotalSize;
     if (total < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
     const modem_profile &m = p.modems[device_id];
-    orvane_platform::count_telephony_call("lineGetDevConfig");
     std::memset(device_config, 0, sizeof(VARSTRING));
     device_config->dwTotalSize = total;
     device_config->dwNeededSize =
@@ -180,7 +172,6 @@ LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device
 LONG lineDevSpecific(HLINE line, DWORD address_id, HCALL /*call*/, LPVOID params, DWORD size) {
     {
         auto &s = state();
-        std::lock_guard<std::mutex> g(s.lock);
         if (s.lines.count(line) == 0) return LINEERR_INVALLINEHANDLE;
     }
     if (address_id != 0) return LINEERR_INVALPARAM;
@@ -221,13 +212,11 @@ LONG lineDevSpecific(HLINE line, DWORD address_id, HCALL /*call*/, LPVOID params
 
 LONG lineClose(HLINE line) {
     auto &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
     return s.lines.erase(line) == 1 ? 0 : LINEERR_INVALLINEHANDLE;
 }
 
 LONG lineShutdown(HLINEAPP line_app) {
     auto &s = state();
-    std::lock_guard<std::mutex> g(s.lock);
     if (s.apps.erase(line_app) == 0) return LINEERR_INVALAPPHANDLE;
     for (auto it = s.lines.begin(); it != s.lines.end();) {
         it = it->second.first == line_app ? s.lines.erase(it) : std::next(it);

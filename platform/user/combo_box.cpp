@@ -1,109 +1,12 @@
 // The combo box: its entries, selection, drop-down list and edit field, and its keys.
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <cwctype>
-#include <memory>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "../common/utf.h"
 #include "window_system.h"
 
-#if defined(__has_feature)
-#define ORVANE_HAS_ASAN __has_feature(address_sanitizer)
-#else
-#define ORVANE_HAS_ASAN 0
-#endif
-
 namespace orvane_platform {
-
-void entry_text_buffer::reserve(std::size_t units) {
-    if (units + slack > room_) grow(size_, units + slack);
-}
-
-void entry_text_buffer::grow(std::size_t keep, std::size_t room) {
-    auto grown = std::make_unique_for_overwrite<char16_t[]>(room);
-    if (keep > 0) std::memcpy(grown.get(), units_.get(), keep * sizeof(char16_t));
-    units_ = std::move(grown);
-    room_ = room;
-}
-
-void entry_text_buffer::append(const char16_t *units, std::size_t count) {
-    if (room_ - size_ < count + slack) grow(size_, std::max(size_ + count + slack, room_ * 2));
-    if (count > 0) std::memcpy(units_.get() + size_, units, count * sizeof(char16_t));
-    size_ += count;
-}
-
-std::size_t entry_text_buffer::append_terminated(const char16_t *text, std::size_t limit) {
-    const std::size_t start = size_;
-    std::size_t at = start;
-    char16_t *out = units_.get();
-    const char16_t *p = text;
-    for (;;) {
-        // Sixteen units may be written at `at`; a buffer past the limit is given up as it grows.
-        if (room_ - at < slack) {
-            if (at > limit) return none;
-            grow(at, std::max<std::size_t>(room_ * 2, 64));
-            out = units_.get();
-        }
-#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
-        // Sixteen units read at once only where they cannot reach into the next page.
-        if ((reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - 32) {
-            const __m128i zero = _mm_setzero_si128();
-            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at + 8), b);
-            auto hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(a, zero))) |
-                       (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(b, zero))) << 16);
-            if (hit != 0) {
-                at += static_cast<std::size_t>(std::countr_zero(hit)) / 2;
-                break;
-            }
-            at += 16;
-            p += 16;
-            continue;
-        }
-#endif
-        char16_t c = *p++;
-        if (c == 0) break;
-        out[at++] = c;
-    }
-    if (at > limit) return none;
-    size_ = at;
-    return at - start;
-}
-
-// Inline: it is the whole of filling a long list, and a call would cost as much as the copy.
-__attribute__((always_inline)) inline std::size_t entry_text_buffer::append_short(const char16_t *text,
-                                                                                  std::size_t limit) {
-#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !ORVANE_HAS_ASAN
-    if (room_ - size_ >= 32 && (reinterpret_cast<std::uintptr_t>(text) & 4095) <= 4096 - 64) {
-        const auto *in = reinterpret_cast<const __m128i *>(text);
-        auto *out = reinterpret_cast<__m128i *>(units_.get() + size_);
-        const __m128i zero = _mm_setzero_si128();
-        std::uint64_t hit = 0;
-        for (int i = 0; i < 4; ++i) {
-            __m128i v = _mm_loadu_si128(in + i);
-            _mm_storeu_si128(out + i, v);
-            hit |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero))) << (16 * i);
-        }
-        auto length = static_cast<std::size_t>(std::countr_zero(hit)) / 2;  // 32 when there is none
-        if (length < 32 && size_ <= limit && length <= limit - size_) {
-            size_ += length;
-            return length;
-        }
-    }
-#else
-    (void)text;
-    (void)limit;
-#endif
-    return none;
-}
 
 namespace {
 
@@ -157,20 +60,6 @@ void set_combo_selection(HWND w, int index) {
     }
 }
 
-// Once the texts of deleted entries fill half the buffer, the live ones are moved together.
-void compact_entry_texts(HWND w) {
-    if (w->dead_units * 2 <= w->entry_texts.size()) return;
-    entry_text_buffer kept;
-    kept.reserve(w->entry_texts.size() - w->dead_units);
-    for (auto &e : w->entries) {
-        std::size_t offset = kept.size();
-        kept.append(w->entry_texts.data() + e.offset, e.length);
-        e.offset = static_cast<std::uint32_t>(offset);
-    }
-    w->entry_texts = std::move(kept);
-    w->dead_units = 0;
-}
-
 void notify_selection_change(HWND combo) {
     if (combo->parent == nullptr) return;
     SendMessage(combo->parent, WM_COMMAND, MAKEWPARAM(combo->id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
@@ -183,21 +72,10 @@ void user_select(HWND combo, int index) {
     notify_selection_change(combo);
 }
 
-// An entry whose text already ends the buffer, put at the end of the list; a function of its
-// own, so that the procedure's short paths make no calls and need no frame.
-__attribute__((noinline)) LRESULT add_last(HWND w, std::size_t offset, std::size_t length) {
-    w->entries.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
-    w->widest = -1;  // measured when a list is next opened, not at each of many insertions
-    return static_cast<LRESULT>(w->entries.size() - 1);
-}
-
 // CB_ADDSTRING and CB_INSERTSTRING.
 LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (lp == 0) return CB_ERR;
-    // Offsets and lengths are 32 bits: a text that would end past them is refused.
-    const std::size_t offset = w->entry_texts.size();
-    const std::size_t length = w->entry_texts.append_terminated(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
-    if (length == entry_text_buffer::none) return CB_ERRSPACE;
+    HWND__::entry e{reinterpret_cast<LPCWSTR>(lp), 0};
     auto count = static_cast<int>(w->entries.size());
     int at = count;
     if (msg == CB_INSERTSTRING) {
@@ -205,15 +83,11 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         at = want < 0 || want > count ? count : want;
     } else if ((w->style & CBS_SORT) != 0) {
         // After entries that compare equal, so equal names keep their order of arrival.
-        std::u16string_view s = w->entry_texts.view(offset, length);
-        auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), s, [w](std::u16string_view v, const auto &x) {
-            return compare_nocase(v, w->entry_texts.view(x.offset, x.length)) < 0;
-        });
+        auto pos = std::upper_bound(w->entries.begin(), w->entries.end(), e.text,
+                                    [](const std::u16string &t, const HWND__::entry &x) { return compare_nocase(t, x.text) < 0; });
         at = static_cast<int>(pos - w->entries.begin());
     }
-    if (at == count) return add_last(w, offset, length);  // nothing before it moves
-    w->entries.insert(w->entries.begin() + at,
-                      HWND__::entry{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length), 0});
+    w->entries.insert(w->entries.begin() + at, std::move(e));
     w->widest = -1;
     if (w->selected >= at) ++w->selected;
     if (w->highlighted >= at) ++w->highlighted;
@@ -222,49 +96,29 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp);
-
-// The two messages that fill a long list, CB_ADDSTRING at the end of an unsorted list and
-// CB_SETITEMDATA, are answered first and without calls while the box has room, so that a
-// list of thousands costs little more than copying its texts; every other message, and these
-// when room must be made, go to combo_box_other.
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == CB_SETITEMDATA) {
-        if (static_cast<int>(wp) < 0 || static_cast<int>(wp) >= static_cast<int>(w->entries.size())) return CB_ERR;
-        w->entries[wp].data = lp;
-        return 0;
-    }
-    if (msg == CB_ADDSTRING && (w->style & CBS_SORT) == 0 && lp != 0 && w->entries.size() < w->entries.capacity()) {
-        const std::size_t offset = w->entry_texts.size();
-        const std::size_t length = w->entry_texts.append_short(reinterpret_cast<LPCWSTR>(lp), UINT32_MAX);
-        if (length != entry_text_buffer::none) return add_last(w, offset, length);
-    }
-    return combo_box_other(w, msg, wp, lp);
-}
-
-LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
     switch (msg) {
     case CB_ADDSTRING:
     case CB_INSERTSTRING:
-        return add_entry(w, msg, wp, lp);
+        try {
+            return add_entry(w, msg, wp, lp);
+        } catch (const std::exception &) {
+            return CB_ERRSPACE;
+        }
     case CB_INITSTORAGE:
-        // Room for `wp` more entries and `lp` bytes of their texts, so that a long list is
-        // filled without moving what it holds.
+        // Room for `wp` more entries; their texts are strings of their own.
         try {
             w->entries.reserve(w->entries.size() + wp);
-            w->entry_texts.reserve(w->entry_texts.size() + static_cast<std::size_t>(lp) / sizeof(char16_t));
         } catch (const std::exception &) {
             return CB_ERRSPACE;
         }
         return static_cast<LRESULT>(w->entries.capacity());
     case CB_DELETESTRING:
         if (!valid(wp)) return CB_ERR;
-        w->dead_units += w->entries[wp].length;
         w->entries.erase(w->entries.begin() + static_cast<std::ptrdiff_t>(wp));
         w->widest = -1;
-        compact_entry_texts(w);
         if (w->selected == static_cast<int>(wp)) {
             w->selected = -1;
         } else if (w->selected > static_cast<int>(wp)) {
@@ -274,8 +128,6 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return static_cast<LRESULT>(w->entries.size());
     case CB_RESETCONTENT:
         w->entries.clear();
-        w->entry_texts.clear();
-        w->dead_units = 0;
         w->selected = w->highlighted = -1;
         w->list_top = 0;
         w->widest = 0;
@@ -306,7 +158,11 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         }
     case CB_GETLBTEXTLEN:
         if (!valid(wp)) return CB_ERR;
-        return static_cast<LRESULT>(w->entries[wp].length);
+        return static_cast<LRESULT>(w->entries[wp].text.size());
+    case CB_SETITEMDATA:
+        if (!valid(wp)) return CB_ERR;
+        w->entries[wp].data = lp;
+        return 0;
     case CB_GETITEMDATA:
         if (!valid(wp)) return CB_ERR;
         return w->entries[wp].data;
@@ -342,7 +198,7 @@ LRESULT combo_box_other(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return copy_text(w->text, wp, lp);
     case WM_GETTEXTLENGTH:
         if (is_drop_list(w)) {
-            return w->selected >= 0 ? static_cast<LRESULT>(w->entries[static_cast<std::size_t>(w->selected)].length) : 0;
+            return w->selected >= 0 ? static_cast<LRESULT>(w->entries[static_cast<std::size_t>(w->selected)].text.size()) : 0;
         }
         return static_cast<LRESULT>(w->text.size());
     case WM_SETTEXT:

@@ -149,11 +149,7 @@ LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         w->icons[which] = reinterpret_cast<HICON>(lp);
         return reinterpret_cast<LRESULT>(old);
     }
-    INT_PTR handled = 0;
-    if (w->proc != nullptr) {
-        device_profile_hold one_device;
-        handled = w->proc(w, msg, wp, lp);
-    }
+    INT_PTR handled = w->proc != nullptr ? w->proc(w, msg, wp, lp) : 0;
     if (handled != 0) return handled;
     LRESULT result = 0;
     plain_text_message(w, msg, wp, lp, result);

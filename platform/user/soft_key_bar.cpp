@@ -19,7 +19,6 @@ BOOL SHCreateMenuBar(SHMENUBARINFO *info) {
     bar->id = -1;
     bar->parent = parent;  // not a child control: it is drawn as the soft-key bar
     orvane_platform::windows().windows.push_back(bar);
-    orvane_platform::windows().live.insert(bar);
     parent->menu_bar = bar;
     info->hwndMB = bar;
     return TRUE;

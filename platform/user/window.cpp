@@ -8,11 +8,9 @@ using orvane_platform::windows;
 
 namespace orvane_platform {
 
-bool is_live_in_set(HWND w) {
-    auto &ws = windows();
-    if (ws.live.count(w) == 0) return false;
-    last_live = w;
-    return true;
+bool is_live(HWND w) {
+    const auto &all = windows().windows;
+    return w != nullptr && std::find(all.begin(), all.end(), w) != all.end();
 }
 
 bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
@@ -33,8 +31,6 @@ void clear_window_system() {
     auto &ws = windows();
     for (HWND w : ws.windows) delete w;
     ws.windows.clear();
-    ws.live.clear();
-    last_live = nullptr;
     ws.dialogs.clear();
     ws.queue.clear();
     ws.focus = nullptr;
@@ -55,7 +51,6 @@ HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD e
     w->parent = parent;
     if (parent != nullptr) parent->children.push_back(w);
     windows().windows.push_back(w);
-    windows().live.insert(w);
     if (k == HWND__::kind::edit) w->caret = w->text.size();
     return w;
 }
@@ -109,17 +104,10 @@ LRESULT dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-__attribute__((noinline)) LRESULT send_checked(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (!orvane_platform::is_live(w)) return 0;
-    return dispatch(w, msg, wp, lp);
-}
-
 }  // namespace
 
-// A run of messages to one combo box (a long list being filled) goes straight to its procedure.
 LRESULT SendMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (w == nullptr || w != orvane_platform::last_live) return send_checked(w, msg, wp, lp);
-    if (w->type == HWND__::kind::combo) return orvane_platform::combo_box_proc(w, msg, wp, lp);
+    if (!orvane_platform::is_live(w)) return 0;
     return dispatch(w, msg, wp, lp);
 }
 
@@ -183,8 +171,6 @@ BOOL DestroyWindow(HWND w) {
     if (ws.focus == w) ws.focus = nullptr;
     ws.dialogs.erase(std::remove(ws.dialogs.begin(), ws.dialogs.end(), w), ws.dialogs.end());
     ws.windows.erase(std::remove(ws.windows.begin(), ws.windows.end(), w), ws.windows.end());
-    ws.live.erase(w);
-    if (orvane_platform::last_live == w) orvane_platform::last_live = nullptr;
     std::erase_if(ws.queue, [w](const MSG &m) { return m.hwnd == w; });
     if (w->menu != nullptr) DestroyMenu(w->menu);
     delete w;

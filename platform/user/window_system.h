@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,39 +26,6 @@ struct HICON__ {
     WORD id;
     bool shared = false;  // icons from resources are shared and never freed, as on the device
 };
-
-namespace orvane_platform {
-
-// The texts of a combo box's entries, one after the other. A text is copied in the same pass
-// that finds its end, sixteen units at a step, so the buffer keeps room for sixteen units
-// more than it holds.
-class entry_text_buffer {
-public:
-    static constexpr std::size_t slack = 16;
-    static constexpr std::size_t none = static_cast<std::size_t>(-1);
-
-    std::size_t size() const { return size_; }
-    const char16_t *data() const { return units_.get(); }
-    std::u16string_view view(std::size_t offset, std::size_t count) const { return {units_.get() + offset, count}; }
-    void clear() { size_ = 0; }
-    void reserve(std::size_t units);
-    void append(const char16_t *units, std::size_t count);
-    // Appends the units before the zero unit that ends `text`; gives their count, or `none`
-    // (and appends nothing) when the buffer would pass `limit` units.
-    std::size_t append_terminated(const char16_t *text, std::size_t limit);
-    // The same for a text of fewer than 32 units where the buffer has room for 32 and no
-    // page ends within them; `none` when that does not hold and nothing was appended.
-    std::size_t append_short(const char16_t *text, std::size_t limit);
-
-private:
-    void grow(std::size_t keep, std::size_t room);
-
-    std::unique_ptr<char16_t[]> units_;
-    std::size_t size_ = 0;
-    std::size_t room_ = 0;  // units allocated, the slack included
-};
-
-}  // namespace orvane_platform
 
 struct HWND__ {
     enum class kind { dialog, statik, edit, combo, button, listbox, menubar, other };
@@ -85,19 +51,13 @@ struct HWND__ {
     std::size_t caret = 0;
     std::size_t scroll = 0;
 
-    // combo boxes: the entries' texts stand one after the other in one buffer, so that a
-    // long list costs one allocation that grows, not one a text
+    // combo boxes
     struct entry {
-        std::uint32_t offset = 0;
-        std::uint32_t length = 0;
+        std::u16string text;
         LPARAM data = 0;
     };
     std::vector<entry> entries;
-    orvane_platform::entry_text_buffer entry_texts;
-    std::size_t dead_units = 0;  // texts of deleted entries still in the buffer
-    std::u16string_view entry_text(std::size_t i) const {
-        return entry_texts.view(entries[i].offset, entries[i].length);
-    }
+    std::u16string_view entry_text(std::size_t i) const { return entries[i].text; }
     int selected = -1;
     bool dropped = false;
     int highlighted = -1;  // the entry marked in an open list
@@ -163,7 +123,6 @@ struct message_box_record {
 
 struct window_system {
     std::vector<HWND> windows;  // every live window, oldest first
-    std::unordered_set<HWND> live;  // the same, for the check every message makes
     std::vector<HWND> dialogs;  // top-level dialogs, oldest first
     std::deque<MSG> queue;
     HWND focus = nullptr;
@@ -180,12 +139,7 @@ inline window_system &windows() {
     static window_system ws;
     return ws;
 }
-bool is_live_in_set(HWND w);
-// Every message checks its window; a run of messages to one window finds it at once.
-// The window found live last: a run of messages goes to one window. Outside window_system, so
-// that the check needs neither the guard of its first use nor a call.
-inline constinit HWND last_live = nullptr;
-inline bool is_live(HWND w) { return w != nullptr && (w == last_live || is_live_in_set(w)); }
+bool is_live(HWND w);
 bool is_drop_down_edit(HWND w);
 bool is_drop_list(HWND w);
 RECT window_rect_on_screen(HWND w);
