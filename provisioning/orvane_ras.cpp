@@ -34,12 +34,6 @@ constexpr std::u16string_view modifier_prefix = u"+CGDCONT=1,\"IP\",\"";
 
 bool connection_name_available(const WCHAR *name) { return RasValidateEntryName(nullptr, name) == 0; }
 
-std::size_t replace_first(std::u16string &document, std::u16string_view placeholder, std::u16string_view value) {
-    std::size_t at = document.find(placeholder);
-    if (at != std::u16string::npos) document.replace(at, placeholder.size(), value);
-    return at;
-}
-
 std::u16string xml_escape(std::u16string_view value) {
     std::u16string out;
     out.reserve(value.size());

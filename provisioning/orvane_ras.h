@@ -25,8 +25,6 @@ extern const WCHAR destination_network_id[];
 
 void create_connection(modem_list &modems, const connection_request &request);
 bool connection_name_available(const WCHAR *name);
-// Replaces the first occurrence of `placeholder`; returns its position, or npos.
-std::size_t replace_first(std::u16string &document, std::u16string_view placeholder, std::u16string_view value);
 // The document with every placeholder filled in one pass; the values are XML-escaped.
 std::u16string fill_provisioning_template(const connection_request &request, std::u16string_view device_config_hex);
 std::u16string xml_escape(std::u16string_view value);

@@ -18,14 +18,6 @@ using namespace orvane_platform;
 
 namespace {
 
-std::u16string doc_with(const std::u16string &entries) {
-    return u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">" + entries +
-           u"</characteristic></wap-provisioningdoc>";
-}
-
-std::u16string entry(const std::u16string &name, const std::u16string &parms = u"<parm name=\"Phone\" value=\"1\"/>") {
-    return u"<characteristic type=\"" + name + u"\">" + parms + u"</characteristic>";
-}
 
 HRESULT submit(const std::u16string &doc, std::u16string *reply_text = nullptr) {
     WCHAR *reply = reinterpret_cast<WCHAR *>(1);
@@ -51,7 +43,7 @@ std::vector<std::string> stored_names() {
 TEST(ConfigService, AcceptsEntriesAndRepliesWithTheDocument) {
     device_sandbox dev;
     std::u16string reply;
-    std::u16string doc = doc_with(entry(u"A") + entry(u"B", u"<parm name=\"Password\" value=\" p&amp;&#9;\"/>"));
+    std::u16string doc = provisioning_doc(provisioning_entry(u"A") + provisioning_entry(u"B", u"<parm name=\"Password\" value=\" p&amp;&#9;\"/>"));
     ASSERT_EQ(submit(doc, &reply), S_OK);
     EXPECT_EQ(reply, doc);
     EXPECT_EQ(stored_names(), (std::vector<std::string>{"A", "B"}));
@@ -65,33 +57,33 @@ TEST(ConfigService, AcceptsEntriesAndRepliesWithTheDocument) {
 
 TEST(ConfigService, RefusesAnythingElseAndChangesNothing) {
     device_sandbox dev;
-    ASSERT_EQ(submit(doc_with(entry(u"Keep"))), S_OK);
+    ASSERT_EQ(submit(provisioning_doc(provisioning_entry(u"Keep"))), S_OK);
     std::u16string lone = u"x";
     lone += static_cast<char16_t>(0xDC00);
     for (const std::u16string &bad : {
              std::u16string(u"<wap-provisioningdoc>"),
              std::u16string(u"<other/>"),
              std::u16string(u""),
-             doc_with(u""),
-             doc_with(entry(u"X", u"<parm name=\"Unknown\" value=\"1\"/>")),
-             doc_with(entry(u"X", u"<parm name=\"Phone\"/>")),
-             doc_with(entry(u"X", u"<parm name=\"Phone\" value=\"1\" extra=\"2\"/>")),
-             doc_with(entry(u"X", u"<parm name=\"Phone\" value=\"1\"/><parm name=\"Phone\" value=\"2\"/>")),
-             doc_with(entry(u"X", u"<other name=\"Phone\" value=\"1\"/>")),
-             doc_with(entry(u"a/b")),
-             doc_with(entry(u"New") + entry(u"keep")),  // one taken name refuses the whole document
-             doc_with(entry(u"Dup") + entry(u"DUP")),
-             doc_with(entry(lone)),
-             u"<!DOCTYPE x [<!ENTITY e \"v\">]>" + doc_with(entry(u"X")),
-             u"<wap-provisioningdoc><characteristic type=\"Other\">" + entry(u"X") +
+             provisioning_doc(u""),
+             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Unknown\" value=\"1\"/>")),
+             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Phone\"/>")),
+             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Phone\" value=\"1\" extra=\"2\"/>")),
+             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Phone\" value=\"1\"/><parm name=\"Phone\" value=\"2\"/>")),
+             provisioning_doc(provisioning_entry(u"X", u"<other name=\"Phone\" value=\"1\"/>")),
+             provisioning_doc(provisioning_entry(u"a/b")),
+             provisioning_doc(provisioning_entry(u"New") + provisioning_entry(u"keep")),  // one taken name refuses the whole document
+             provisioning_doc(provisioning_entry(u"Dup") + provisioning_entry(u"DUP")),
+             provisioning_doc(provisioning_entry(lone)),
+             u"<!DOCTYPE x [<!ENTITY e \"v\">]>" + provisioning_doc(provisioning_entry(u"X")),
+             u"<wap-provisioningdoc><characteristic type=\"Other\">" + provisioning_entry(u"X") +
                  u"</characteristic></wap-provisioningdoc>",
          }) {
         EXPECT_LT(submit(bad), 0) << u8(bad);
     }
-    EXPECT_EQ(submit(doc_with(entry(u"KEEP"))), CONFIG_E_ENTRY_EXISTS);
+    EXPECT_EQ(submit(provisioning_doc(provisioning_entry(u"KEEP"))), CONFIG_E_ENTRY_EXISTS);
     EXPECT_EQ(stored_names(), (std::vector<std::string>{"Keep"}));
     WCHAR *reply = nullptr;
-    EXPECT_LT(DMProcessConfigXML(doc_with(entry(u"Y")).c_str(), 0, &reply), 0);
+    EXPECT_LT(DMProcessConfigXML(provisioning_doc(provisioning_entry(u"Y")).c_str(), 0, &reply), 0);
     EXPECT_LT(DMProcessConfigXML(nullptr, CFGFLAG_PROCESS, &reply), 0);
 }
 
@@ -99,7 +91,7 @@ TEST(ConfigService, StoreFailuresAreNegativeAndOverwriteNothing) {
     device_sandbox dev;
     std::filesystem::create_directories(dev.folder());
     write_bytes(dev.store(), "this is not a database, and it is long enough to be looked at by sqlite....");
-    EXPECT_LT(submit(doc_with(entry(u"X"))), 0);
+    EXPECT_LT(submit(provisioning_doc(provisioning_entry(u"X"))), 0);
     std::ifstream in(dev.store());
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content.substr(0, 16), "this is not a da");
@@ -125,7 +117,7 @@ TEST(ConfigService, OnlyTextThatReadsBackIsStored) {
     device_sandbox dev;
     for (const char16_t *ref : {u"&#xD800;", u"&#xdfff;", u"&#0;", u"&#1;", u"&#xFFFE;", u"&#x110000;", u"&#99999999999;"}) {
         std::string error;
-        EXPECT_LT(process_provisioning_document(doc_with(entry(u"A", u"<parm name=\"Phone\" value=\"a" +
+        EXPECT_LT(process_provisioning_document(provisioning_doc(provisioning_entry(u"A", u"<parm name=\"Phone\" value=\"a" +
                                                                   std::u16string(ref) + u"b\"/>")),
                                                 &error),
                   0)
@@ -133,7 +125,7 @@ TEST(ConfigService, OnlyTextThatReadsBackIsStored) {
         EXPECT_NE(error.find("not well-formed"), std::string::npos) << error;
     }
     EXPECT_TRUE(stored_names().empty());
-    ASSERT_EQ(submit(doc_with(entry(u"A", u"<parm name=\"Phone\" value=\"&#9;&#x10FFFF;&#xE000;\"/>"))), S_OK);
+    ASSERT_EQ(submit(provisioning_doc(provisioning_entry(u"A", u"<parm name=\"Phone\" value=\"&#9;&#x10FFFF;&#xE000;\"/>"))), S_OK);
     // The decoder takes no overlong form, surrogate or value past U+10FFFF.
     EXPECT_EQ(from_utf8("\xC0\xAF"), u"\uFFFD");  // not "/"
     EXPECT_EQ(from_utf8("a\xC0\x80" "b").find(u'\0'), std::u16string::npos);
@@ -196,10 +188,10 @@ TEST(ConfigService, TwentyThousandEntriesInOneDocumentInLinearTime) {
     for (int i = 0; i < 20000; ++i) {
         std::u16string name(1, u'E');
         name += from_utf8(std::to_string(i));
-        entries += entry(name, u"<parm name=\"Password\" value=\"pw\"/>");
+        entries += provisioning_entry(name, u"<parm name=\"Password\" value=\"pw\"/>");
     }
     auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(submit(doc_with(entries)), S_OK);
+    ASSERT_EQ(submit(provisioning_doc(entries)), S_OK);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("20,000 entries in one document: %.2f s\n", seconds);
     EXPECT_LT(seconds, 10.0);

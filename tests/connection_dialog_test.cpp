@@ -104,10 +104,7 @@ TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
         "[[modem]]\nname = \"Modem B\"\ntype = 2\n[[modem]]\nname = \"Hayes Compatible on COM1:\"\ntype = 1\n");
     std::filesystem::create_directories(device.folder());
     for (const char *n : {"Connection", "Connection 1"}) {
-        std::string doc = std::string("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic "
-                                      "type=\"") + n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic>"
-                                                       "</characteristic></wap-provisioningdoc>";
-        ASSERT_GE(orvane_platform::process_provisioning_document(u16(doc)), 0);
+        ASSERT_GE(orvane_platform::process_provisioning_document(u16(provisioning_doc(provisioning_entry(n)))), 0);
     }
     HWND w = open();
     HWND modems = GetDlgItem(w, 1003);
@@ -310,15 +307,11 @@ TEST_F(DialogTest, RelayoutReadingRules) {
 }
 
 TEST_F(DialogTest, AllNinetyNineNamesTakenGivesTheLastUntested) {
-    std::u16string entries;
+    std::string entries;
     for (int i = 0; i <= 99; ++i) {  // "Connection 99" too: it is proposed untested
-        std::string n = i == 0 ? "Connection" : "Connection " + std::to_string(i);
-        entries += u16("<characteristic type=\"" + n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic>");
+        entries += provisioning_entry(i == 0 ? "Connection" : "Connection " + std::to_string(i));
     }
-    ASSERT_GE(orvane_platform::process_provisioning_document(
-                  u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">" + entries +
-                  u"</characteristic></wap-provisioningdoc>"),
-              0);
+    ASSERT_GE(orvane_platform::process_provisioning_document(u16(provisioning_doc(entries))), 0);
     HWND w = open();
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 99");
 }

@@ -17,10 +17,8 @@ command_result tool(const std::string &args) { return run_command(shell_quote(OR
 TEST(DeviceTool, ProvisionShowConnectionsDelete) {
     device_sandbox dev;
     temp_dir dir;
-    write_bytes(dir / "doc.xml",
-                "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"Work\">"
-                "<parm name=\"Phone\" value=\"*99#\"/><parm name=\"DeviceSpecificRAW\" value=\"\"/>"
-                "</characteristic></characteristic></wap-provisioningdoc>");
+    write_bytes(dir / "doc.xml", provisioning_doc(provisioning_entry(
+                                     "Work", "<parm name=\"Phone\" value=\"*99#\"/><parm name=\"DeviceSpecificRAW\" value=\"\"/>")));
     auto r = tool("provision " + shell_quote((dir / "doc.xml").string()));
     ASSERT_EQ(r.status, 0) << r.err;
     r = tool("provision " + shell_quote((dir / "doc.xml").string()));
@@ -66,11 +64,9 @@ TEST(DeviceTool, ModemsAndBadInput) {
 TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     device_sandbox dev;
     temp_dir dir;
-    write_bytes(dir / "doc.xml",
-                "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"Work\">"
-                "<parm name=\"Password\" value=\"s3cret\"/><parm name=\"DeviceName\" value=\"M\"/>"
-                "<parm name=\"DeviceSpecificRAW\" value=\"" + std::string(1056, '0') + "\"/>"
-                "</characteristic></characteristic></wap-provisioningdoc>");
+    write_bytes(dir / "doc.xml", provisioning_doc(provisioning_entry(
+                                     "Work", "<parm name=\"Password\" value=\"s3cret\"/><parm name=\"DeviceName\" value=\"M\"/>"
+                                             "<parm name=\"DeviceSpecificRAW\" value=\"" + std::string(1056, '0') + "\"/>")));
     ASSERT_EQ(tool("provision " + shell_quote((dir / "doc.xml").string())).status, 0);
     for (const char *args : {"show Work", "show --json Work", "connections --json"}) {
         auto r = tool(args);
@@ -81,11 +77,11 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     // An unreadable block is a failure of the export; a readable one without a port is too.
     auto key = dir / "work.nmconnection";
     EXPECT_EQ(tool("export Work --to networkmanager --output " + shell_quote(key.string())).status, 1);
-    auto r = run_command("printf '%s' '<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
-                         "<characteristic type=\"Net\"><parm name=\"DeviceName\" value=\"M\"/><parm "
-                         "name=\"DeviceSpecificRAW\" value=\"4F56444301000100" +
-                         std::string("00C20100") + std::string(1032, '0') + "\"/></characteristic></characteristic>"
-                         "</wap-provisioningdoc>' | " + shell_quote(ORVANE_DEVICE_TOOL) + " provision -");
+    auto r = run_command("printf '%s' " +
+                         shell_quote(provisioning_doc(provisioning_entry(
+                             "Net", "<parm name=\"DeviceName\" value=\"M\"/><parm name=\"DeviceSpecificRAW\" "
+                                    "value=\"4F5644430100010000C20100" + std::string(1032, '0') + "\"/>"))) +
+                         " | " + shell_quote(ORVANE_DEVICE_TOOL) + " provision -");
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(tool("export Net --to networkmanager --output " + shell_quote(key.string())).status, 0);
     EXPECT_EQ(std::filesystem::status(key).permissions() & std::filesystem::perms::all,
@@ -131,16 +127,14 @@ TEST(DeviceTool, UsageErrorsOutputFailuresAndEscapedNames) {
 TEST(DeviceTool, TextThatIsNotUtf8IsNamedNeverReplaced) {
     device_sandbox dev;
     temp_dir dir;
-    write_bytes(dir / "doc.xml", "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"A\xFF"
-                                 "b\"/></characteristic></wap-provisioningdoc>");
+    write_bytes(dir / "doc.xml", provisioning_doc("<characteristic type=\"A\xFF" "b\"/>"));
     auto r = tool("provision " + shell_quote((dir / "doc.xml").string()));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("not valid UTF-8 (at byte 81)"), std::string::npos) << r.err;
     EXPECT_EQ(tool("connections").out, "");
     // A store that already holds a bad value: the others are listed, the bad one is named.
     for (const char *n : {"Good", "Bad"}) {
-        write_bytes(dir / "e.xml", std::string("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"") +
-                                       n + "\"><parm name=\"Phone\" value=\"1\"/></characteristic></characteristic></wap-provisioningdoc>");
+        write_bytes(dir / "e.xml", provisioning_doc(provisioning_entry(n)));
         ASSERT_EQ(tool("provision " + shell_quote((dir / "e.xml").string())).status, 0);
     }
     sqlite3 *db = nullptr;

@@ -15,9 +15,7 @@ using namespace orvane_test;
 namespace {
 
 void provision(const std::u16string &name) {
-    std::u16string doc = u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"" +
-                         name + u"\"><parm name=\"Phone\" value=\"1\"/></characteristic></characteristic>"
-                                u"</wap-provisioningdoc>";
+    std::u16string doc = provisioning_doc(provisioning_entry(name));
     WCHAR *reply = nullptr;
     ASSERT_GE(DMProcessConfigXML(doc.c_str(), CFGFLAG_PROCESS, &reply), 0);
     delete[] reply;

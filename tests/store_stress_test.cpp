@@ -37,8 +37,7 @@ std::u16string document(const std::string &name) {
                           "UseCountryAndAreaCodes", "DialAsLocalCall", "DeviceSpecificRAW"}) {
         parms += std::string("<parm name=\"") + p + "\" value=\"" + name + "-" + p + "\"/>";
     }
-    return u16("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"" + name + "\">" +
-               parms + "</characteristic></characteristic></wap-provisioningdoc>");
+    return u16(provisioning_doc(provisioning_entry(name, parms)));
 }
 
 HRESULT submit(const std::string &name) {

@@ -234,10 +234,7 @@ void connection_store::migrate() {
     exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
-connection_store::~connection_store() {
-    sqlite3_finalize(contains_);
-    sqlite3_close(db_);
-}
+connection_store::~connection_store() { sqlite3_close(db_); }
 
 void connection_store::raise(const std::string &what) const {
     throw store_error("connection store " + path_.string() + ": " + what + ": " + sqlite3_errmsg(db_));
@@ -254,19 +251,10 @@ void connection_store::exec(const char *sql) const {
 
 bool connection_store::contains(const std::string &name) const {
     if (empty_) return false;
-    // Prepared once: a store kept open answers many name tests.
-    if (contains_ == nullptr &&
-        sqlite3_prepare_v3(db_, "SELECT 1 FROM entries WHERE name_key = ?1", -1, SQLITE_PREPARE_PERSISTENT,
-                           &contains_, nullptr) != SQLITE_OK) {
-        contains_ = nullptr;
-        raise("cannot read");
-    }
-    std::string key = fold_entry_name(name);
-    sqlite3_bind_text(contains_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-    int rc = sqlite3_step(contains_);
-    // Reset at once, so that no read stays open between tests.
-    sqlite3_reset(contains_);
-    sqlite3_clear_bindings(contains_);
+    statement taken(db_, "SELECT 1 FROM entries WHERE name_key = ?1");
+    if (taken.s == nullptr) raise("cannot read");
+    taken.bind(1, fold_entry_name(name));
+    int rc = sqlite3_step(taken.s);
     if (rc == SQLITE_ROW) return true;
     if (rc != SQLITE_DONE) raise("cannot read");
     return false;

@@ -65,7 +65,6 @@ private:
     void migrate();
 
     sqlite3 *db_ = nullptr;
-    mutable sqlite3_stmt *contains_ = nullptr;
     bool empty_ = false;  // an empty file: a store with no entries, not yet written
     std::filesystem::path path_;
 };

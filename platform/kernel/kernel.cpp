@@ -63,12 +63,10 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    // A process's program stays where it was started from: read once.
-    static const std::u16string path = [] {
-        char buf[PATH_MAX];
-        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-        return n <= 0 ? std::u16string() : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
-    }();
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    const std::u16string path =
+        n <= 0 ? std::u16string() : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

@@ -137,4 +137,30 @@ command_result run_command(const std::string &command_line) {
     return r;
 }
 
+namespace {
+
+template <typename Char>
+std::basic_string<Char> literal(const char *ascii) {
+    return std::basic_string<Char>(ascii, ascii + std::char_traits<char>::length(ascii));
+}
+
+template <typename Char>
+std::basic_string<Char> doc_of(std::basic_string_view<Char> entries) {
+    return literal<Char>("<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">") + std::basic_string<Char>(entries) +
+           literal<Char>("</characteristic></wap-provisioningdoc>");
+}
+
+template <typename Char>
+std::basic_string<Char> entry_of(std::basic_string_view<Char> name, std::basic_string_view<Char> parms) {
+    return literal<Char>("<characteristic type=\"") + std::basic_string<Char>(name) + literal<Char>("\">") +
+           std::basic_string<Char>(parms) + literal<Char>("</characteristic>");
+}
+
+}  // namespace
+
+std::string provisioning_doc(std::string_view entries) { return doc_of(entries); }
+std::u16string provisioning_doc(std::u16string_view entries) { return doc_of(entries); }
+std::string provisioning_entry(std::string_view name, std::string_view parms) { return entry_of(name, parms); }
+std::u16string provisioning_entry(std::u16string_view name, std::u16string_view parms) { return entry_of(name, parms); }
+
 }  // namespace orvane_test

@@ -31,6 +31,13 @@ std::u16string wide(const std::filesystem::path &path);
 std::u16string u16(std::string_view utf8);
 std::string u8(std::u16string_view text);
 
+// A provisioning document of connection entries, and one such entry: a name and its
+// parameters as <parm> elements. In bytes or in UTF-16 units, either taken as given.
+std::string provisioning_doc(std::string_view entries);
+std::u16string provisioning_doc(std::u16string_view entries);
+std::string provisioning_entry(std::string_view name, std::string_view parms = "<parm name=\"Phone\" value=\"1\"/>");
+std::u16string provisioning_entry(std::u16string_view name, std::u16string_view parms = u"<parm name=\"Phone\" value=\"1\"/>");
+
 // The running test program's own path and the data file next to it.
 std::filesystem::path self_path();
 std::filesystem::path beside_self(std::string_view extension);
