@@ -6,12 +6,14 @@
 namespace orvane_cr {
 namespace {
 
-// Every "&amp;" of `value` becomes "&"; other references stay as written.
-std::u16string decoded(std::u16string value) {
-    for (std::size_t at = value.find(u"&amp;"); at != std::u16string::npos; at = value.find(u"&amp;", at + 1)) {
-        value.erase(at + 1, 4);
+// `value` with every "&amp;" made "&"; other references stay as written.
+void assign_decoded(std::u16string &field, std::u16string_view value) {
+    field.clear();
+    for (std::size_t amp = find_unit(value, u'&'); amp != std::u16string_view::npos; amp = find_unit(value, u'&')) {
+        field.append(value.substr(0, amp + 1));
+        value.remove_prefix(value.substr(amp).starts_with(u"&amp;") ? amp + 5 : amp + 1);
     }
-    return value;
+    field.append(value);
 }
 
 std::u16string *field_named(operator_preset &preset, std::u16string_view name) {
@@ -29,6 +31,13 @@ std::u16string operators_file_path() { return data_file_path(u".xml"); }
 
 void read_operator_presets(xml_reader &reader, operator_presets &presets) {
     if (!reader.skip_past(u"<root>")) return;
+    // Room for one preset a tag at once: a list grown by doubling would touch three times the
+    // memory, which costs a new process more than the count does. Only a hint: a file of nothing
+    // but "<" may ask for more than there is, and then the list grows as it goes.
+    try {
+        presets.reserve(presets.size() + reader.count_ahead(u'<'));
+    } catch (const std::exception &) {
+    }
     std::u16string_view tag;
     std::u16string_view text;
     xml_attributes attributes;
@@ -36,8 +45,8 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
         if (tag.find(u' ') == std::u16string_view::npos) continue;  // a grouping element
         xml_reader::parse_attributes(tag, attributes);
         operator_preset preset;
-        for (xml_attribute &a : attributes) {
-            if (std::u16string *field = field_named(preset, a.name)) *field = decoded(std::move(a.value));
+        for (const xml_attribute &a : attributes) {
+            if (std::u16string *field = field_named(preset, a.name)) assign_decoded(*field, a.value);
         }
         presets.push_back(std::move(preset));
     }

@@ -1,6 +1,25 @@
 #include "xml_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace orvane_cr {
+
+std::size_t find_unit(std::u16string_view text, char16_t unit, std::size_t from) {
+    if (from >= text.size()) return std::u16string_view::npos;
+    const auto *base = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t bytes = text.size() * sizeof(char16_t);
+    const auto low = static_cast<unsigned char>(unit & 0xFF);
+    for (std::size_t at = from * sizeof(char16_t); at < bytes;) {
+        const void *hit = std::memchr(base + at, low, bytes - at);
+        if (hit == nullptr) break;
+        const auto offset = static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - base);
+        // A low byte of a unit, little-endian, that belongs to the unit sought.
+        if (offset % 2 == 0 && text[offset / 2] == unit) return offset / 2;
+        at = offset + 1;
+    }
+    return std::u16string_view::npos;
+}
 
 bool xml_reader::open(const WCHAR *path) {
     close();
@@ -24,8 +43,16 @@ void xml_reader::close() {
 
 std::int64_t xml_reader::position() const { return cursor_ == exhausted ? -1 : static_cast<std::int64_t>(cursor_); }
 
+std::size_t xml_reader::count_ahead(char16_t unit) const {
+    std::size_t count = 0;
+    for (std::size_t at = find_unit(text_, unit, cursor_); at != std::u16string_view::npos; at = find_unit(text_, unit, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 bool xml_reader::pass(char16_t unit) {
-    std::size_t at = text_.find(unit, cursor_);
+    std::size_t at = find_unit(text_, unit, cursor_);
     cursor_ = at == std::u16string_view::npos ? exhausted : at + 1;
     return cursor_ != exhausted;
 }
@@ -80,35 +107,41 @@ bool xml_reader::next_element(std::u16string_view &tag, std::u16string_view &tex
 }
 
 void xml_reader::parse_attributes(std::u16string_view tag, xml_attributes &attributes) {
-    attributes.clear();
-    tag = tag.substr(0, tag.find(u'\0'));
+    std::size_t count = 0;
     // The element's name ends at the first space. After it spaces are skipped, "=" makes the
     // token the pending name, and a double quote opens a value without emptying the token: the
     // units between "=" and the quote begin the value. A value runs to the next double quote;
-    // one left open at the end of the tag is dropped.
-    std::size_t space = tag.find(u' ');
-    if (space == std::u16string_view::npos) return;
+    // one left open at the end of the tag is dropped. A zero unit ends the tag.
+    tag = tag.substr(0, std::min(tag.size(), static_cast<std::size_t>(
+                                                  std::find(tag.begin(), tag.end(), u'\0') - tag.begin())));
+    std::size_t at = tag.find(u' ');
     std::u16string token;
     std::u16string pending;
-    bool in_value = false;
-    for (char16_t c : tag.substr(space + 1)) {
-        if (in_value) {
-            if (c == u'"') {
-                attributes.push_back({pending, std::move(token)});
-                token.clear();
-                in_value = false;
-            } else {
-                token += c;
-            }
+    while (at < tag.size()) {
+        const char16_t c = tag[at];
+        if (c == u' ') {
+            ++at;
         } else if (c == u'=') {
-            pending = std::move(token);
+            pending = token;
             token.clear();
+            ++at;
         } else if (c == u'"') {
-            in_value = true;
-        } else if (c != u' ') {
-            token += c;
+            const std::size_t begin = ++at;
+            at = find_unit(tag, u'"', at);
+            if (at == std::u16string_view::npos) break;
+            if (count == attributes.size()) attributes.emplace_back();
+            attributes[count].name = pending;
+            attributes[count].value.assign(token).append(tag.substr(begin, at - begin));
+            ++count;
+            token.clear();
+            ++at;
+        } else {
+            const std::size_t begin = at;
+            while (at < tag.size() && tag[at] != u' ' && tag[at] != u'=' && tag[at] != u'"') ++at;
+            token.append(tag.substr(begin, at - begin));
         }
     }
+    attributes.resize(count);
 }
 
 }  // namespace orvane_cr

@@ -12,6 +12,10 @@
 
 namespace orvane_cr {
 
+// The first `unit` in `text` at or after `from`, or npos. memchr finds the candidates by their
+// low byte, which is far quicker than a loop over the units on the long runs of a data file.
+std::size_t find_unit(std::u16string_view text, char16_t unit, std::size_t from = 0);
+
 struct xml_attribute {
     std::u16string name;
     std::u16string value;
@@ -39,10 +43,13 @@ public:
     // read, valid while it is open.
     bool next_element(std::u16string_view &tag, std::u16string_view &text);
 
-    // Splits a start tag's text into its attributes; a zero unit ends the tag.
+    // Splits a start tag's text into its attributes; a zero unit ends the tag. The list's
+    // strings are reused from one tag to the next.
     static void parse_attributes(std::u16string_view tag, xml_attributes &attributes);
     static std::u16string_view trim_spaces(std::u16string_view s);
 
+    // How often `unit` stands between the cursor and the end: "<" bounds the elements left.
+    std::size_t count_ahead(char16_t unit) const;
     // Units from the start of the text to the cursor, or -1 once a search has failed.
     std::int64_t position() const;
 
