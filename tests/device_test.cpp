@@ -1,7 +1,10 @@
 #include "device/device.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 
 #include "support/test_support.h"
@@ -48,6 +51,11 @@ TEST(DeviceFolder, ComesFromTheEnvironmentAndIsPrivate) {
     setenv("HOME", "/home/other/", 1);
     EXPECT_EQ(device_folder_path().native(), "/home/other/.local/share/orvane/device");
     unsetenv("XDG_DATA_HOME");
+    // Without HOME, the home of the user's own account; never a shared folder such as /tmp.
+    unsetenv("HOME");
+    const passwd *me = getpwuid(geteuid());
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(device_folder_path(), std::filesystem::path(me->pw_dir) / ".local/share/orvane/device");
 }
 
 TEST(DeviceProfile, BuiltInWithoutAFile) {
@@ -122,4 +130,20 @@ TEST(DeviceProfile, FileOutcomes) {
     dev.fail("[\"lineOpen\"]");
     EXPECT_TRUE(fault_requested("lineOpen"));
     EXPECT_FALSE(fault_requested("lineClose"));
+}
+
+TEST(DeviceIdentity, MadeOnceKeptAndDifferentOnEachHandheld) {
+    std::string first;
+    {
+        device_sandbox dev;
+        first = device_identity();
+        EXPECT_EQ(first.size(), 32u);
+        EXPECT_EQ(device_identity(), first);
+        EXPECT_EQ(std::filesystem::status(dev.folder() / "identity").permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::ofstream(dev.folder() / "identity") << "not one of ours\n";
+        EXPECT_THROW(device_identity(), std::runtime_error);
+    }
+    device_sandbox other;
+    EXPECT_NE(device_identity(), first);
 }

@@ -50,8 +50,9 @@ NMConnection *read_keyfile(const std::string &text) {
     return c;
 }
 
-// A Hayes modem on a pseudo-terminal: OK to AT and AT+CGDCONT, CONNECT to ATD, ERROR to
-// anything else. Runs chat with the script against it; returns the commands received.
+// A Hayes modem on a pseudo-terminal that echoes what it receives until ATE0: OK to ATE0 and
+// AT+CGDCONT, CONNECT to ATD, ERROR to anything else. Runs chat with the script against it;
+// returns the commands received.
 std::vector<std::string> dial_with_chat(const std::string &script, int &chat_status) {
     int master = -1;
     int slave = -1;
@@ -72,6 +73,7 @@ std::vector<std::string> dial_with_chat(const std::string &script, int &chat_sta
     close(slave);
     std::vector<std::string> received;
     std::string pending;
+    bool echo = true;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd p{master, POLLIN, 0};
@@ -90,10 +92,12 @@ std::vector<std::string> dial_with_chat(const std::string &script, int &chat_sta
             std::string line = pending.substr(0, cr);
             pending.erase(0, cr + 1);
             received.push_back(line);
-            const char *answer = line == "AT" || line.rfind("AT+CGDCONT=", 0) == 0 ? "\r\nOK\r\n"
-                                 : line.rfind("ATD", 0) == 0                      ? "\r\nCONNECT 115200\r\n"
-                                                                                   : "\r\nERROR\r\n";
-            EXPECT_GT(write(master, answer, std::strlen(answer)), 0);
+            std::string answer = echo ? line + "\r" : "";
+            echo = echo && line != "ATE0";
+            answer += line == "ATE0" || line.rfind("AT+CGDCONT=", 0) == 0 ? "\r\nOK\r\n"
+                      : line.rfind("ATD", 0) == 0                        ? "\r\nCONNECT 115200\r\n"
+                                                                          : "\r\nERROR\r\n";
+            EXPECT_GT(write(master, answer.data(), answer.size()), 0);
         }
     }
     if (pid > 0) {
@@ -146,6 +150,12 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     EXPECT_EQ(nm_setting_gsm_get_apn(nm_connection_get_setting_gsm(plain)), nullptr);
     EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(plain)), uuid);
     g_object_unref(plain);
+    // The same entry on another handheld: another UUID.
+    c.device_id = "another handheld";
+    NMConnection *elsewhere = read_keyfile(orvane_export::networkmanager_keyfile(c));
+    ASSERT_NE(elsewhere, nullptr);
+    EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(elsewhere)), uuid);
+    g_object_unref(elsewhere);
     EXPECT_EQ(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
     EXPECT_FALSE(orvane_export::apn_in_modifier("X1"));
     EXPECT_FALSE(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
@@ -160,9 +170,11 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
         std::vector<std::string> commands;
     };
     std::vector<attempt> attempts = {
-        {u"With APN", u"web.apn", u"*99#", {"AT", "AT+CGDCONT=1,\"IP\",\"web.apn\"", "ATD*99#"}},
-        {u"Without", u"", u"*99***1#", {"AT", "ATD*99***1#"}},
-        {u"Quoted", u"we\"b'^\\x", u"#777", {"AT", "AT+CGDCONT=1,\"IP\",\"we\"b'^\\x\"", "ATD#777"}},
+        {u"With APN", u"web.apn", u"*99#", {"ATE0", "AT+CGDCONT=1,\"IP\",\"web.apn\"", "ATD*99#"}},
+        {u"Without", u"", u"*99***1#", {"ATE0", "ATD*99***1#"}},
+        // Words chat waits for or aborts on, which an echo would carry.
+        {u"Echoed", u"ERROR.NET", u"#777", {"ATE0", "AT+CGDCONT=1,\"IP\",\"ERROR.NET\"", "ATD#777"}},
+        {u"Echoed OK", u"OK.NET", u"*99#", {"ATE0", "AT+CGDCONT=1,\"IP\",\"OK.NET\"", "ATD*99#"}},
     };
     for (const auto &a : attempts) {
         auto c = orvane_export::connection_of(created(a.name, a.apn, a.phone));
@@ -176,11 +188,49 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
         EXPECT_NE(files.peers.find("\nuser \"web\"\npassword \"p\\\"w d\"\n"), std::string::npos) << files.peers;
         EXPECT_NE(files.peers.find("\nconnect \"/usr/sbin/chat -v -f '" + chat_path + "'\"\n"), std::string::npos);
     }
-    // What the files cannot carry safely is refused, not written.
+    // What the files, chat or the modem cannot take is refused, not written.
     auto c = orvane_export::connection_of(created(u"Broken", u"web"));
-    c.phone = "*99#\nATH";
-    EXPECT_THROW(orvane_export::pppd_export(c, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
-    c.phone = "*99#";
-    c.password = std::string("a\0b", 3);
-    EXPECT_THROW(orvane_export::pppd_export(c, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
+    auto refused = [&](orvane_export::connection broken) {
+        EXPECT_THROW(orvane_export::pppd_export(broken, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
+    };
+    for (const char *phone : {"*99#\nATH", "", "*99#;"}) {
+        auto b = c;
+        b.phone = phone;
+        refused(b);
+    }
+    auto b = c;
+    b.password = std::string("a\0b", 3);
+    refused(b);
+    b.password = std::string(256, 'p');
+    refused(b);
+    b.password = std::string(255, 'p');
+    EXPECT_NO_THROW(orvane_export::pppd_export(b, "/dev/ttyUSB0", "/x.chat"));
+    b.baud = 14400;  // a speed the handheld's provider knows and Linux does not
+    refused(b);
+    // The APNs a modem cannot take are those NetworkManager refuses too.
+    for (const char *apn : {"web", "a.b-c_d", "a@b", "we\"b", "a b", "caf\xC3\xA9", "x'y", "",
+                            "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
+                            "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}) {
+        b = c;
+        b.apn = apn;
+        bool by_pppd = true;
+        bool by_nm = true;
+        try {
+            orvane_export::pppd_export(b, "/dev/ttyUSB0", "/x.chat");
+        } catch (const orvane_export::export_error &) {
+            by_pppd = false;
+        }
+        try {
+            orvane_export::networkmanager_keyfile(b);
+        } catch (const orvane_export::export_error &) {
+            by_nm = false;
+        }
+        EXPECT_EQ(by_pppd, by_nm) << apn;
+    }
+}
+
+TEST(ExportPppd, FileNamesThatPonTakes) {
+    EXPECT_EQ(orvane_export::pppd_file_name("Connection 1"), "Connection_1");
+    EXPECT_EQ(orvane_export::pppd_file_name("-x a.b+c_d"), "_x_a.b+c_d");
+    EXPECT_EQ(orvane_export::pppd_file_name("Z\xC3\xBCrich"), "Z_rich");
 }

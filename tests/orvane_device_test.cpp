@@ -79,7 +79,7 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     EXPECT_EQ(tool("export Work --to networkmanager --output " + shell_quote(key.string())).status, 1);
     auto r = run_command("printf '%s' " +
                          shell_quote(provisioning_doc(provisioning_entry(
-                             "Net", "<parm name=\"DeviceName\" value=\"M\"/><parm name=\"DeviceSpecificRAW\" "
+                             "Net", "<parm name=\"Phone\" value=\"*99#\"/><parm name=\"DeviceName\" value=\"M\"/><parm name=\"DeviceSpecificRAW\" "
                                     "value=\"4F5644430100010000C20100" + std::string(1032, '0') + "\"/>"))) +
                          " | " + shell_quote(ORVANE_DEVICE_TOOL) + " provision -");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -102,6 +102,13 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no serial device"), std::string::npos) << r.err;
     dev.write_profile("[[modem]]\nname = \"M\"\nport = \"/dev/ttyUSB0\"\n");
+    // A failure while writing the second file leaves neither: here its hidden place is taken.
+    std::filesystem::create_directories(dir / ".Net.tmp-orvane" / "x");
+    r = tool("export Net --to pppd --output " + shell_quote(dir.path().string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Net.chat")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / ".Net.chat.tmp-orvane"));
+    std::filesystem::remove_all(dir / ".Net.tmp-orvane");
     ASSERT_EQ(tool("export Net --to pppd --output " + shell_quote(dir.path().string())).status, 0);
     for (const char *f : {"Net", "Net.chat"}) {
         EXPECT_EQ(std::filesystem::status(dir / f).permissions() & std::filesystem::perms::all,
@@ -149,4 +156,24 @@ TEST(DeviceTool, TextThatIsNotUtf8IsNamedNeverReplaced) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(nlohmann::json::parse(r.out).size(), 1u) << r.out;
     EXPECT_NE(r.err.find("\"Bad\""), std::string::npos) << r.err;
+}
+
+TEST(DeviceTool, AnotherUsersFolderIsRefusedEvenWhereItCannotBeRead) {
+    if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "needs root and setpriv to run the tool as another user";
+    }
+    device_sandbox dev;
+    temp_dir dir;
+    write_bytes(dir / "doc.xml", provisioning_doc(provisioning_entry("Work")));
+    ASSERT_EQ(tool("provision " + shell_quote((dir / "doc.xml").string())).status, 0);
+    std::filesystem::permissions(dev.folder().parent_path(), std::filesystem::perms::owner_all |
+                                                             std::filesystem::perms::group_exec |
+                                                             std::filesystem::perms::others_exec);
+    const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env ORVANE_DEVICE=" +
+                                  shell_quote(dev.folder().string()) + " " + shell_quote(ORVANE_DEVICE_TOOL);
+    for (const char *command : {" connections", " show Work"}) {
+        auto r = run_command(as_nobody + command);
+        EXPECT_EQ(r.status, 1) << command << r.out;
+        EXPECT_NE(r.err.find("belongs to another user"), std::string::npos) << command << r.err;
+    }
 }

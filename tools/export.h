@@ -25,6 +25,7 @@ struct connection {
     std::string device_name;
     std::optional<std::string> apn;  // from the dial modifier; none without one
     std::uint32_t baud = 0;
+    std::string device_id;  // the handheld's own identity, so that UUIDs differ between handhelds
 };
 
 // Throws export_error when the entry's device configuration block cannot be read.
@@ -42,7 +43,10 @@ struct pppd_files {
     std::string chat;   // its chat script
 };
 // `port` is the serial device, `chat_path` where the chat script will lie. Throws
-// export_error for a value that pppd or chat cannot carry safely.
+// export_error for a value that pppd, chat or the modem cannot take.
 pppd_files pppd_export(const connection &c, const std::string &port, const std::string &chat_path);
+// The name of the peers file, one that `pon` takes as it is: letters, digits, ".", "_", "+"
+// and "-" kept, every other character made "_", and no "-" first.
+std::string pppd_file_name(const std::string &name);
 
 }  // namespace orvane_export

@@ -52,7 +52,7 @@ std::string name_based_uuid(const std::string &name) {
 std::string networkmanager_keyfile(const connection &c) {
     NMConnection *conn = nm_simple_connection_new();
     connection_ptr owner(G_OBJECT(conn));
-    std::string uuid = name_based_uuid(c.name + '\n' + c.created);
+    std::string uuid = name_based_uuid(c.device_id + '\n' + c.name + '\n' + c.created);
 
     NMSetting *s_con = nm_setting_connection_new();
     g_object_set(G_OBJECT(s_con), NM_SETTING_CONNECTION_ID, c.name.c_str(), NM_SETTING_CONNECTION_UUID, uuid.c_str(),

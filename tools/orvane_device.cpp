@@ -290,6 +290,7 @@ int run(int argc, char **argv) {
         auto found = store ? store->find(name) : std::nullopt;
         if (!found) throw tool_error("no connection named " + in_quotes(name));
         orvane_export::connection c = orvane_export::connection_of(*found);
+        c.device_id = device_identity();
         if (target == "networkmanager") {
             std::string text = orvane_export::networkmanager_keyfile_by_module(c);
             if (output.empty() || output == "-") {
@@ -303,14 +304,19 @@ int run(int argc, char **argv) {
         std::error_code ec;
         std::filesystem::path dir = std::filesystem::absolute(output, ec);
         if (!std::filesystem::is_directory(dir, ec)) throw tool_error(in_quotes(output) + " is not a folder");
-        std::filesystem::path chat = dir / (found->name + ".chat");
+        const std::string file = orvane_export::pppd_file_name(found->name);
+        std::filesystem::path peers = dir / file;
+        std::filesystem::path chat = dir / (file + ".chat");
         orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
-        // Neither is written unless both may be.
-        check_replaceable(dir / found->name, force);
+        // Neither is written unless both are.
+        check_replaceable(peers, force);
         check_replaceable(chat, force);
-        write_file(chat, f.chat, force, 0600);
-        write_file(dir / found->name, f.peers, force, 0600);
-        std::cout << "wrote " << printable((dir / found->name).string()) << " and " << printable(chat.string()) << "\n";
+        file_batch batch;
+        batch.add(chat, f.chat, force, 0600);
+        batch.add(peers, f.peers, force, 0600);
+        batch.commit();
+        std::cout << "wrote " << printable(peers.string()) << " and " << printable(chat.string()) << "\n";
+        if (dir == "/etc/ppp/peers") std::cout << "dial with: pon " << file << "\n";
         return 0;
     }
     if (*provision) {

@@ -54,37 +54,48 @@ void check_replaceable(const std::filesystem::path &path, bool force) {
     if (!force) throw tool_error(in_quotes(path.string()) + " exists; --force replaces it");
 }
 
-void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode) {
+file_batch::~file_batch() {
+    std::error_code ec;
+    for (const auto &[temp, path] : files_) std::filesystem::remove(temp, ec);
+}
+
+void file_batch::add(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode) {
     check_replaceable(path, force);
-    std::filesystem::path temp = path;
-    temp += ".tmp-orvane";
+    // Hidden until it is whole: a reader of the folder (NetworkManager's, say) never takes a
+    // half-written file for one of its own, even after a crash.
+    std::filesystem::path temp = path.parent_path() / ("." + path.filename().string() + ".tmp-orvane");
     std::error_code ec;
     std::filesystem::remove(temp, ec);
-    auto fail = [&](const std::filesystem::path &what, int error) {
-        std::filesystem::remove(temp, ec);
-        throw tool_error("cannot write " + in_quotes(what.string()) + ": " + std::strerror(error));
-    };
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-    if (fd < 0) throw tool_error("cannot write " + in_quotes(temp.string()) + ": " + std::strerror(errno));
+    if (fd < 0) throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(errno));
+    files_.emplace_back(temp, path);
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    int error = 0;
+    while (done < bytes.size() && error == 0) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int e = n < 0 ? errno : EIO;
-            ::close(fd);
-            fail(temp, e);
-        }
-        done += static_cast<std::size_t>(n);
+        if (n <= 0) error = n < 0 ? errno : EIO;
+        if (n > 0) done += static_cast<std::size_t>(n);
     }
     // The umask may have taken bits away; the file gets exactly its mode.
-    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) {
-        int e = errno;
-        ::close(fd);
-        fail(temp, e);
+    if (error == 0 && (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0)) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(error));
+}
+
+void file_batch::commit() {
+    for (const auto &[temp, path] : files_) {
+        if (std::rename(temp.c_str(), path.c_str()) != 0) {
+            throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(errno));
+        }
     }
-    if (::close(fd) != 0) fail(temp, errno);
-    if (std::rename(temp.c_str(), path.c_str()) != 0) fail(path, errno);
+    files_.clear();
+}
+
+void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode) {
+    file_batch batch;
+    batch.add(path, bytes, force, mode);
+    batch.commit();
 }
 
 int finish_output(const char *program, int status) {

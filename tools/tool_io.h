@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 #include <system_error>
 
@@ -25,8 +27,21 @@ std::string in_quotes(const std::string &s);
 
 // Throws tool_error when `path` exists and is not a regular file, or exists without `force`.
 void check_replaceable(const std::filesystem::path &path, bool force);
-// Writes beside the target and renames over it, so nothing is left half written; the file
-// gets `mode` whatever the umask. Throws tool_error, with the system's reason.
+// Files written beside their targets under hidden names and renamed over them together, so
+// that a failure leaves none of them half written or written alone; each gets its `mode`
+// whatever the umask. Throws tool_error, with the system's reason.
+class file_batch {
+public:
+    file_batch() = default;
+    ~file_batch();
+    file_batch(const file_batch &) = delete;
+    file_batch &operator=(const file_batch &) = delete;
+    void add(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
+    void commit();
+
+private:
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files_;  // (written, target)
+};
 void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
 
 // The file of the running program, through /proc/self/exe; the second form says why it

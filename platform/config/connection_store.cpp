@@ -82,8 +82,17 @@ std::string entry_document(const stored_entry &e) {
 std::filesystem::path connection_store::default_path() { return device_file("connections.db"); }
 
 bool connection_store::exists(const std::filesystem::path &path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return true;
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) return false;
+    // A folder the caller may not even look into is refused as one it can read would be.
+    try {
+        check_own_path(path.parent_path(), true);
+    } catch (const std::runtime_error &e) {
+        throw store_error(e.what());
+    }
+    throw store_error("cannot use the connection store " + path.string() + ": " + std::strerror(error));
 }
 
 namespace {

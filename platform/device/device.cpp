@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,7 +71,16 @@ std::filesystem::path device_folder_path() {
     // XDG_DATA_HOME counts only when it is an absolute path.
     if (const char *v = std::getenv("XDG_DATA_HOME"); v != nullptr && *v == '/') return joined(v, "orvane/device");
     const char *home = std::getenv("HOME");
-    return joined(home != nullptr && *home != 0 ? home : "/tmp", ".local/share/orvane/device");
+    if (home == nullptr || *home == 0) {
+        // The account's own home, never a shared folder whose parents another user may own.
+        const passwd *account = ::getpwuid(::geteuid());
+        home = account != nullptr ? account->pw_dir : nullptr;
+    }
+    if (home == nullptr || *home != '/') {
+        throw std::runtime_error("no home folder for the device folder (HOME is not set and the account has none): "
+                                 "set ORVANE_DEVICE to a folder of your own");
+    }
+    return joined(home, ".local/share/orvane/device");
 }
 
 std::string device_file(const char *name) { return joined(device_folder_path(), name); }
@@ -135,6 +146,50 @@ std::filesystem::path ensure_device_folder() {
     }
     check_own_path(dir, true);
     return dir;
+}
+
+std::string device_identity() {
+    const std::filesystem::path file = ensure_device_folder() / "identity";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string text;
+        switch (read_small_file(file, 64, text)) {
+        case small_file_status::ok:
+            if (text.size() == 33 && text.back() == '\n' &&
+                text.find_first_not_of("0123456789abcdef") == text.size() - 1) {
+                return text.substr(0, 32);
+            }
+            throw std::runtime_error(file.string() + " is not an identity this program made; remove it to make a new one");
+        case small_file_status::missing:
+            break;
+        default:
+            throw std::runtime_error("cannot read " + file.string());
+        }
+        unsigned char random[16];
+        if (getentropy(random, sizeof random) != 0) throw std::runtime_error("no random bytes for the device identity");
+        static const char hex[] = "0123456789abcdef";
+        std::string made;
+        for (unsigned char b : random) {
+            made += hex[b >> 4];
+            made += hex[b & 15];
+        }
+        made += '\n';
+        // Made whole or not at all; a second process making one at the same time wins or loses as a whole.
+        std::filesystem::path temp = file;
+        temp += "." + std::to_string(::getpid()) + ".new";
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) throw std::runtime_error("cannot make " + file.string() + ": " + std::strerror(errno));
+        bool written = ::write(fd, made.data(), made.size()) == static_cast<ssize_t>(made.size()) && ::fsync(fd) == 0;
+        ::close(fd);
+        if (!written || ::link(temp.c_str(), file.c_str()) != 0) {
+            int e = errno;
+            ::unlink(temp.c_str());
+            if (written && e == EEXIST) continue;  // another process made it first: read theirs
+            throw std::runtime_error("cannot make " + file.string() + ": " + std::strerror(e));
+        }
+        ::unlink(temp.c_str());
+        return made.substr(0, 32);
+    }
+    throw std::runtime_error("cannot read " + file.string());
 }
 
 device_profile builtin_profile() {
@@ -211,7 +266,12 @@ device_profile unusable(std::string why) {
 }  // namespace
 
 device_profile load_device_profile() {
-    const std::string file = device_file("device.toml");
+    std::string file;
+    try {
+        file = device_file("device.toml");
+    } catch (const std::exception &e) {
+        return unusable(e.what());
+    }
     std::string text;
     int error = 0;
     switch (read_small_file(file, 1024 * 1024, text, &error)) {

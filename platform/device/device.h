@@ -28,7 +28,8 @@ struct device_profile {
     std::string error;
 };
 
-// $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device.
+// $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device, the
+// home from HOME or else the account. Throws std::runtime_error when there is no home.
 std::filesystem::path device_folder_path();
 // A file of that folder.
 std::string device_file(const char *name);
@@ -41,6 +42,10 @@ std::filesystem::path ensure_device_folder();
 void check_own_path(const std::filesystem::path &path, bool folder);
 // What was tightened since the last call, for the device tool to tell on stderr.
 std::vector<std::string> take_device_notices();
+
+// A random value made once and kept in the device folder (file "identity"): what tells this
+// handheld from another. Throws std::runtime_error when it cannot be read or made.
+std::string device_identity();
 
 device_profile builtin_profile();
 // Reads device.toml from the device folder; without one, the built-in profile.
