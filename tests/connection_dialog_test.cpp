@@ -368,10 +368,11 @@ TEST_F(DialogTest, MessageBoxWrapsByCells) {
 TEST_F(DialogTest, WhiteSpaceTrimmedFromNameApnAndPhoneOnly) {
     HWND w = open();
     const std::u16string ws = u" \t\r\n\v\f";
+    const std::u16string xml_ws = u" \t\r\n";  // the white space a document can carry
     SetDlgItemText(w, 1014, (ws + u"Spaced" + ws).c_str());
     SetDlgItemText(w, 1002, (ws + u"web" + ws).c_str());
-    SetDlgItemText(w, 1008, (ws + u"user" + ws).c_str());
-    SetDlgItemText(w, 1012, (ws + u"pw" + ws).c_str());
+    SetDlgItemText(w, 1008, (xml_ws + u"user" + xml_ws).c_str());
+    SetDlgItemText(w, 1012, (xml_ws + u"pw" + xml_ws).c_str());
     SetDlgItemText(w, 1009, (ws + u"12345" + ws).c_str());
     key_press(key::f1);
     orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);
@@ -379,8 +380,8 @@ TEST_F(DialogTest, WhiteSpaceTrimmedFromNameApnAndPhoneOnly) {
     ASSERT_TRUE(e);
     std::map<std::string, std::string> parms(e->parms.begin(), e->parms.end());
     EXPECT_EQ(parms["Phone"], "12345");  // a typed number, used as typed once trimmed
-    EXPECT_EQ(parms["UserName"], u8(ws + u"user" + ws));
-    EXPECT_EQ(parms["Password"], u8(ws + u"pw" + ws));
+    EXPECT_EQ(parms["UserName"], u8(xml_ws + u"user" + xml_ws));
+    EXPECT_EQ(parms["Password"], u8(xml_ws + u"pw" + xml_ws));
     auto block = orvane_platform::decode_modem_config_hex(parms["DeviceSpecificRAW"]);
     ASSERT_TRUE(block);
     EXPECT_EQ(block->dial_modifier, u"+CGDCONT=1,\"IP\",\"web\"");

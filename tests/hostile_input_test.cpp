@@ -64,10 +64,13 @@ TEST_F(HostileTest, NamesAtTheLimitAndControlCharacters) {
     EXPECT_EQ(create({{1014, std::u16string(21, u'n')}}), u"Invalid connection name");
     EXPECT_EQ(create({{1014, u"bad\x01name"}}), u"Invalid connection name");
     EXPECT_EQ(create({{1014, u"   "}}), u"Invalid connection name");
-    EXPECT_EQ(create({{1014, std::u16string(20, u'n')}, {1012, u"a\tb\nc\rd\x01"}, {1008, u"\x7F"}}),
+    // A control character XML has no room for is refused with the other failures, nothing stored.
+    EXPECT_EQ(create({{1014, u"Ctl"}, {1012, u"pw\x01"}}), u"Could not create connection");
+    EXPECT_FALSE(orvane_platform::connection_store(orvane_platform::connection_store::mode::write).contains("Ctl"));
+    EXPECT_EQ(create({{1014, std::u16string(20, u'n')}, {1012, u"a\tb\nc\rd"}, {1008, u"\x7F"}}),
               u"Connection created successfully");
     auto p = stored(std::string(20, 'n'));
-    EXPECT_EQ(p["Password"], "a\tb\nc\rd\x01");
+    EXPECT_EQ(p["Password"], "a\tb\nc\rd");
     EXPECT_EQ(p["UserName"], "\x7F");
 }
 

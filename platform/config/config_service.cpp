@@ -43,18 +43,28 @@ bool has_element_or_text_children(const pugi::xml_node &n) {
 
 namespace {
 
+std::string hex4(char16_t unit) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(unit >> shift) & 15];
+    return out;
+}
+
 bool xml_char(unsigned long c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
            (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// XML 1.0 allows no reference to a character outside its Char production (a surrogate, NUL,
-// other control characters): the parser would store what cannot be read back, or cut the
-// value at a NUL. (Raw control characters, which the program's own documents may carry,
-// read back as they are.)
+// XML 1.0 has no character outside its Char production (a surrogate, NUL, other control
+// characters), neither raw nor as a reference: the parser would store what cannot be read
+// back, or cut the value at a NUL.
 void refuse_non_characters(std::u16string_view doc) {
     for (std::size_t i = 0; i < doc.size(); ++i) {
-        if (doc[i] != u'&' || i + 1 >= doc.size() || doc[i + 1] != u'#') continue;
+        const char16_t unit = doc[i];
+        if ((unit < 0x20 && !xml_char(unit)) || unit == 0xFFFE || unit == 0xFFFF) {
+            refuse("not well-formed: a character XML does not allow (U+" + hex4(unit) + ") at offset " + std::to_string(i));
+        }
+        if (unit != u'&' || i + 1 >= doc.size() || doc[i + 1] != u'#') continue;
         std::size_t j = i + 2;
         bool hex = j < doc.size() && doc[j] == u'x';
         if (hex) ++j;
