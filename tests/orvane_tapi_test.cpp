@@ -53,6 +53,7 @@ TEST(ModemList, FiltersByProviderAndTypeInAscendingIds) {
     }
     toml += "[[modem]]\nname = \"T1\"\nprovider = \"UNIMODEM\"\ntype = 1\n";   // same name again
     toml += "[[modem]]\nname = \"Lower\"\nprovider = \"unimodem\"\ntype = 1\n";  // exact provider text only
+    // Another provider's device whose own bytes read as a data-modem type stays out too.
     toml += "[[modem]]\nname = \"Cell\"\nprovider = \"Cellular TSP\"\ntype = 1\n";
     dev.write_profile(toml);
     modem_list m;

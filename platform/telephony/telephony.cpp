@@ -100,8 +100,9 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
     auto name_bytes = static_cast<DWORD>(name.size() * 2);
     std::memset(caps, 0, sizeof(LINEDEVCAPS));
     caps->dwTotalSize = total;
-    caps->dwNeededSize = static_cast<DWORD>(sizeof(LINEDEVCAPS)) + provider_bytes + name_bytes +
-                         (is_modem(m) ? sizeof devspecific : 0);
+    // Every provider gives device-specific bytes of its own; only the standard modem
+    // provider's begin with its device type, but another's may look the same.
+    caps->dwNeededSize = static_cast<DWORD>(sizeof(LINEDEVCAPS)) + provider_bytes + name_bytes + sizeof devspecific;
     caps->dwPermanentLineID = device_id + 1;
     caps->dwStringFormat = STRINGFORMAT_UNICODE;
     caps->dwNumAddresses = 1;
@@ -113,9 +114,7 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
     auto *base = reinterpret_cast<unsigned char *>(caps);
     place(base, total, used, provider.data(), provider_bytes, caps->dwProviderInfoSize, caps->dwProviderInfoOffset);
     place(base, total, used, name.data(), name_bytes, caps->dwLineNameSize, caps->dwLineNameOffset);
-    if (is_modem(m)) {
-        place(base, total, used, devspecific, sizeof devspecific, caps->dwDevSpecificSize, caps->dwDevSpecificOffset);
-    }
+    place(base, total, used, devspecific, sizeof devspecific, caps->dwDevSpecificSize, caps->dwDevSpecificOffset);
     caps->dwUsedSize = used;
     return 0;
 }
