@@ -52,6 +52,27 @@ TEST(DeviceTool, ModemsAndBadInput) {
     r = tool("modems");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+    // What nothing reads is named where it stands, and the handheld runs all the same.
+    dev.write_profile("[[modem]]\nname = \"M\"\nbaud = 9600\n[extra]\n[faults]\nfail = [\"lineopen\"]\n");
+    r = tool("modems");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char *said : {"line 3, column 1: the modem key \"baud\"", "line 4, column 2: the table or key \"extra\"",
+                             "line 6, column 9: \"lineopen\" is no platform call"}) {
+        EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+    }
+    dev.write_profile("[[modem]]\nname = \"M\"\ndial_modifier = \"" + std::string(256, 'x') + "\"\n");
+    EXPECT_NE(tool("modems").err.find("line 3"), std::string::npos);
+    std::string many;
+    for (int i = 0; i < 65; ++i) many += "[[modem]]\nname = \"M" + std::to_string(i) + "\"\n";
+    dev.write_profile(many);
+    r = tool("modems");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("at most 64 modems"), std::string::npos) << r.err;
+    // A capability query that fails is said, and the status tells it.
+    dev.write_profile("[[modem]]\nname = \"M\"\n[faults]\nfail = [\"lineGetDevCaps\"]\n");
+    r = tool("modems");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("device 0: its capabilities cannot be read"), std::string::npos) << r.err;
     EXPECT_NE(tool("show Nobody").status, 0);
     EXPECT_NE(tool("provision /nonexistent/file").status, 0);
     EXPECT_NE(tool("frobnicate").status, 0);

@@ -51,9 +51,23 @@ std::string text_at(const BYTE *base, DWORD offset, DWORD size, DWORD used) {
     return to_utf8(s);
 }
 
-std::vector<line_device> query_modems() {
+// The profile the handheld runs with; what it passes over is said on stderr.
+device_profile usable_profile() {
     device_profile profile = load_device_profile();
     if (!profile.valid) throw tool_error(profile.error);
+    for (const std::string &w : profile.warnings) std::cerr << "orvane-device: " << printable(w) << "\n";
+    return profile;
+}
+
+std::string hex_code(LONG rc) {
+    std::ostringstream o;
+    o << "0x" << std::hex << static_cast<DWORD>(rc);
+    return o.str();
+}
+
+// The line devices; `failed` counts those whose capabilities could not be read.
+std::vector<line_device> query_modems(int &failed) {
+    usable_profile();
     HLINEAPP app = 0;
     DWORD count = 0;
     DWORD version = TAPI_CURRENT_VERSION;
@@ -61,18 +75,19 @@ std::vector<line_device> query_modems() {
     params.dwTotalSize = sizeof params;
     params.dwOptions = LINEINITIALIZEEXOPTION_USEEVENT;
     LONG rc = lineInitializeEx(&app, nullptr, nullptr, u"orvane-device", &count, &version, &params);
-    if (rc != 0) throw tool_error("the telephony service does not start (error 0x" + [&] {
-        std::ostringstream o;
-        o << std::hex << static_cast<DWORD>(rc);
-        return o.str();
-    }() + ")");
+    if (rc != 0) throw tool_error("the telephony service does not start (error " + hex_code(rc) + ")");
     std::vector<line_device> out;
     std::vector<BYTE> buf(4096);
     for (DWORD id = 0; id < count; ++id) {
         std::fill(buf.begin(), buf.end(), 0);
         auto *caps = reinterpret_cast<LINEDEVCAPS *>(buf.data());
         caps->dwTotalSize = static_cast<DWORD>(buf.size());
-        if (lineGetDevCaps(app, id, version, 0, caps) != 0) continue;
+        if (LONG caps_rc = lineGetDevCaps(app, id, version, 0, caps); caps_rc != 0) {
+            std::cerr << "orvane-device: device " << id << ": its capabilities cannot be read (error "
+                      << hex_code(caps_rc) << ")\n";
+            ++failed;
+            continue;
+        }
         DWORD used = std::min<DWORD>(caps->dwUsedSize, static_cast<DWORD>(buf.size()));
         line_device d{id, text_at(buf.data(), caps->dwLineNameOffset, caps->dwLineNameSize, used),
                       text_at(buf.data(), caps->dwProviderInfoOffset, caps->dwProviderInfoSize, used), -1};
@@ -138,8 +153,7 @@ std::unique_ptr<connection_store> open_store_for_reading() {
 
 
 std::string serial_port_of(const std::string &device_name) {
-    device_profile profile = load_device_profile();
-    if (!profile.valid) throw tool_error(profile.error);
+    device_profile profile = usable_profile();
     for (const auto &m : profile.modems) {
         if (to_utf8(m.name) == device_name) {
             if (m.port.empty()) break;
@@ -213,7 +227,8 @@ int run(int argc, char **argv) {
         return 0;
     }
     if (*modems) {
-        auto list = query_modems();
+        int failed = 0;
+        auto list = query_modems(failed);
         if (as_json) {
             json j = json::array();
             for (const auto &d : list) {
@@ -228,7 +243,7 @@ int run(int argc, char **argv) {
                 std::cout << "\n";
             }
         }
-        return 0;
+        return failed == 0 ? 0 : 1;
     }
     if (*connections) {
         auto store = open_store_for_reading();

@@ -200,30 +200,57 @@ device_profile builtin_profile() {
     return p;
 }
 
+namespace {
+
+// The calls a [faults] entry can make fail.
+constexpr std::string_view platform_calls[] = {"lineInitializeEx", "lineGetDevCaps",     "lineOpen",
+                                               "lineGetDevConfig", "lineDevSpecific",    "DMProcessConfigXML",
+                                               "RasValidateEntryName"};
+
+void warn_unknown_keys(const toml::table &t, std::initializer_list<std::string_view> known, const std::string &what,
+                       device_profile &p, const std::string &source_name) {
+    for (const auto &[key, node] : t) {
+        (void)node;
+        if (std::find(known.begin(), known.end(), key.str()) != known.end()) continue;
+        p.warnings.push_back(source_name + ": " + where(key.source()) + ": " + what + " \"" + std::string(key.str()) +
+                             "\" is not one this handheld reads; it is passed over");
+    }
+}
+
+}  // namespace
+
 device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name) {
     device_profile p;
     try {
         toml::table root = toml::parse(toml_text, source_name);
+        warn_unknown_keys(root, {"modem", "faults"}, "the table or key", p, source_name);
         if (const toml::node *m = root.get("modem")) {
             const auto *arr = m->as_array();
             if (arr == nullptr) fail(*m, "\"modem\" must be an array of tables ([[modem]])");
             for (const toml::node &entry : *arr) {
                 const auto *t = entry.as_table();
                 if (t == nullptr) fail(entry, "each modem must be a table");
+                warn_unknown_keys(*t, {"name", "provider", "type", "baud_rate", "dial_modifier", "port", "config_block"},
+                                  "the modem key", p, source_name);
                 modem_profile modem;
                 modem.name = text_field(*t, "name", u"");
                 modem.provider = text_field(*t, "provider", u"UNIMODEM");
                 modem.type = static_cast<std::uint16_t>(integer_field(*t, "type", 1, 0, 0xFFFF));
                 modem.baud_rate = static_cast<std::uint32_t>(integer_field(*t, "baud_rate", 19200, 1, 0x7FFFFFFF));
                 modem.dial_modifier = text_field(*t, "dial_modifier", u"");
-                if (modem.dial_modifier.size() > 255) fail(entry, "\"dial_modifier\" holds at most 255 characters");
+                if (modem.dial_modifier.size() > 255) {
+                    fail(*t->get("dial_modifier"), "\"dial_modifier\" holds at most 255 characters");
+                }
                 modem.port = to_utf8(text_field(*t, "port", u""));
                 if (const toml::node *c = t->get("config_block")) {
                     if (!c->is_boolean()) fail(*c, "\"config_block\" must be true or false");
                     modem.has_config = c->as_boolean()->get();
                 }
                 if (!modem.port.empty() && modem.port.front() != '/') fail(entry, "\"port\" must be an absolute path");
-                if (p.modems.size() >= 64) fail(entry, "at most 64 modems");
+                if (p.modems.size() >= max_modems) {
+                    fail(entry, "at most " + std::to_string(max_modems) + " modems: this is modem " +
+                                    std::to_string(p.modems.size() + 1));
+                }
                 p.modems.push_back(std::move(modem));
             }
         } else {
@@ -232,12 +259,18 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
         if (const toml::node *f = root.get("faults")) {
             const auto *t = f->as_table();
             if (t == nullptr) fail(*f, "\"faults\" must be a table");
+            warn_unknown_keys(*t, {"fail"}, "the faults key", p, source_name);
             if (const toml::node *list = t->get("fail")) {
                 const auto *arr = list->as_array();
                 if (arr == nullptr) fail(*list, "\"fail\" must be an array of call names");
                 for (const toml::node &call : *arr) {
                     const auto *s = call.as_string();
                     if (s == nullptr) fail(call, "each entry of \"fail\" must be a string");
+                    if (std::find(std::begin(platform_calls), std::end(platform_calls), s->get()) ==
+                        std::end(platform_calls)) {
+                        p.warnings.push_back(source_name + ": " + where(call.source()) + ": \"" + s->get() +
+                                             "\" is no platform call that can fail (names are case-sensitive)");
+                    }
                     p.faults.insert(s->get());
                 }
             }

@@ -10,6 +10,9 @@
 
 namespace orvane_platform {
 
+// The line devices a handheld has at most.
+inline constexpr std::size_t max_modems = 64;
+
 struct modem_profile {
     std::u16string name;
     std::u16string provider;
@@ -26,6 +29,9 @@ struct device_profile {
     // False when device.toml could not be used; `error` then says why, with line and column.
     bool valid = true;
     std::string error;
+    // What the file says that nothing reads (an unknown table or key, a fault that is no
+    // platform call), each with its line and column; the profile is used all the same.
+    std::vector<std::string> warnings;
 };
 
 // $ORVANE_DEVICE, else $XDG_DATA_HOME/orvane/device, else ~/.local/share/orvane/device, the
