@@ -136,7 +136,20 @@ TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo.xml"));
-    EXPECT_EQ(data_tool("import --frobnicate").status, 2);
+    r = data_tool("import --frobnicate");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option --frobnicate"), std::string::npos) << r.err;
+    // A pipe in and out, as the device tool takes them: the database on standard input, the
+    // operators file on standard output, which check reads from a pipe in turn.
+    r = run_command("{ cd " + shell_quote(dir.path().string()) + " && " + shell_quote(ORVANE_DATA_TOOL) +
+                    " import --output - - <" + db + " | " + shell_quote(ORVANE_DATA_TOOL) + " check -; }");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-: the program reads 3 presets\n");
+    EXPECT_NE(r.err.find("wrote 3 operators to standard output"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "-"));
+    r = run_command("head -c 70000000 /dev/zero | " + shell_quote(ORVANE_DATA_TOOL) + " check -");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("larger than 64 MiB"), std::string::npos) << r.err;
 }
 
 TEST(DataImport, NextToTheProgramOnlyReplacedWithForce) {

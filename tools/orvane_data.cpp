@@ -2,6 +2,8 @@
 //   import: an operators file from the mobile broadband provider database
 //   check:  what the program will read from a language or operators file, and what it will not
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
@@ -96,10 +98,27 @@ fs::path program_operators_file() {
     return file;
 }
 
+// Standard input read whole, as a file of at most the size the program reads.
+std::string standard_input() {
+    std::string bytes;
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(0, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw tool_error(std::string("cannot read standard input: ") + std::strerror(errno));
+        if (n == 0) return bytes;
+        bytes.append(buf, static_cast<std::size_t>(n));
+        if (bytes.size() > orvane_platform::max_data_file) throw tool_error("standard input is larger than 64 MiB");
+    }
+}
+
 int run_import(const std::vector<std::string> &countries_in, const std::string &output, bool force,
                const std::string &database) {
     pugi::xml_document doc;
-    pugi::xml_parse_result r = doc.load_file(database.c_str());
+    std::string piped;
+    if (database == "-") piped = standard_input();
+    pugi::xml_parse_result r =
+        database == "-" ? doc.load_buffer(piped.data(), piped.size()) : doc.load_file(database.c_str());
     if (!r) {
         throw tool_error(in_quotes(database) + ": " + r.description() +
                          (r.status == pugi::status_file_not_found ? "" : " at byte " + std::to_string(r.offset)));
@@ -158,8 +177,9 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
         if (a.country != b.country) return a.country < b.country;
         return a.key != b.key ? a.key < b.key : a.name < b.name;
     });
+    const bool to_stdout = output == "-";
     fs::path target = output.empty() ? program_operators_file() : fs::path(output);
-    orvane_tools::check_replaceable(target, force);
+    if (!to_stdout) orvane_tools::check_replaceable(target, force);
     std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n";
     for (const imported &e : entries) {
         text += u'<';
@@ -173,10 +193,17 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);
     }
-    orvane_tools::write_file(target, bytes, force, 0644);
-    std::cout << "wrote " << entries.size() << " operators to " << printable(target.string());
-    if (skipped > 0) std::cout << " (" << skipped << " left out)";
-    std::cout << "\n";
+    if (to_stdout) {
+        std::cout << bytes;
+        std::cerr << "orvane-data: wrote " << entries.size() << " operators to standard output";
+    } else {
+        orvane_tools::write_file(target, bytes, force, 0644);
+        std::cerr.flush();
+        std::cout << "wrote " << entries.size() << " operators to " << printable(target.string());
+    }
+    std::ostream &report = to_stdout ? std::cerr : std::cout;
+    if (skipped > 0) report << " (" << skipped << " left out)";
+    report << "\n";
     return 0;
 }
 
@@ -413,11 +440,17 @@ int run_check(const std::vector<std::string> &files) {
     int found = 0;
     for (const std::string &f : files) {
         std::string ext = fs::path(f).extension().string();
-        if (ext != ".lng" && ext != ".xml") throw usage_error(in_quotes(f) + ": not a .lng or .xml file");
+        if (f != "-" && ext != ".lng" && ext != ".xml") throw usage_error(in_quotes(f) + ": not a .lng or .xml file");
         diagnostics d{printable(f)};
         std::string bytes;
-        if (read_data_file(f, bytes, d) && check_encoding(bytes, d)) {
+        bool read = f == "-" ? (bytes = standard_input(), true) : read_data_file(f, bytes, d);
+        if (read && check_encoding(bytes, d)) {
             std::u16string text = units_of(bytes);
+            // From a pipe the kind comes from the text: a language file begins with "[".
+            if (f == "-") {
+                std::size_t first = text.find_first_not_of(u"\uFEFF \t\r\n");
+                ext = first != std::u16string::npos && text[first] == u'[' ? ".lng" : ".xml";
+            }
             if (ext == ".lng") {
                 check_language(text, d);
             } else {
@@ -443,12 +476,12 @@ int main(int argc, char **argv) {
     bool force = false;
     auto *import = app.add_subcommand("import", "write an operators file from the mobile broadband provider database");
     import->add_option("--country", countries, "country code to take (repeatable; default all)");
-    import->add_option("--output", output, "file to write (default: the operators file the program reads)");
+    import->add_option("--output", output, "file to write (default: the operators file the program reads; -: standard output)");
     import->add_flag("--force", force, "replace an existing file");
-    import->add_option("DATABASE", database, "the database (default " + std::string(default_database) + ")");
+    import->add_option("DATABASE", database, "the database (default " + std::string(default_database) + "; -: standard input)");
     std::vector<std::string> files;
     auto *check = app.add_subcommand("check", "say what the program will read from data files (.lng, .xml)");
-    check->add_option("FILE", files, "files")->required();
+    check->add_option("FILE", files, "files (-: standard input)")->required();
     int status = 1;
     try {
         try {
@@ -460,7 +493,7 @@ int main(int argc, char **argv) {
         } catch (const CLI::CallForVersion &e) {
             return orvane_tools::finish_output("orvane-data", app.exit(e));
         } catch (const CLI::ParseError &e) {
-            throw usage_error(printable(e.what()));
+            throw usage_error(orvane_tools::usage_message(app, e, argc, argv));
         }
         status = *import ? run_import(countries, output, force, database) : run_check(files);
     } catch (const usage_error &e) {

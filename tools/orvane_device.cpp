@@ -168,7 +168,8 @@ int run(int argc, char **argv) {
     CLI::App app{"Inspect and prepare the simulated handheld of Orvane Connection Manager.\n"
                  "The device folder is $ORVANE_DEVICE (default: $XDG_DATA_HOME/orvane/device)."};
     app.set_version_flag("--version", "orvane-device " ORVANE_VERSION);
-    app.footer("Exit status: 0 done, 1 the operation failed (nothing was changed), 2 a usage error.\n"
+    app.footer("Exit status: 0 done, 1 the operation failed (nothing was changed) or a change was made but\n"
+               "its report could not be written, 2 a usage error.\n"
                "Passwords are shown as " + std::string(hidden) + " unless --show-secrets is given.");
     app.require_subcommand(1);
     bool as_json = false;
@@ -213,7 +214,7 @@ int run(int argc, char **argv) {
     } catch (const CLI::CallForVersion &e) {
         return app.exit(e);
     } catch (const CLI::ParseError &e) {
-        throw usage_error(printable(e.what()));
+        throw usage_error(usage_message(app, e, argc, argv));
     }
 
     if (show_secrets || *exporter) disable_core_dumps();
@@ -331,7 +332,8 @@ int run(int argc, char **argv) {
         batch.add(peers, f.peers, force, 0600);
         batch.commit();
         std::cout << "wrote " << printable(peers.string()) << " and " << printable(chat.string()) << "\n";
-        if (dir == "/etc/ppp/peers") std::cout << "dial with: pon " << file << "\n";
+        std::cout << "dial with: pon " << file << (dir == "/etc/ppp/peers" ? "" : " (once both are in /etc/ppp/peers)")
+                  << "\n";
         return 0;
     }
     if (*provision) {

@@ -1,9 +1,12 @@
 #include "tool_io.h"
 
+#include <CLI/CLI.hpp>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +35,37 @@ std::string printable(std::string_view s) {
     std::string out;
     append_printable(out, s);
     return out;
+}
+
+std::string usage_message(const CLI::App &app, const CLI::ParseError &e, int argc, char **argv) {
+    std::string commands;
+    std::vector<std::string> names;
+    for (const CLI::App *sub : app.get_subcommands([](const CLI::App *) { return true; })) {
+        commands += (commands.empty() ? "" : ", ") + sub->get_name();
+        names.push_back(sub->get_name());
+    }
+    std::string command;
+    for (int i = 1; i < argc && command.empty(); ++i) {
+        if (argv[i][0] != '-') command = argv[i];
+    }
+    if (command.empty()) {
+        return (argc > 1 ? "unknown option " + printable(std::string(argv[1]).substr(0, std::string(argv[1]).find('='))) + "; "
+                         : std::string()) +
+               "a command is needed: " + commands;
+    }
+    if (!command.empty() && std::find(names.begin(), names.end(), command) == names.end()) {
+        return "unknown command " + in_quotes(command) + "; the commands are " + commands;
+    }
+    if (dynamic_cast<const CLI::ExtrasError *>(&e) != nullptr) {
+        const std::string said = e.what();
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg.size() > 1 && arg[0] == '-' && said.find(arg) != std::string::npos) {
+                return "unknown option " + printable(arg.substr(0, arg.find('=')));
+            }
+        }
+    }
+    return printable(e.what());
 }
 
 std::filesystem::path running_program() { return std::filesystem::read_symlink("/proc/self/exe"); }

@@ -9,6 +9,11 @@
 #include <string_view>
 #include <system_error>
 
+namespace CLI {
+class App;
+class ParseError;
+}  // namespace CLI
+
 namespace orvane_tools {
 
 struct tool_error : std::runtime_error {
@@ -17,6 +22,10 @@ struct tool_error : std::runtime_error {
 struct usage_error : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// What a parse error of the command line says to the user: an unknown command or option by
+// name, with the commands there are.
+std::string usage_message(const CLI::App &app, const CLI::ParseError &e, int argc, char **argv);
 
 // Control characters (C0, DEL and C1) escaped, so that one line stays one line and a name
 // cannot send escape sequences to the terminal.
