@@ -162,10 +162,24 @@ TEST_F(DialogTest, OperatorsFromTheFileAndSelectionCopiesThePreset) {
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
     EXPECT_EQ(text_of(GetDlgItem(w, 1012)), u"");
     EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"#777");
-    // The password field shows stars, not the text.
-    SetDlgItemText(w, 1012, u"secret");
-    EXPECT_NE(screen_text().find("******"), std::string::npos);
+    // The password field shows stars, not the text: one a character, an emoji's two units too.
+    SetDlgItemText(w, 1012, u"secret\U0001F600");
+    EXPECT_NE(screen_text().find("******* "), std::string::npos);
+    EXPECT_EQ(screen_text().find("********"), std::string::npos);
     EXPECT_EQ(screen_text().find("secret"), std::string::npos);
+}
+
+TEST_F(DialogTest, AtTheTerminalsLimitsCutsShowAndSoftKeysKeepApart) {
+    open();
+    resize(20, 24);
+    std::string s = screen_text();
+    EXPECT_NE(s.find("\n F1 Crea\xE2\x80\xA6   Exit F2 \n"), std::string::npos) << s;
+    EXPECT_NE(s.find(" Orvane Connec\xE2\x80\xA6  ok \n"), std::string::npos) << s;
+    // A terminal that cannot draw the cut mark or the list's scroll marks gets ASCII.
+    EXPECT_EQ(orvane_platform::ascii_stand_in(U'\u2026'), U'~');
+    EXPECT_EQ(orvane_platform::ascii_stand_in(U'\u25BC'), U'v');
+    EXPECT_EQ(orvane_platform::ascii_stand_in(U'\u2502'), U'|');
+    EXPECT_EQ(orvane_platform::ascii_stand_in(U'x'), 0u);
 }
 
 TEST_F(DialogTest, RelayoutMovesEverythingAndKeepsState) {

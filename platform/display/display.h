@@ -106,6 +106,10 @@ public:
 };
 
 // The display the window system uses; none set means nothing is drawn and modal loops end at once.
+// An ASCII stand-in for the drawing characters the painter uses ("…" and the scroll marks),
+// for a terminal whose character set has none of them; 0 for any other character.
+char32_t ascii_stand_in(char32_t c);
+
 void set_display(display *d);
 display *current_display();
 

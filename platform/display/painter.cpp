@@ -37,13 +37,10 @@ int put_text(cell_grid &g, int col, int row, int width, std::u32string_view text
 }
 
 // The same, ending in "…" when the text does not fit.
-void put_text_cut(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
-    if (cells_of(text) <= width) {
-        put_text(g, col, row, width, text, attr);
-        return;
-    }
+int put_text_cut(cell_grid &g, int col, int row, int width, std::u32string_view text, std::uint8_t attr) {
+    if (cells_of(text) <= width) return put_text(g, col, row, width, text, attr);
     int used = put_text(g, col, row, std::max(0, width - 1), text, attr);
-    put_text(g, col + used, row, 1, U"\u2026", attr);
+    return used + put_text(g, col + used, row, std::min(1, width), U"\u2026", attr);
 }
 
 void fill(cell_grid &g, int col, int row, int width, std::uint8_t attr) {
@@ -71,9 +68,10 @@ void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text
     std::uint8_t attr = attr_field | (focused ? attr_focus : 0);
     int width = std::max(1, p.width - reserved);
     fill(g, p.col, p.row, p.width, attr);
-    std::u32string chars = masked ? std::u32string(text.size(), U'*') : to_utf32(text);
-    std::size_t caret = std::min<std::size_t>(masked ? w->caret : to_utf32(text.substr(0, std::min(w->caret, text.size()))).size(),
-                                              chars.size());
+    std::u32string chars = to_utf32(text);
+    // One mask a character, an emoji's two units included.
+    if (masked) chars.assign(chars.size(), U'*');
+    std::size_t caret = std::min(to_utf32(text.substr(0, std::min(w->caret, text.size()))).size(), chars.size());
     // Keep the caret inside the field: the text scrolls sideways.
     std::size_t scroll = editable ? w->scroll : 0;
     if (editable) {
@@ -84,7 +82,12 @@ void paint_field(cell_grid &g, HWND w, const placed &p, std::u16string_view text
         w->scroll = scroll;
     }
     std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
-    put_text(g, p.col, p.row, width, visible, attr);
+    // A list's field shows where its text is cut; an edit field scrolls to its caret instead.
+    if (editable) {
+        put_text(g, p.col, p.row, width, visible, attr);
+    } else {
+        put_text_cut(g, p.col, p.row, width, visible, attr);
+    }
     // The terminal cursor stands on the focused field, at the caret where there is one, so
     // that screen readers follow the focus.
     if (focused) {
@@ -102,7 +105,7 @@ void paint_control(cell_grid &g, HWND w) {
         if ((w->style & 0xFu) == SS_ICON || (w->style & 0xFu) == SS_BITMAP) {
             put_text(g, p.col, p.row, p.width, U"[*]", attr_none);
         } else {
-            put_text(g, p.col, p.row, p.width, to_utf32(w->text), attr_none);
+            put_text_cut(g, p.col, p.row, p.width, to_utf32(w->text), attr_none);
         }
         break;
     case HWND__::kind::edit:
@@ -239,31 +242,45 @@ void paint_screen(cell_grid &g) {
     if (g.rows > 1) fill(g, 0, g.rows - 1, g.columns, attr_reverse);
     if (dialog == nullptr) return;
     bool ok_button = (dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && g.columns >= 8;
-    put_text(g, 1, 0, g.columns - (ok_button ? 6 : 2), to_utf32(dialog->text), attr_reverse | attr_bold);
+    put_text_cut(g, 1, 0, g.columns - (ok_button ? 6 : 2), to_utf32(dialog->text), attr_reverse | attr_bold);
     if (ok_button) put_text(g, g.columns - 3, 0, 2, U"ok", attr_reverse | attr_bold);
     for (HWND c : dialog->children) paint_control(g, c);
     for (HWND c : dialog->children) {
         if (c->type == HWND__::kind::combo && c->dropped) paint_list(g, c);
     }
     if (g.rows > 1 && dialog->menu_bar != nullptr && dialog->menu_bar->menu != nullptr) {
-        // Each soft key's label with the key under it on a handheld: "F1 Create ... Exit F2".
+        // Each soft key's label with the key under it on a handheld: "F1 Create ... Exit F2",
+        // each in its own half with a cell between them, cut where it does not fit.
         const auto &items = dialog->menu_bar->menu->items;
         int half = g.columns / 2;
         std::uint8_t label = attr_reverse | attr_bold;
         std::uint8_t dim = attr_reverse | attr_dim;
         if (!items.empty()) {
-            int used = put_text(g, 1, g.rows - 1, std::max(0, half - 1), U"F1 ", dim);
-            put_text(g, 1 + used, g.rows - 1, std::max(0, half - 1 - used), to_utf32(items[0].text), label);
+            int room = std::max(0, half - 2);
+            int used = put_text(g, 1, g.rows - 1, std::min(room, 3), U"F1 ", dim);
+            put_text_cut(g, 1 + used, g.rows - 1, std::max(0, room - used), to_utf32(items[0].text), label);
         }
         if (items.size() > 1) {
             std::u32string right = to_utf32(items[1].text);
-            int width = std::min(cells_of(right) + 3, g.columns - half - 1);
+            int width = std::max(0, std::min(cells_of(right) + 3, g.columns - half - 2));
             int at = g.columns - 1 - width;
-            int used = put_text(g, at, g.rows - 1, std::max(0, width - 3), right, label);
+            int text_width = std::max(0, width - 3);
+            int used = put_text_cut(g, at, g.rows - 1, text_width, right, label);
             put_text(g, at + used, g.rows - 1, width - used, U" F2", dim);
         }
     }
     if (ws.in_modal_box) paint_box(g, ws.open_box);
+}
+
+char32_t ascii_stand_in(char32_t c) {
+    switch (c) {
+    case U'\u2026': return U'~';
+    case U'\u25B2': return U'^';
+    case U'\u25BC': return U'v';
+    case U'\u2588': return U'#';
+    case U'\u2502': return U'|';
+    default: return 0;
+    }
 }
 
 void refresh_display() {

@@ -149,7 +149,8 @@ void terminal_display::present(const cell_grid &g) {
                 char bytes[MB_LEN_MAX];
                 std::mbstate_t state{};
                 if (std::wcrtomb(bytes, text[0], &state) == static_cast<std::size_t>(-1)) {
-                    text[0] = L'?';
+                    char32_t stand_in = ascii_stand_in(p->ch);
+                    text[0] = stand_in != 0 ? static_cast<wchar_t>(stand_in) : L'?';
                     n = 1;
                 }
                 text[n] = 0;
