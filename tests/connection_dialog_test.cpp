@@ -349,10 +349,20 @@ TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
     type(U"z");
     EXPECT_EQ(box->selected, 4321);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"apn104321");
-    key_press(key::enter);  // open: End, then PgUp twice, then Enter
+    key_press(key::enter);  // open: End, then PgUp twice, a turn of the screen, then Enter
     key_press(key::end);
     key_press(key::page_up);
     key_press(key::page_up);
+    const int marked = box->highlighted;
+    resize(80, 24);
+    // The marked entry stays marked, in view and under the cursor through the re-layout.
+    EXPECT_EQ(box->highlighted, marked);
+    const orvane_platform::list_place shown = orvane_platform::open_list_place(box);
+    EXPECT_LE(box->list_top, marked);
+    EXPECT_LT(marked, box->list_top + shown.rows);
+    orvane_platform::cell_grid g;
+    orvane_platform::paint_screen(g);
+    EXPECT_EQ(g.cursor_row, shown.top + marked - box->list_top);
     key_press(key::enter);
     int chosen = 4999 - 2 * page;
     ASSERT_EQ(box->selected, chosen);

@@ -51,8 +51,10 @@ void select_entry_of_text(HWND w) {
 }
 
 void set_combo_selection(HWND w, int index) {
+    // Selecting again what is selected (a re-layout does) leaves an open list's mark where the
+    // user put it.
+    if (!w->dropped || index != w->selected) w->highlighted = index;
     w->selected = index;
-    w->highlighted = index;
     if (is_drop_down_edit(w)) {
         w->text = index >= 0 ? std::u16string(w->entry_text(static_cast<std::size_t>(index))) : std::u16string();
         w->caret = w->text.size();
@@ -246,6 +248,8 @@ list_place open_list_place(HWND w) {
 
 namespace {
 
+}  // namespace
+
 // Keeps the highlighted entry inside the rows the open list shows.
 void show_highlighted(HWND w) {
     int rows = std::max(1, open_list_place(w).rows);
@@ -253,6 +257,8 @@ void show_highlighted(HWND w) {
     if (w->highlighted < w->list_top) w->list_top = w->highlighted;
     if (w->highlighted >= w->list_top + rows) w->list_top = w->highlighted - rows + 1;
 }
+
+namespace {
 
 // The platform's type-ahead: letters typed within a second of each other make a prefix,
 // searched from the current entry on; one letter typed again walks on to the next entry

@@ -260,6 +260,10 @@ void screen_resized(int columns, int rows) {
         if (!is_live(d)) continue;
         d->rect = dialog_area();
         SendMessage(d, WM_SIZE, SIZE_RESTORED, MAKELPARAM(d->rect.right - d->rect.left, d->rect.bottom - d->rect.top));
+        if (!is_live(d)) continue;
+        for (HWND c : d->children) {
+            if (c->type == HWND__::kind::combo && c->dropped) show_highlighted(c);
+        }
     }
 }
 

@@ -179,6 +179,8 @@ struct list_place {
     int rows = 0;
 };
 list_place open_list_place(HWND combo);
+// Keeps an open list's marked entry among the rows it shows, which a new screen size changes.
+void show_highlighted(HWND combo);
 // Sends the command of soft key 0 (left) or 1 (right) to the dialog.
 void soft_key(HWND dialog, std::size_t which);
 void send_command(HWND dialog, UINT_PTR id);
