@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "config/connection_store.h"
 #include "modems/orvane_tapi.h"
@@ -159,6 +161,65 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     EXPECT_EQ(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
     EXPECT_FALSE(orvane_export::apn_in_modifier("X1"));
     EXPECT_FALSE(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
+}
+
+// Every field of a connection as a real NetworkManager shows it, one "field: value" a line.
+std::map<std::string, std::string> shown_fields(const std::string &nmcli_output) {
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(nmcli_output);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::size_t value = line.find_first_not_of(' ', colon + 1);
+        fields[line.substr(0, colon)] = value == std::string::npos ? "" : line.substr(value);
+    }
+    return fields;
+}
+
+TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
+    if (geteuid() != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs root (unshare, mounts)";
+    if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs unshare";
+    device_sandbox dev;
+    created(u"Connection 1", u"web.apn");
+    created(u"Second", u"", u"*99#");
+    const std::string tool = shell_quote(ORVANE_DEVICE_TOOL);
+    const std::string fields =
+        "connection.id,connection.uuid,connection.type,connection.autoconnect,gsm.apn,gsm.number,gsm.username,"
+        "gsm.password,serial.baud,ipv4.method,ipv6.method";
+    // Added through NetworkManager's own interface; a second add of the same entry is refused.
+    // Exported as a file into its keyfile folder and loaded: NetworkManager shows the same.
+    const std::string script =
+        tool + " export 'Connection 1' --to networkmanager --add && "
+        "! " + tool + " export 'Connection 1' --to networkmanager --add 2>/dev/null && "
+        "nmcli -s -f " + fields + " connection show 'Connection 1' && echo '--' && " +
+        tool + " export Second --to networkmanager --output \"$ORVANE_NM_KEYFILES/Second.nmconnection\" && "
+        "nmcli connection load \"$ORVANE_NM_KEYFILES/Second.nmconnection\" && "
+        "nmcli -s -f " + fields + " connection show Second && ls \"$ORVANE_NM_KEYFILES\"";
+    auto r = run_command("unshare --net --mount " + shell_quote(ORVANE_WITH_NETWORKMANAGER) + " sh -c " +
+                         shell_quote(script));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::size_t split = r.out.find("\n--\n");
+    ASSERT_NE(split, std::string::npos) << r.out;
+    auto first = shown_fields(r.out.substr(0, split));
+    auto second = shown_fields(r.out.substr(split));
+    EXPECT_EQ(first["connection.id"], "Connection 1");
+    EXPECT_EQ(first["connection.uuid"].size(), 36u);
+    EXPECT_EQ(first["connection.type"], "gsm");
+    EXPECT_EQ(first["connection.autoconnect"], "no");
+    EXPECT_EQ(first["gsm.apn"], "\"web.apn\"");  // nmcli quotes an APN
+    EXPECT_EQ(first["gsm.number"], "*99***1#");
+    EXPECT_EQ(first["gsm.username"], "web");
+    EXPECT_EQ(first["gsm.password"], "p\"w d");
+    EXPECT_EQ(first["serial.baud"], "115200");
+    EXPECT_EQ(first["ipv4.method"], "auto");
+    EXPECT_EQ(first["ipv6.method"], "auto");
+    EXPECT_EQ(second["connection.id"], "Second");
+    EXPECT_EQ(second["gsm.apn"], "--");
+    EXPECT_EQ(second["gsm.number"], "*99#");
+    EXPECT_EQ(second["gsm.password"], "p\"w d");
+    EXPECT_NE(second["connection.uuid"], first["connection.uuid"]);
+    // The added one kept on disk, beside the loaded file.
+    EXPECT_NE(r.out.find("Connection 1.nmconnection"), std::string::npos) << r.out;
 }
 
 TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {

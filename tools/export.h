@@ -37,6 +37,9 @@ std::string name_based_uuid(const std::string &name);
 
 // The keyfile text, written by libnm; throws export_error when libnm refuses the connection.
 std::string networkmanager_keyfile(const connection &c);
+// The connection added to the running NetworkManager through its D-Bus API and kept on disk;
+// gives its UUID. Throws export_error when NetworkManager is not running or refuses it.
+std::string networkmanager_add(const connection &c);
 
 struct pppd_files {
     std::string peers;  // the peers file

@@ -49,7 +49,10 @@ std::string name_based_uuid(const std::string &name) {
     return out;
 }
 
-std::string networkmanager_keyfile(const connection &c) {
+namespace {
+
+// The entry as a connection NetworkManager takes; throws export_error when it refuses it.
+connection_ptr built(const connection &c) {
     NMConnection *conn = nm_simple_connection_new();
     connection_ptr owner(G_OBJECT(conn));
     std::string uuid = name_based_uuid(c.device_id + '\n' + c.name + '\n' + c.created);
@@ -86,6 +89,55 @@ std::string networkmanager_keyfile(const connection &c) {
         throw export_error(std::string("NetworkManager does not take this connection: ") +
                            (err ? err->message : "unknown reason"));
     }
+    return owner;
+}
+
+void unref_loop(GMainLoop *l) { g_main_loop_unref(l); }
+using loop_ptr = std::unique_ptr<GMainLoop, freer<GMainLoop, unref_loop>>;
+
+struct add_result {
+    GMainLoop *loop = nullptr;
+    NMRemoteConnection *added = nullptr;
+    GError *error = nullptr;
+};
+
+void added(GObject *client, GAsyncResult *result, gpointer data) {
+    auto *r = static_cast<add_result *>(data);
+    r->added = nm_client_add_connection2_finish(NM_CLIENT(client), result, nullptr, &r->error);
+    g_main_loop_quit(r->loop);
+}
+
+}  // namespace
+
+std::string networkmanager_add(const connection &c) {
+    connection_ptr conn = built(c);
+    GError *raw = nullptr;
+    connection_ptr client(G_OBJECT(nm_client_new(nullptr, &raw)));
+    if (!client || !nm_client_get_nm_running(NM_CLIENT(client.get()))) {
+        error_ptr err(raw);
+        throw export_error(std::string("NetworkManager is not running") + (err ? std::string(": ") + err->message : ""));
+    }
+    loop_ptr loop(g_main_loop_new(nullptr, FALSE));
+    add_result r{loop.get()};
+    // Kept on disk, as the handheld keeps its entries, and not dialled on its own.
+    nm_client_add_connection2(NM_CLIENT(client.get()),
+                              nm_connection_to_dbus(NM_CONNECTION(conn.get()), NM_CONNECTION_SERIALIZE_ALL),
+                              static_cast<NMSettingsAddConnection2Flags>(NM_SETTINGS_ADD_CONNECTION2_FLAG_TO_DISK |
+                                                                         NM_SETTINGS_ADD_CONNECTION2_FLAG_BLOCK_AUTOCONNECT),
+                              nullptr, TRUE, nullptr, added, &r);
+    g_main_loop_run(loop.get());
+    error_ptr err(r.error);
+    if (r.added == nullptr) {
+        throw export_error(std::string("NetworkManager refuses the connection: ") + (err ? err->message : "unknown reason"));
+    }
+    g_object_unref(r.added);
+    return nm_setting_connection_get_uuid(nm_connection_get_setting_connection(NM_CONNECTION(conn.get())));
+}
+
+std::string networkmanager_keyfile(const connection &c) {
+    connection_ptr owner = built(c);
+    NMConnection *conn = NM_CONNECTION(owner.get());
+    GError *raw = nullptr;
     keyfile_ptr file(nm_keyfile_write(conn, NM_KEYFILE_HANDLER_FLAGS_NONE, nullptr, nullptr, &raw));
     if (!file) {
         error_ptr err(raw);
@@ -97,6 +149,18 @@ std::string networkmanager_keyfile(const connection &c) {
 }
 
 }  // namespace orvane_export
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add(const orvane_export::connection &c,
+                                                                                std::string &uuid,
+                                                                                std::string &error) noexcept {
+    try {
+        uuid = orvane_export::networkmanager_add(c);
+        return true;
+    } catch (const std::exception &e) {
+        error = e.what();
+        return false;
+    }
+}
 
 extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_keyfile(const orvane_export::connection &c,
                                                                                      std::string &text,

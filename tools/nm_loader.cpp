@@ -8,10 +8,13 @@
 
 namespace orvane_export {
 
-std::string networkmanager_keyfile_by_module(const connection &c) {
+namespace {
+
+// The module's entry point of that name, the module loaded at the first call and kept.
+void *module_symbol(const char *name) {
     namespace fs = std::filesystem;
-    static keyfile_writer writer = nullptr;
-    if (writer == nullptr) {
+    static void *module = nullptr;
+    if (module == nullptr) {
         std::error_code ec;
         fs::path self = orvane_tools::running_program(ec);
         if (ec) throw export_error("the NetworkManager export cannot find its module: /proc/self/exe: " + ec.message());
@@ -29,20 +32,32 @@ std::string networkmanager_keyfile_by_module(const connection &c) {
             throw export_error("the NetworkManager export needs " + candidates[1].string() +
                                ", which is missing; reinstall the package");
         }
-        void *module = dlopen(found->c_str(), RTLD_NOW | RTLD_LOCAL);
+        module = dlopen(found->c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
             throw export_error(std::string("the NetworkManager export cannot be loaded: ") + dlerror());
         }
-        // Kept loaded: the writer is used until the program ends.
-        writer = reinterpret_cast<keyfile_writer>(dlsym(module, keyfile_writer_symbol));
-        if (writer == nullptr) {
-            throw export_error(found->string() + " is not this program's NetworkManager export module");
-        }
     }
+    void *symbol = dlsym(module, name);
+    if (symbol == nullptr) throw export_error("the NetworkManager export module has no " + std::string(name));
+    return symbol;
+}
+
+}  // namespace
+
+std::string networkmanager_keyfile_by_module(const connection &c) {
+    auto writer = reinterpret_cast<keyfile_writer>(module_symbol(keyfile_writer_symbol));
     std::string text;
     std::string error;
     if (!writer(c, text, error)) throw export_error(error);
     return text;
+}
+
+std::string networkmanager_add_by_module(const connection &c) {
+    auto adder = reinterpret_cast<connection_adder>(module_symbol(connection_adder_symbol));
+    std::string uuid;
+    std::string error;
+    if (!adder(c, uuid, error)) throw export_error(error);
+    return uuid;
 }
 
 }  // namespace orvane_export

@@ -204,6 +204,8 @@ int run(int argc, char **argv) {
                          "networkmanager: the keyfile to write (default and -: standard output); "
                          "pppd: the folder for NAME and NAME.chat (needed)");
     exporter->add_flag("--force", force, "replace existing files");
+    bool add = false;
+    exporter->add_flag("--add", add, "networkmanager: add it to the running NetworkManager (kept on disk)");
 
     try {
         app.parse(argc, argv);
@@ -307,6 +309,14 @@ int run(int argc, char **argv) {
         if (!found) throw tool_error("no connection named " + in_quotes(name));
         orvane_export::connection c = orvane_export::connection_of(*found);
         c.device_id = device_identity();
+        if (add && (target != "networkmanager" || !output.empty())) {
+            throw usage_error("--add is for --to networkmanager, without --output");
+        }
+        if (add) {
+            std::string uuid = orvane_export::networkmanager_add_by_module(c);
+            std::cout << "added to NetworkManager as " << uuid << "\n";
+            return 0;
+        }
         if (target == "networkmanager") {
             std::string text = orvane_export::networkmanager_keyfile_by_module(c);
             if (output.empty() || output == "-") {
