@@ -175,7 +175,8 @@ std::string device_identity() {
         made += '\n';
         // Made whole or not at all; a second process making one at the same time wins or loses as a whole.
         std::filesystem::path temp = file;
-        temp += "." + std::to_string(::getpid()) + ".new";
+        temp += ".new-";
+        temp += std::to_string(::getpid());
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) throw std::runtime_error("cannot make " + file.string() + ": " + std::strerror(errno));
         bool written = ::write(fd, made.data(), made.size()) == static_cast<ssize_t>(made.size()) && ::fsync(fd) == 0;
