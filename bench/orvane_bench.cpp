@@ -17,14 +17,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
 
 #include "app/connection_dialog.h"
-#include "app/relayout.h"
 #include "common/utf.h"
 #include "config/connection_store.h"
 #include "modems/orvane_tapi.h"
@@ -33,7 +31,6 @@
 #include "presets/xml_reader.h"
 #include "provisioning/orvane_ras.h"
 #include "resources/resource.h"
-#include "text/language_file.h"
 #include "user/window_system.h"
 
 namespace {
@@ -44,12 +41,9 @@ struct workload {
     fs::path dir;
     fs::path presets_5000;
     fs::path presets_50000;
-    fs::path language_10000;
     std::string bytes_5000;
-    std::vector<std::pair<std::u16string, std::u16string>> language_pairs;
     std::u16string path_5000;
     std::u16string path_50000;
-    std::u16string path_language;
 };
 
 std::string utf16le(const std::u16string &s) {
@@ -95,21 +89,11 @@ workload &work() {
         fs::create_directories(x.dir);
         x.presets_5000 = x.dir / "p5000.xml";
         x.presets_50000 = x.dir / "p50000.xml";
-        x.language_10000 = x.dir / "l10000.lng";
         x.bytes_5000 = operators_file(5000);
         write(x.presets_5000, x.bytes_5000);
         write(x.presets_50000, operators_file(50000));
-        std::u16string lng;
-        for (int i = 0; i < 10000; ++i) {
-            std::u16string key = u16("English text number " + std::to_string(i));
-            std::u16string value = u16("Translated text number " + std::to_string(i));
-            lng += u"[" + key + u"] [" + value + u"]\r\n";
-            x.language_pairs.emplace_back(key, value);
-        }
-        write(x.language_10000, utf16le(lng));
         x.path_5000 = u16(x.presets_5000.string());
         x.path_50000 = u16(x.presets_50000.string());
-        x.path_language = u16(x.language_10000.string());
         return x;
     }();
     return w;
@@ -136,11 +120,6 @@ void load_with_pugixml(orvane_cr::operator_presets &out) {
     }
 }
 
-void load_language() {
-    orvane_cr::language_table t(work().path_language);
-    benchmark::DoNotOptimize(t.loaded);
-}
-
 fs::path beside_self(const char *ext) {
     fs::path p = fs::read_symlink("/proc/self/exe");
     p += ext;
@@ -163,71 +142,6 @@ orvane_platform::headless_display &screen() {
     return s;
 }
 
-// The dialog up to its first paint: its windows, its initialisation (the operator box filled
-// from the presets file among it) and the screen drawn once.
-void dialog_init() {
-    CConnectionDialog d;
-    HINSTANCE inst = AfxGetResourceHandle();
-    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-    HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
-                                                       nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
-    orvane_platform::refresh_display();
-    benchmark::DoNotOptimize(w);
-}
-
-void BM_LoadPresets5000(benchmark::State &state) {
-    orvane_cr::operator_presets p;
-    while (state.KeepRunning()) load_presets(work().path_5000, p);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
-}
-void BM_Pugixml5000(benchmark::State &state) {
-    orvane_cr::operator_presets p;
-    while (state.KeepRunning()) load_with_pugixml(p);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(work().bytes_5000.size()));
-}
-void BM_LoadPresets50000(benchmark::State &state) {
-    orvane_cr::operator_presets p;
-    while (state.KeepRunning()) load_presets(work().path_50000, p);
-}
-void BM_LoadLanguage10000(benchmark::State &state) {
-    while (state.KeepRunning()) load_language();
-}
-void BM_DialogInit5000(benchmark::State &state) {
-    while (state.KeepRunning()) dialog_init();
-}
-void BM_Relayout(benchmark::State &state) {
-    CConnectionDialog d;
-    HINSTANCE inst = AfxGetResourceHandle();
-    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-    HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
-                                                       nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&d));
-    bool landscape = false;
-    while (state.KeepRunning()) {
-        landscape = !landscape;
-        benchmark::DoNotOptimize(
-            orvane_cr::relayout_dialog(inst, w, landscape ? IDD_CONNECTION_LANDSCAPE : IDD_CONNECTION_PORTRAIT));
-    }
-}
-void BM_SubmitDocument(benchmark::State &state) {
-    int i = 0;
-    std::u16string hex(1056, u'0');
-    while (state.KeepRunning()) {
-        std::u16string name = u16("Bench " + std::to_string(i++));
-        orvane_cr::connection_request r{name.c_str(), u"Hayes Compatible on COM1:", u"", u"user", u"pw", u"", u"*99#"};
-        std::u16string doc = orvane_cr::fill_provisioning_template(r, hex);
-        WCHAR *reply = nullptr;
-        benchmark::DoNotOptimize(DMProcessConfigXML(doc.c_str(), CFGFLAG_PROCESS, &reply));
-        delete[] reply;
-    }
-}
-
-BENCHMARK(BM_LoadPresets5000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Pugixml5000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LoadPresets50000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadLanguage10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DialogInit5000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Relayout)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SubmitDocument)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 // Processor time of one call, kernel time included: what a neighbour on a shared machine
 // takes from us while we wait is not counted.
@@ -490,7 +404,7 @@ void startup_figures(Line &line) {
     line("figure startup_rss_5000 %.1f MB (whiptail %.1f MB)", median(ours_kb) / 1024, median(whiptail_kb) / 1024);
 }
 
-int main(int argc, char **argv) {
+int main() {
     device_for_bench device;
     orvane_platform::set_display(&screen());
     orvane_platform::screen_resized(40, 24);
@@ -499,8 +413,6 @@ int main(int argc, char **argv) {
     write(beside_self(".xml"), work().bytes_5000);
     fs::remove(beside_self(".lng"));
 
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
 
     std::vector<std::string> summary;
     auto line = [&](const char *fmt, auto... v) {
@@ -516,18 +428,6 @@ int main(int argc, char **argv) {
 
     double load_s = seconds_of([&] { load_presets(work().path_5000, presets); });
     line("figure presets_5000_load_rate %.1f MB/s", static_cast<double>(work().bytes_5000.size()) / 1e6 / load_s);
-    line("figure language_10000_load %.0f microseconds", 1e6 * seconds_of(load_language));
-    line("figure dialog_init_5000 %.0f microseconds", 1e6 * seconds_of(dialog_init));
-    {
-        CConnectionDialog d;
-        HINSTANCE inst = AfxGetResourceHandle();
-        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-        HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                           reinterpret_cast<LPARAM>(&d));
-        line("figure relayout %.1f microseconds",
-             1e6 * seconds_of([&] { orvane_cr::relayout_dialog(inst, w, IDD_CONNECTION_LANDSCAPE); }));
-    }
     {
         // orvane-data check over a 10 MB operators file, the whole program run, wall clock.
         fs::path big = work().dir / "check_10mb.xml";
