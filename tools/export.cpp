@@ -69,12 +69,20 @@ void check_apn(const std::string &apn) {
         const auto u = static_cast<unsigned char>(c);
         if (std::isalnum(u) != 0 && u < 0x80) continue;
         if (c == '.' || c == '_' || c == '-') continue;
-        std::string which = u >= 0x80 ? "a character beyond ASCII"
-                            : c == ' ' ? "a space"
-                            : u < 0x20 || u == 0x7F ? "a control character"
-                                       : "\"" + std::string(1, c) + "\"";
-        throw export_error("the APN holds " + which + ", which a modem cannot take (letters, digits, \".\", \"_\" "
-                           "and \"-\" only)");
+        std::string message = "the APN holds ";
+        if (u >= 0x80) {
+            message += "a character beyond ASCII";
+        } else if (c == ' ') {
+            message += "a space";
+        } else if (u < 0x20 || u == 0x7F) {
+            message += "a control character";
+        } else {
+            message += '"';
+            message += c;
+            message += '"';
+        }
+        message += ", which a modem cannot take (letters, digits, \".\", \"_\" and \"-\" only)";
+        throw export_error(message);
     }
 }
 
