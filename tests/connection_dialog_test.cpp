@@ -301,7 +301,7 @@ TEST_F(DialogTest, RelayoutReadingRules) {
     EXPECT_EQ(placed->rect.left, 1);  // placed all the same
     SendMessage(placed, WM_GETTEXTLENGTH, 0, 0);
     DestroyWindow(placed);
-    EXPECT_EQ(SendMessage(placed, WM_GETTEXTLENGTH, 0, 0), 0);  // the window messaged last, now gone
+    EXPECT_EQ(SendMessage(placed, WM_GETTEXTLENGTH, 0, 0), 0);  // a window just messaged, now gone
     DestroyWindow(other);
 
     orvane_test::template_builder missing;
