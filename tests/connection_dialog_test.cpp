@@ -417,7 +417,7 @@ TEST_F(DialogTest, CaptionOkAndExitStoreNothingAndAskNothing) {
     orvane_platform::handle_input(screen.wait_event());
     EXPECT_TRUE(w->ended);
     EXPECT_EQ(w->result, IDOK);
-    w = open();
+    open();
     key_press(key::f2);
     EXPECT_FALSE(orvane_platform::pump_messages());
     EXPECT_TRUE(orvane_platform::windows().boxes_shown.empty());
