@@ -1,6 +1,7 @@
 #include "xml_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace orvane_cr {
@@ -10,12 +11,14 @@ std::size_t find_unit(std::u16string_view text, char16_t unit, std::size_t from)
     const auto *base = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t bytes = text.size() * sizeof(char16_t);
     const auto low = static_cast<unsigned char>(unit & 0xFF);
+    // Where a unit's low byte stands within it in this machine's memory.
+    constexpr std::size_t low_at = std::endian::native == std::endian::little ? 0 : 1;
     for (std::size_t at = from * sizeof(char16_t); at < bytes;) {
         const void *hit = std::memchr(base + at, low, bytes - at);
         if (hit == nullptr) break;
         const auto offset = static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - base);
-        // A low byte of a unit, little-endian, that belongs to the unit sought.
-        if (offset % 2 == 0 && text[offset / 2] == unit) return offset / 2;
+        // A unit's low byte, and the whole unit the one sought.
+        if (offset % 2 == low_at && text[offset / 2] == unit) return offset / 2;
         at = offset + 1;
     }
     return std::u16string_view::npos;
