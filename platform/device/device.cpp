@@ -84,6 +84,7 @@ std::filesystem::path device_folder_path() {
 }
 
 std::string device_file(const char *name) { return joined(device_folder_path(), name); }
+
 namespace {
 
 std::vector<std::string> pending_notices;
