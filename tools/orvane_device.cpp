@@ -308,10 +308,10 @@ int run(int argc, char **argv) {
         auto found = store ? store->find(name) : std::nullopt;
         if (!found) throw tool_error("no connection named " + in_quotes(name));
         orvane_export::connection c = orvane_export::connection_of(*found);
-        c.device_id = device_identity();
         if (add && (target != "networkmanager" || !output.empty())) {
             throw usage_error("--add is for --to networkmanager, without --output");
         }
+        if (target == "networkmanager") c.device_id = device_identity();  // its UUID's part from the handheld
         if (add) {
             std::string uuid = orvane_export::networkmanager_add_by_module(c);
             std::cout << "added to NetworkManager as " << uuid << "\n";
@@ -335,8 +335,6 @@ int run(int argc, char **argv) {
         std::filesystem::path chat = dir / (file + ".chat");
         orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
         // Neither is written unless both are.
-        check_replaceable(peers, force);
-        check_replaceable(chat, force);
         file_batch batch;
         batch.add(chat, f.chat, force, 0600);
         batch.add(peers, f.peers, force, 0600);

@@ -53,7 +53,7 @@ std::string usage_message(const CLI::App &app, const CLI::ParseError &e, int arg
                          : std::string()) +
                "a command is needed: " + commands;
     }
-    if (!command.empty() && std::find(names.begin(), names.end(), command) == names.end()) {
+    if (std::find(names.begin(), names.end(), command) == names.end()) {
         return "unknown command " + in_quotes(command) + "; the commands are " + commands;
     }
     if (dynamic_cast<const CLI::ExtrasError *>(&e) != nullptr) {

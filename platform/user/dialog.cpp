@@ -2,7 +2,6 @@
 // keys a dialog itself takes (Tab, Shift+Tab, Esc) and the screen's size.
 #include <algorithm>
 
-#include "../device/device.h"
 #include "window_system.h"
 
 using orvane_platform::is_live;
