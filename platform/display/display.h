@@ -1,7 +1,9 @@
-// What the window system draws on and reads input from: a grid of character cells.
+// What the window system draws on and reads input from: terminal cells or pixels.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,13 +98,35 @@ struct cell_grid {
     std::string text() const;
 };
 
+class surface;
+
 class display {
 public:
     virtual ~display() = default;
-    virtual void size(int &columns, int &rows) = 0;
-    virtual void present(const cell_grid &grid) = 0;
-    // Blocks until there is input; kind::none means no more input will come.
+    // The screen's size in the surface's units.
+    virtual void size(int &width, int &height) = 0;
+    // The surface the screen is drawn on, also for measuring between frames.
+    virtual surface &screen() = 0;
+    // Draws a frame with `draw` and shows it.
+    virtual void paint(const std::function<void(surface &)> &draw) = 0;
+    // Blocks until there is input; kind::none means no more input will come. Clicks and
+    // wheels are in the surface's units.
     virtual input_event wait_event() = 0;
+};
+
+// A display of character cells: frames are painted into a grid, then presented.
+class cell_display : public display {
+public:
+    cell_display(int columns, int rows);
+    ~cell_display() override;
+    cell_display(const cell_display &) = delete;
+    cell_display &operator=(const cell_display &) = delete;
+    surface &screen() override;
+    void paint(const std::function<void(surface &)> &draw) override;
+    virtual void present(const cell_grid &grid) = 0;
+
+private:
+    std::unique_ptr<surface> cells_;
 };
 
 // The display the window system uses; none set means nothing is drawn and modal loops end at once.

@@ -8,9 +8,9 @@
 
 namespace orvane_platform {
 
-class headless_display : public display {
+class headless_display : public cell_display {
 public:
-    headless_display(int columns, int rows) : columns_(columns), rows_(rows) {}
+    headless_display(int columns, int rows) : cell_display(columns, rows), columns_(columns), rows_(rows) {}
     void size(int &columns, int &rows) override {
         columns = columns_;
         rows = rows_;

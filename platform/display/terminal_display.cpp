@@ -65,7 +65,7 @@ bool codeset_is_utf8() {
 
 }  // namespace
 
-terminal_display::terminal_display() {
+terminal_display::terminal_display() : cell_display(40, 24) {
     // A locale without a character set of its own (C, POSIX) says nothing of the terminal:
     // read and write UTF-8 then, as today's terminals do. Another 8-bit character set is
     // the terminal's own and stays.

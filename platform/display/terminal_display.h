@@ -7,7 +7,7 @@
 
 namespace orvane_platform {
 
-class terminal_display : public display {
+class terminal_display : public cell_display {
 public:
     // False, with the reason, when the terminal cannot show a full-screen dialog.
     static bool usable(std::string &why);

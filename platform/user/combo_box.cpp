@@ -96,12 +96,70 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return at;
 }
 
+bool combo_box_key(HWND w, const input_event &e);
+void combo_box_click(HWND w, int list_index, int x);
+void combo_box_wheel(HWND w, int steps);
+
+void paint_combo(device_context &dc, HWND w) {
+    bool editable = is_drop_down_edit(w);
+    std::u16string_view text = editable ? std::u16string_view(w->text)
+                                        : (w->selected >= 0 ? w->entry_text(static_cast<std::size_t>(w->selected)) : u"");
+    const surface_metrics &m = dc.metrics();
+    paint_field(dc, w, text, editable, false, m.button);
+    RECT box = dc.box();
+    dc.arrow(RECT{box.right - m.border - m.button, box.top + m.border, box.right - m.border, box.bottom - m.border},
+             windows().focus == w ? role::field_focus : role::field);
+}
+
+void paint_open_list(device_context &dc, HWND w) {
+    list_place p = open_list_place(w, dc.target());
+    if (p.rows <= 0) return;
+    const surface_metrics &m = dc.metrics();
+    auto count = static_cast<int>(w->entries.size());
+    int first = std::clamp(w->list_top, 0, std::max(0, count - p.rows));
+    bool scrolls = count > p.rows;
+    RECT outer{p.col, p.top, p.col + p.width, p.top + p.rows * m.line + 2 * m.border};
+    dc.fill(outer, role::list);
+    dc.frame(outer, role::list);
+    LONG text_right = outer.right - m.border - (scrolls ? m.button : 0);
+    for (int i = 0; i < p.rows; ++i) {
+        int index = first + i;
+        bool marked = index == w->highlighted;
+        role how = marked ? role::list_mark : role::list;
+        RECT row{outer.left + m.border, outer.top + m.border + i * m.line, outer.right - m.border, 0};
+        row.bottom = row.top + m.line;
+        dc.fill(row, how);
+        RECT text_area{row.left + m.padding, row.top, text_right - m.padding, row.bottom};
+        dc.text(static_cast<int>(text_area.left), static_cast<int>(row.top), text_area,
+                to_utf32(w->entry_text(static_cast<std::size_t>(index))), how, true);
+        if (marked) dc.caret(static_cast<int>(row.left), static_cast<int>(row.top), false);
+    }
+    if (scrolls) {
+        dc.scroll_bar(RECT{text_right, outer.top + m.border, outer.right - m.border, outer.bottom - m.border}, first, p.rows,
+                      count);
+    }
+}
+
 }  // namespace
 
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto count = static_cast<int>(w->entries.size());
     auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };
     switch (msg) {
+    case WM_PAINT:
+        paint_combo(*reinterpret_cast<device_context *>(wp), w);
+        return 0;
+    case wm_paint_list:
+        paint_open_list(*reinterpret_cast<device_context *>(wp), w);
+        return 0;
+    case wm_key:
+        return combo_box_key(w, *reinterpret_cast<const input_event *>(lp)) ? TRUE : FALSE;
+    case wm_click:
+        combo_box_click(w, static_cast<int>(wp), static_cast<int>(lp));
+        return 0;
+    case wm_wheel:
+        combo_box_wheel(w, static_cast<int>(wp));
+        return 0;
     case CB_ADDSTRING:
     case CB_INSERTSTRING:
         try {
@@ -226,29 +284,23 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-list_place open_list_place(HWND w) {
-    auto &ws = windows();
-    RECT r = window_rect_on_screen(w);
-    int field_col = (static_cast<int>(r.left) + cell_width / 2) / cell_width;
-    int field_row = (static_cast<int>(r.top) + cell_height / 2) / cell_height;
-    int field_width = std::max(1, (static_cast<int>(r.right - r.left) + cell_width / 2) / cell_width);
+list_place open_list_place(HWND w, surface &s) {
+    const surface_metrics &m = s.metrics();
+    RECT field = s.place(window_rect_on_screen(w));
     auto count = static_cast<int>(w->entries.size());
     list_place p;
-    p.top = field_row + 1;
-    p.rows = std::max(0, std::min(count, ws.rows - 1 - p.top));
+    p.top = static_cast<int>(field.bottom);
+    p.rows = std::max(0, std::min(count, (m.height - m.bar - p.top - 2 * m.border) / std::max(1, m.line)));
     if (w->widest < 0) {
         w->widest = 0;
-        for (std::size_t i = 0; i < w->entries.size(); ++i) w->widest = std::max(w->widest, text_cells(w->entry_text(i)));
+        for (const auto &e : w->entries) w->widest = std::max(w->widest, s.text_width(to_utf32(e.text)));
     }
-    int need = w->widest + (count > p.rows ? 1 : 0);
-    p.width = std::max(1, std::min(std::max(field_width, need), ws.columns));
-    p.col = std::max(0, std::min(field_col, ws.columns - p.width));
+    int need = w->widest + 2 * (m.border + m.padding) + (count > p.rows ? m.button : 0);
+    p.width = std::max(1, std::min(std::max(static_cast<int>(field.right - field.left), need), m.width));
+    p.col = std::max(0, std::min(static_cast<int>(field.left), m.width - p.width));
     return p;
 }
 
-namespace {
-
-}  // namespace
 
 // Keeps the highlighted entry inside the rows the open list shows.
 void show_highlighted(HWND w) {
@@ -307,7 +359,6 @@ bool edit_field_key(HWND w, const input_event &e) {
     return taken;
 }
 
-}  // namespace
 
 bool combo_box_key(HWND w, const input_event &e) {
     auto count = static_cast<int>(w->entries.size());
@@ -352,7 +403,17 @@ bool combo_box_key(HWND w, const input_event &e) {
     return false;
 }
 
-void combo_box_click(HWND w, int list_index) {
+// A click on the open list chooses its entry; on the edit field of a drop-down combo box it
+// places the caret; elsewhere it opens or closes the list.
+void combo_box_click(HWND w, int list_index, int x) {
+    surface &s = current_surface();
+    const surface_metrics &m = s.metrics();
+    RECT box = s.place(window_rect_on_screen(w));
+    if (list_index < 0 && is_drop_down_edit(w) && x < box.right - box.left - m.border - m.button) {
+        w->dropped = false;
+        edit_click(w, s, x);
+        return;
+    }
     if (list_index >= 0) {
         w->dropped = false;
         user_select(w, list_index);
@@ -370,5 +431,7 @@ void combo_box_wheel(HWND w, int steps) {
     int last_top = std::max(0, static_cast<int>(w->entries.size()) - rows);
     w->list_top = std::clamp(w->list_top + steps * 3, 0, last_top);
 }
+
+}  // namespace
 
 }  // namespace orvane_platform

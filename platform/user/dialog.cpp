@@ -19,11 +19,18 @@ void focus_first_tab_stop(HWND dialog) {
     }
 }
 
-// The screen area a dialog fills: all rows but the title bar and the soft-key bar.
+// The screen area a dialog fills: all of it but the title bar and the soft-key bar.
 RECT dialog_area() {
-    auto &ws = windows();
-    return RECT{0, orvane_platform::cell_height, ws.columns * orvane_platform::cell_width,
-                std::max(ws.rows - 1, 1) * orvane_platform::cell_height};
+    const auto &m = orvane_platform::current_surface().metrics();
+    int bar = m.bar * m.unit_y;
+    return RECT{0, bar, m.width * m.unit_x, std::max(m.height * m.unit_y - bar, bar)};
+}
+
+// a * b / c rounded half away from zero, as the platform's MulDiv.
+LONG mul_div(LONG a, int b, int c) {
+    long long p = static_cast<long long>(a) * b;
+    long long q = (p >= 0 ? p + c / 2 : p - c / 2) / c;
+    return static_cast<LONG>(q);
 }
 
 HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init, std::size_t size) {
@@ -194,11 +201,12 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 
 BOOL MapDialogRect(HWND dialog, LPRECT rect) {
     if (!orvane_platform::is_live(dialog) || dialog->type != HWND__::kind::dialog || rect == nullptr) return FALSE;
-    // Dialog base units 4 x 8: one dialog unit is one pixel on both axes.
-    rect->left = rect->left * 4 / 4;
-    rect->right = rect->right * 4 / 4;
-    rect->top = rect->top * 8 / 8;
-    rect->bottom = rect->bottom * 8 / 8;
+    // A dialog unit is a quarter of the base width and an eighth of the base height.
+    const auto &m = orvane_platform::current_surface().metrics();
+    rect->left = mul_div(rect->left, m.base_x, 4);
+    rect->right = mul_div(rect->right, m.base_x, 4);
+    rect->top = mul_div(rect->top, m.base_y, 8);
+    rect->bottom = mul_div(rect->bottom, m.base_y, 8);
     return TRUE;
 }
 
@@ -250,10 +258,9 @@ INT_PTR DialogBoxIndirectParam(HINSTANCE inst, LPCDLGTEMPLATE tmpl, HWND parent,
 
 namespace orvane_platform {
 
-void screen_resized(int columns, int rows) {
+void screen_resized(int width, int height) {
     auto &ws = windows();
-    ws.columns = std::max(columns, 1);
-    ws.rows = std::max(rows, 1);
+    current_surface().set_size(std::max(width, 1), std::max(height, 1));
     std::vector<HWND> dialogs = ws.dialogs;
     for (HWND d : dialogs) {
         if (!is_live(d)) continue;

@@ -1,13 +1,22 @@
-// The edit control and the edit field of a drop-down combo box: text, caret and keys.
+// The edit control and the edit field of a drop-down combo box: text, caret, keys and look.
 #include <algorithm>
 
 #include "../common/utf.h"
+#include "../display/surface.h"
 #include "window_system.h"
 
 namespace orvane_platform {
 
 LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case WM_PAINT:
+        paint_field(*reinterpret_cast<device_context *>(wp), w, w->text, true, (w->style & ES_PASSWORD) != 0, 0);
+        return 0;
+    case wm_key:
+        return (w->style & ES_READONLY) == 0 && edit_key(w, *reinterpret_cast<const input_event *>(lp)) ? TRUE : FALSE;
+    case wm_click:
+        edit_click(w, current_surface(), static_cast<int>(lp));
+        return 0;
     case EM_LIMITTEXT:
         w->limit = wp == 0 ? 0x7FFFFFFE : wp;
         return 0;
@@ -76,8 +85,9 @@ bool edit_key(HWND w, const input_event &e) {
     }
 }
 
-void edit_click(HWND w, int cells) {
-    // The painter keeps the scroll in characters and the caret in units: walk both.
+void edit_click(HWND w, surface &s, int x) {
+    x -= s.metrics().border + s.metrics().padding;
+    // The field keeps its scroll in characters and the caret in units: walk both.
     std::size_t unit = 0;
     std::size_t skipped = 0;
     auto next = [&](std::size_t at) {
@@ -93,16 +103,47 @@ void edit_click(HWND w, int cells) {
     int used = 0;
     while (unit < w->text.size()) {
         std::size_t after = next(unit);
-        int width = 1;
-        if (!masked) {
-            std::u16string_view one = std::u16string_view(w->text).substr(unit, after - unit);
-            width = text_cells(one);
-        }
-        if (used + width > cells) break;
+        int width = s.text_width(masked ? std::u32string(U"*") : to_utf32(std::u16string_view(w->text).substr(unit, after - unit)));
+        if (used + width > x) break;
         used += width;
         unit = after;
     }
     w->caret = unit;
+}
+
+void paint_field(device_context &dc, HWND w, std::u16string_view text, bool editable, bool masked, int reserved) {
+    const surface_metrics &m = dc.metrics();
+    bool focused = windows().focus == w;
+    role how = focused ? role::field_focus : role::field;
+    RECT box = dc.box();
+    dc.fill(box, how);
+    dc.frame(box, how);
+    int inset = m.border + m.padding;
+    RECT inner{box.left + inset, box.top + m.border, box.right - m.border - reserved - m.padding, box.bottom - m.border};
+    int width = std::max(1, static_cast<int>(inner.right - inner.left));
+    inner.right = inner.left + width;
+    std::u32string chars = to_utf32(text);
+    // One mask a character, an emoji's two units included.
+    if (masked) chars.assign(chars.size(), U'*');
+    std::size_t caret = std::min(to_utf32(text.substr(0, std::min(w->caret, text.size()))).size(), chars.size());
+    // Keep the caret inside the field: the text scrolls sideways.
+    std::size_t scroll = editable ? w->scroll : 0;
+    auto run_width = [&](std::size_t from, std::size_t to) { return dc.text_width(std::u32string_view(chars).substr(from, to - from)); };
+    if (editable) {
+        if (caret < scroll) scroll = caret;
+        while (scroll < caret && run_width(scroll, caret) >= width) ++scroll;
+        w->scroll = scroll;
+    }
+    std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
+    int y = inner.top + (static_cast<int>(inner.bottom - inner.top) - m.line) / 2;
+    // A list's field shows where its text is cut; an edit field scrolls to its caret instead.
+    dc.text(inner.left, y, inner, visible, how, !editable);
+    // The focus stands on the focused field, at the caret where there is one, so that screen
+    // readers follow it on the terminal.
+    if (focused) {
+        int before = editable ? run_width(scroll, caret) : 0;
+        dc.caret(inner.left + std::min(before, width - 1), y, editable);
+    }
 }
 
 }  // namespace orvane_platform

@@ -1,4 +1,4 @@
-// Routes the user's keys and clicks to the control or dialog that owns them.
+// Routes the user's keys and clicks to the control or dialog that owns them, as messages.
 #include <algorithm>
 
 #include "../common/utf.h"
@@ -12,27 +12,28 @@ HWND top_dialog() {
     return ws.dialogs.empty() ? nullptr : ws.dialogs.back();
 }
 
-// The control under a cell, open lists first.
-HWND control_at(HWND dialog, int column, int row, int *list_index, int *cells_in) {
+bool inside(const RECT &r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+// The control under a point of the surface, open lists first.
+HWND control_at(HWND dialog, surface &s, int x, int y, int *list_index, int *x_in) {
     *list_index = -1;
-    *cells_in = 0;
+    *x_in = 0;
+    const surface_metrics &m = s.metrics();
     for (HWND c : dialog->children) {
         if (c->type != HWND__::kind::combo || !c->dropped) continue;
-        list_place p = open_list_place(c);
-        int shown_row = row - p.top;
-        if (column >= p.col && column < p.col + p.width && shown_row >= 0 && shown_row < p.rows) {
+        list_place p = open_list_place(c, s);
+        int row = (y - p.top - m.border) / std::max(1, m.line);
+        if (inside(RECT{p.col, p.top, p.col + p.width, p.top + p.rows * m.line + 2 * m.border}, x, y) && y >= p.top + m.border &&
+            row < p.rows) {
             int first = std::clamp(c->list_top, 0, std::max(0, static_cast<int>(c->entries.size()) - p.rows));
-            *list_index = first + shown_row;
+            *list_index = first + row;
             return c;
         }
     }
     for (HWND c : dialog->children) {
-        RECT r = window_rect_on_screen(c);
-        int col = (r.left + cell_width / 2) / cell_width;
-        int top = (r.top + cell_height / 2) / cell_height;
-        int width = std::max(1, static_cast<int>((r.right - r.left + cell_width / 2) / cell_width));
-        if (row == top && column >= col && column < col + width) {
-            *cells_in = column - col;
+        RECT box = s.place(window_rect_on_screen(c));
+        if (inside(box, x, y)) {
+            *x_in = x - box.left;
             return c;
         }
     }
@@ -46,32 +47,26 @@ HWND open_list(HWND dialog) {
     return nullptr;
 }
 
-void click(HWND dialog, int column, int row) {
-    auto &ws = windows();
-    if (row == 0) {
-        if ((dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && column >= ws.columns - 4) send_command(dialog, IDOK);
+void click(HWND dialog, int x, int y) {
+    surface &s = current_surface();
+    const surface_metrics &m = s.metrics();
+    if (y < m.bar) {
+        if ((dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && x >= m.width - 4 * m.char_w) send_command(dialog, IDOK);
         return;
     }
-    if (row == ws.rows - 1) {
-        soft_key(dialog, column < ws.columns / 2 ? 0 : 1);
+    if (y >= m.height - m.bar) {
+        soft_key(dialog, x < m.width / 2 ? 0 : 1);
         return;
     }
     int index = -1;
-    int cells_in = 0;
-    HWND c = control_at(dialog, column, row, &index, &cells_in);
+    int x_in = 0;
+    HWND c = control_at(dialog, s, x, y, &index, &x_in);
     for (HWND other : dialog->children) {
         if (other != c) other->dropped = false;
     }
     if (c == nullptr || (c->style & WS_TABSTOP) == 0) return;
     SetFocus(c);
-    bool on_edit_text = c->type == HWND__::kind::edit || (is_drop_down_edit(c) && index < 0 &&
-                                                          cells_in < std::max(1, static_cast<int>((c->rect.right - c->rect.left + cell_width / 2) / cell_width)) - 1);
-    if (on_edit_text) {
-        c->dropped = false;
-        edit_click(c, cells_in);
-        return;
-    }
-    if (c->type == HWND__::kind::combo) combo_box_click(c, index);
+    SendMessage(c, wm_click, static_cast<WPARAM>(index), x_in);
 }
 
 }  // namespace
@@ -83,10 +78,10 @@ bool handle_input(const input_event &e) {
         return false;
     }
     if (e.type == input_event::kind::resize) {
-        int c = 0;
-        int r = 0;
-        if (display *d = current_display()) d->size(c, r);
-        screen_resized(c, r);
+        int w = 0;
+        int h = 0;
+        if (display *d = current_display()) d->size(w, h);
+        screen_resized(w, h);
         return true;
     }
     if (dialog == nullptr) return true;
@@ -95,7 +90,7 @@ bool handle_input(const input_event &e) {
         return true;
     }
     if (e.type == input_event::kind::wheel) {
-        if (HWND list = open_list(dialog)) combo_box_wheel(list, e.wheel);
+        if (HWND list = open_list(dialog)) SendMessage(list, wm_wheel, static_cast<WPARAM>(e.wheel), 0);
         return true;
     }
     if (e.k == key::unbound || e.k == key::none) return true;
@@ -109,16 +104,14 @@ bool handle_input(const input_event &e) {
         soft_key(dialog, 1);
         return true;
     }
+    auto as_message = reinterpret_cast<LPARAM>(&e);
     // An open list takes every key; otherwise the dialog's own keys come before the control's.
     if (focus != nullptr && focus->type == HWND__::kind::combo && focus->dropped) {
-        combo_box_key(focus, e);
+        SendMessage(focus, wm_key, 0, as_message);
         return true;
     }
     if (dialog_key(dialog, e)) return true;
-    if (focus != nullptr) {
-        if (focus->type == HWND__::kind::combo) combo_box_key(focus, e);
-        if (focus->type == HWND__::kind::edit && (focus->style & ES_READONLY) == 0) edit_key(focus, e);
-    }
+    if (focus != nullptr) SendMessage(focus, wm_key, 0, as_message);
     return true;
 }
 

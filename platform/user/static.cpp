@@ -1,10 +1,18 @@
 // The static control: a label, an icon or a bitmap.
+#include "../common/utf.h"
 #include "window_system.h"
 
 namespace orvane_platform {
 
 LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case WM_PAINT:
+        if (w->type == HWND__::kind::statik || w->type == HWND__::kind::button) {
+            auto &dc = *reinterpret_cast<device_context *>(wp);
+            bool image = (w->style & 0xFu) == SS_ICON || (w->style & 0xFu) == SS_BITMAP;
+            dc.text(0, 0, dc.box(), image ? U"[*]" : to_utf32(w->text), role::window, !image);
+        }
+        return 0;
     case STM_SETIMAGE: {
         HANDLE old = w->image;
         (void)wp;

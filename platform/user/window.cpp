@@ -2,6 +2,7 @@
 // the queue, positions, focus and destruction.
 #include <algorithm>
 
+#include "../display/cell_surface.h"
 #include "window_system.h"
 
 using orvane_platform::windows;
@@ -11,6 +12,12 @@ namespace orvane_platform {
 bool is_live(HWND w) {
     const auto &all = windows().windows;
     return w != nullptr && std::find(all.begin(), all.end(), w) != all.end();
+}
+
+surface &current_surface() {
+    if (display *d = current_display()) return d->screen();
+    static cell_surface cells(40, 24);
+    return cells;
 }
 
 bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
@@ -247,9 +254,9 @@ HWND SetFocus(HWND w) {
 HWND GetFocus() { return windows().focus; }
 
 int GetSystemMetrics(int index) {
-    auto &ws = windows();
-    if (index == SM_CXSCREEN) return ws.columns * orvane_platform::cell_width;
-    if (index == SM_CYSCREEN) return ws.rows * orvane_platform::cell_height;
+    const auto &m = orvane_platform::current_surface().metrics();
+    if (index == SM_CXSCREEN) return m.width * m.unit_x;
+    if (index == SM_CYSCREEN) return m.height * m.unit_y;
     return 0;
 }
 

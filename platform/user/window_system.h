@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../display/display.h"
+#include "../display/surface.h"
 
 struct HMENU__ {
     struct item {
@@ -128,8 +129,6 @@ struct window_system {
     HWND focus = nullptr;
     bool quit_posted = false;
     int quit_code = 0;
-    int columns = 40;
-    int rows = 24;
     bool in_modal_box = false;
     message_box_record open_box{};
     std::vector<message_box_record> boxes_shown;
@@ -144,10 +143,6 @@ bool is_drop_down_edit(HWND w);
 bool is_drop_list(HWND w);
 RECT window_rect_on_screen(HWND w);
 
-// Pixels of one cell.
-inline constexpr int cell_width = 4;
-inline constexpr int cell_height = 8;
-
 // The window core (window.cpp).
 HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD exstyle, const std::u16string &text,
                  int id, RECT rect, HWND parent);
@@ -155,30 +150,37 @@ LRESULT copy_text(std::u16string_view text, WPARAM max, LPARAM buffer);
 // The text messages of windows whose text is plain: true when `msg` was one of them.
 bool plain_text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result);
 
-// Each control's message procedure and its keys and clicks; a key handler returns true when
-// the control took the key.
+// The platform's own messages to its controls. WM_PAINT carries a device_context* in wParam.
+inline constexpr UINT wm_paint_list = 0x7F00;  // wParam: device_context* over the whole screen
+inline constexpr UINT wm_key = 0x7F01;         // lParam: const input_event*; gives TRUE when taken
+inline constexpr UINT wm_click = 0x7F02;       // wParam: the open list's entry clicked, or -1; lParam: x in the box
+inline constexpr UINT wm_wheel = 0x7F03;       // wParam: steps, negative up
+
+// Each control's message procedure.
 LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
-
 LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 bool dialog_key(HWND dialog, const input_event &e);
-bool combo_box_key(HWND w, const input_event &e);
-void combo_box_click(HWND w, int list_index);
-void combo_box_wheel(HWND w, int steps);
+// The edit field shared by edits and drop-down combo boxes: its keys, where a click `x`
+// units into its box puts the caret, and its look with `reserved` units kept at the right.
 bool edit_key(HWND w, const input_event &e);
-// A click `cells` cells right of the field's first cell puts the caret there.
-void edit_click(HWND w, int cells);
+void edit_click(HWND w, surface &s, int x);
+void paint_field(device_context &dc, HWND w, std::u16string_view text, bool editable, bool masked, int reserved);
 
-// Where an open list stands on the screen: below its field, as wide as its widest entry
-// needs (with a column for the scroll mark) up to the screen's width, as many rows as fit.
+// The surface the screen is drawn on: the display's, or cells of the last size set.
+surface &current_surface();
+
+// Where an open list stands on a surface: below its field, as wide as its widest entry
+// needs (with room for a scroll bar) up to the screen's width, as many entries as fit.
 struct list_place {
     int col = 0;
     int top = 0;
     int width = 0;
     int rows = 0;
 };
-list_place open_list_place(HWND combo);
+list_place open_list_place(HWND combo, surface &s);
+inline list_place open_list_place(HWND combo) { return open_list_place(combo, current_surface()); }
 // Keeps an open list's marked entry among the rows it shows, which a new screen size changes.
 void show_highlighted(HWND combo);
 // Sends the command of soft key 0 (left) or 1 (right) to the dialog.
@@ -187,12 +189,13 @@ void send_command(HWND dialog, UINT_PTR id);
 
 // Handles one input event as the user's action; returns false when input has ended.
 bool handle_input(const input_event &e);
-// Draws every window into `grid`, sized for the screen.
+// Draws every window on `s`; the second form into cells of the current screen's size.
+void paint_screen(surface &s);
 void paint_screen(cell_grid &grid);
 // Draws and presents the screen on the current display.
 void refresh_display();
-// The size of the screen changed: dialogs fill it again and get WM_SIZE.
-void screen_resized(int columns, int rows);
+// The size of the screen changed (in the surface's units): dialogs fill it again and get WM_SIZE.
+void screen_resized(int width, int height);
 // Pumps posted messages; returns false when WM_QUIT was taken.
 bool pump_messages();
 void clear_window_system();
