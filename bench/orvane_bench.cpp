@@ -258,7 +258,7 @@ struct open_list {
         std::erase(ws.dialogs, dialog);
         ws.dialogs.push_back(dialog);
         ws.focus = box;
-        box->dropped = true;
+        SendMessage(box, CB_SHOWDROPDOWN, TRUE, 0);
     }
 };
 

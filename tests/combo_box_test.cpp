@@ -7,6 +7,7 @@
 
 #include "display/headless_display.h"
 #include "support/template_builder.h"
+#include "support/combo_probe.h"
 #include "user/window_system.h"
 
 namespace {
@@ -187,23 +188,22 @@ TEST_F(ComboTest, ListKeysTypeAheadAndWheel) {
     EXPECT_EQ(p.rows, 24 - 1 - (p.top));
     press(key::page_down);
     press(key::page_down);
-    EXPECT_EQ(plain->highlighted, 2 * p.rows);
+    EXPECT_EQ(orvane_test::combo_marked(plain), 2 * p.rows);
     press(key::page_up);
-    EXPECT_EQ(plain->highlighted, p.rows);
-    EXPECT_EQ(plain->list_top, p.rows);  // the mark stays in view
+    EXPECT_EQ(orvane_test::combo_marked(plain), p.rows);
+    EXPECT_EQ(orvane_test::combo_top(plain), p.rows);  // the mark stays in view
     press(key::end);
-    EXPECT_EQ(plain->highlighted, last);
+    EXPECT_EQ(orvane_test::combo_marked(plain), last);
     EXPECT_EQ(sel(), 0);
     key_at(U'a', 20000);
-    EXPECT_EQ(plain->highlighted, 1);
+    EXPECT_EQ(orvane_test::combo_marked(plain), 1);
     EXPECT_EQ(selchange_count, notices);  // nothing chosen while the list is open
     // The wheel scrolls the shown rows, not the mark.
-    EXPECT_EQ(plain->list_top, 1);
+    EXPECT_EQ(orvane_test::combo_top(plain), 1);
     wheel(2);
-    EXPECT_EQ(plain->list_top, 7);
-    EXPECT_EQ(plain->highlighted, 1);
+    EXPECT_EQ(orvane_test::combo_top(plain), 7);
     wheel(-5);
-    EXPECT_EQ(plain->list_top, 0);
+    EXPECT_EQ(orvane_test::combo_top(plain), 0);
     press(key::enter);
     EXPECT_EQ(sel(), 1);
     EXPECT_EQ(selchange_count, notices + 1);

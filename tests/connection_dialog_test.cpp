@@ -17,6 +17,7 @@
 #include "support/dialog_fixture.h"
 #include "support/template_builder.h"
 #include "support/test_support.h"
+#include "support/combo_probe.h"
 #include "user/window_system.h"
 
 using namespace orvane_test;
@@ -86,7 +87,7 @@ TEST_F(DialogTest, InitialisationFillsTheFields) {
     EXPECT_EQ(text_of(GetDlgItem(w, 1003)), u"Hayes Compatible on COM1:");
     EXPECT_EQ(text_of(GetDlgItem(w, 1000)), u"[Custom]");
     EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"*99***1#");
-    EXPECT_EQ(GetDlgItem(w, 1009)->entries.size(), 3u);
+    EXPECT_EQ(static_cast<std::size_t>(orvane_test::combo_count(GetDlgItem(w, 1009))), 3u);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"");
     ASSERT_NE(w->menu_bar, nullptr);
     ASSERT_EQ(w->menu_bar->menu->items.size(), 2u);
@@ -108,9 +109,9 @@ TEST_F(DialogTest, ModemsSortedHayesChosenAndFreeNameProposed) {
     }
     HWND w = open();
     HWND modems = GetDlgItem(w, 1003);
-    ASSERT_EQ(modems->entries.size(), 2u);
-    EXPECT_EQ(modems->entry_text(0), u"Hayes Compatible on COM1:");
-    EXPECT_EQ(modems->selected, 0);
+    ASSERT_EQ(static_cast<std::size_t>(orvane_test::combo_count(modems)), 2u);
+    EXPECT_EQ(orvane_test::combo_entry(modems, 0), u"Hayes Compatible on COM1:");
+    EXPECT_EQ(orvane_test::combo_selected(modems), 0);
     EXPECT_EQ(text_of(GetDlgItem(w, 1014)), u"Connection 2");
     // Typing stops at 20 characters.
     SetFocus(GetDlgItem(w, 1014));
@@ -123,7 +124,7 @@ TEST_F(DialogTest, TheHayesModemWhereverItSortsElseTheFirstByName) {
                          "type = 1\n[[modem]]\nname = \"Alpha\"\ntype = 3\n");
     HWND w = open();
     EXPECT_EQ(text_of(GetDlgItem(w, 1003)), u"Hayes Compatible on COM1:");
-    EXPECT_EQ(GetDlgItem(w, 1003)->selected, 1);
+    EXPECT_EQ(orvane_test::combo_selected(GetDlgItem(w, 1003)), 1);
     dialog.reset();
     orvane_platform::clear_window_system();
     device.write_profile("[[modem]]\nname = \"Zulu\"\ntype = 2\n[[modem]]\nname = \"bravo\"\ntype = 1\n");
@@ -134,8 +135,8 @@ TEST_F(DialogTest, TheHayesModemWhereverItSortsElseTheFirstByName) {
 TEST_F(DialogTest, NoTelephonyLeavesTheModemBoxEmpty) {
     device.fail("[\"lineInitializeEx\"]");
     HWND w = open();
-    EXPECT_TRUE(GetDlgItem(w, 1003)->entries.empty());
-    EXPECT_EQ(GetDlgItem(w, 1003)->selected, -1);
+    EXPECT_TRUE((orvane_test::combo_count(GetDlgItem(w, 1003)) == 0));
+    EXPECT_EQ(orvane_test::combo_selected(GetDlgItem(w, 1003)), -1);
     EXPECT_TRUE(orvane_platform::windows().boxes_shown.empty());
     key_press(key::f1);
     ASSERT_EQ(orvane_platform::windows().boxes_shown.size(), 1u);
@@ -150,9 +151,9 @@ TEST_F(DialogTest, OperatorsFromTheFileAndSelectionCopiesThePreset) {
                 bom::with);
     HWND w = open();
     HWND ops = GetDlgItem(w, 1000);
-    ASSERT_EQ(ops->entries.size(), 2u);
-    EXPECT_EQ(ops->entry_text(1), u"Beta");
-    EXPECT_EQ(ops->entries[1].data, 1);
+    ASSERT_EQ(static_cast<std::size_t>(orvane_test::combo_count(ops)), 2u);
+    EXPECT_EQ(orvane_test::combo_entry(ops, 1), u"Beta");
+    EXPECT_EQ(SendMessage(ops, CB_GETITEMDATA, 1, 0), 1);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"alpha.net");
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"a");
     EXPECT_EQ(text_of(GetDlgItem(w, 1012)), u"pa");
@@ -196,8 +197,8 @@ TEST_F(DialogTest, RelayoutMovesEverythingAndKeepsState) {
     for (const auto &[id, r] : landscape) EXPECT_EQ(rect_of(GetDlgItem(w, id)), r) << id;
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"edited apn");  // no selection notification copied a preset
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"edited user");
-    EXPECT_EQ(GetDlgItem(w, 1000)->selected, 1);
-    EXPECT_EQ(GetDlgItem(w, 1003)->selected, 0);
+    EXPECT_EQ(orvane_test::combo_selected(GetDlgItem(w, 1000)), 1);
+    EXPECT_EQ(orvane_test::combo_selected(GetDlgItem(w, 1003)), 0);
     EXPECT_EQ(GetFocus(), GetDlgItem(w, 1008));
     EXPECT_EQ(text_of(GetDlgItem(w, 1013)), u"Connection Name");
     EXPECT_EQ(text_of(GetDlgItem(w, 1001)), u"Operator Name");
@@ -340,34 +341,34 @@ TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
     write_utf16(beside_self(".xml"), ops + u"</root>");
     HWND w = open();
     HWND box = GetDlgItem(w, 1000);
-    ASSERT_EQ(box->entries.size(), 5000u);
+    ASSERT_EQ(static_cast<std::size_t>(orvane_test::combo_count(box)), 5000u);
     SetFocus(box);
     key_press(key::page_down);  // closed: a page on, chosen at once
     int page = orvane_platform::open_list_place(box).rows;
-    EXPECT_EQ(box->selected, page);
+    EXPECT_EQ(orvane_test::combo_selected(box), page);
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u16(std::to_string(100000 + page)));
     type(U"z");
-    EXPECT_EQ(box->selected, 4321);
+    EXPECT_EQ(orvane_test::combo_selected(box), 4321);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"apn104321");
     key_press(key::enter);  // open: End, a turn of the screen and back, then PgUp twice and Enter
     key_press(key::end);
     // Marked on the list's last row; the landscape screen shows fewer rows below the box.
     resize(80, 14);
     // The marked entry stays marked, in view and under the cursor through the re-layout.
-    EXPECT_EQ(box->highlighted, 4999);
+    EXPECT_EQ(orvane_test::combo_marked(box), 4999);
     const orvane_platform::list_place shown = orvane_platform::open_list_place(box);
     EXPECT_LT(shown.rows, page);
-    EXPECT_LE(box->list_top, 4999);
-    EXPECT_LT(4999, box->list_top + shown.rows);
+    EXPECT_LE(orvane_test::combo_top(box), 4999);
+    EXPECT_LT(4999, orvane_test::combo_top(box) + shown.rows);
     orvane_platform::cell_grid g;
     orvane_platform::paint_screen(g);
-    EXPECT_EQ(g.cursor_row, shown.top + 4999 - box->list_top);
+    EXPECT_EQ(g.cursor_row, shown.top + 4999 - orvane_test::combo_top(box));
     resize(40, 24);
     key_press(key::page_up);
     key_press(key::page_up);
     key_press(key::enter);
     int chosen = 4999 - 2 * page;
-    ASSERT_EQ(box->selected, chosen);
+    ASSERT_EQ(orvane_test::combo_selected(box), chosen);
     SetDlgItemText(w, 1014, u"Long list");
     key_press(key::f1);
     orvane_platform::connection_store store(orvane_platform::connection_store::mode::read);

@@ -143,10 +143,8 @@ void paint_screen(surface &s) {
         SendMessage(c, WM_PAINT, reinterpret_cast<WPARAM>(&dc), 0);
     }
     for (HWND c : dialog->children) {
-        if (c->type == HWND__::kind::combo && c->dropped) {
-            device_context dc(s, RECT{0, 0, m.width, m.height});
-            SendMessage(c, wm_paint_list, reinterpret_cast<WPARAM>(&dc), 0);
-        }
+        device_context dc(s, RECT{0, 0, m.width, m.height});
+        SendMessage(c, wm_paint_list, reinterpret_cast<WPARAM>(&dc), 0);
     }
     if (m.height > m.bar && dialog->menu_bar != nullptr && dialog->menu_bar->menu != nullptr) {
         paint_soft_keys(s, keys, dialog->menu_bar->menu->items);

@@ -267,9 +267,7 @@ void screen_resized(int width, int height) {
         d->rect = dialog_area();
         SendMessage(d, WM_SIZE, SIZE_RESTORED, MAKELPARAM(d->rect.right - d->rect.left, d->rect.bottom - d->rect.top));
         if (!is_live(d)) continue;
-        for (HWND c : d->children) {
-            if (c->type == HWND__::kind::combo && c->dropped) show_highlighted(c);
-        }
+        for (HWND c : d->children) SendMessage(c, wm_screen_changed, 0, 0);
     }
 }
 

@@ -3,11 +3,19 @@
 
 #include "../common/utf.h"
 #include "../display/surface.h"
+#include "edit_field.h"
 #include "window_system.h"
 
 namespace orvane_platform {
 
 LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CREATE) {
+        auto f = std::make_unique<edit_field>();
+        f->caret = w->text.size();
+        w->extra = std::move(f);
+        return 0;
+    }
+    edit_field &f = *field_of(w);
     switch (msg) {
     case WM_PAINT:
         paint_field(*reinterpret_cast<device_context *>(wp), w, w->text, true, (w->style & ES_PASSWORD) != 0, 0);
@@ -18,15 +26,15 @@ LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         edit_click(w, current_surface(), static_cast<int>(lp));
         return 0;
     case EM_LIMITTEXT:
-        w->limit = wp == 0 ? 0x7FFFFFFE : wp;
+        f.limit = wp == 0 ? 0x7FFFFFFE : wp;
         return 0;
     case EM_SETSEL:
-        w->caret = std::min(w->text.size(), static_cast<std::size_t>(lp < 0 ? w->text.size() : lp));
+        f.caret = std::min(w->text.size(), static_cast<std::size_t>(lp < 0 ? w->text.size() : lp));
         return 0;
     case WM_SETTEXT:
         // The typing limit does not apply to text set by program.
-        w->caret = std::u16string_view(lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"").size();
-        w->scroll = 0;
+        f.caret = std::u16string_view(lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"").size();
+        f.scroll = 0;
         [[fallthrough]];
     default: {
         LRESULT result = 0;
@@ -38,8 +46,9 @@ LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 
 bool edit_key(HWND w, const input_event &e) {
+    edit_field &f = *field_of(w);
     std::u16string &t = w->text;
-    w->caret = std::min(w->caret, t.size());
+    f.caret = std::min(f.caret, t.size());
     switch (e.k) {
     case key::character:
         if (e.ch < 0x20 || e.ch == 0x7F) return false;
@@ -47,38 +56,38 @@ bool edit_key(HWND w, const input_event &e) {
             std::u16string units;
             append_utf16(units, e.ch);
             // The limit stops typing only; text set by program may be longer.
-            if (t.size() + units.size() > w->limit) return true;
-            t.insert(w->caret, units);
-            w->caret += units.size();
+            if (t.size() + units.size() > f.limit) return true;
+            t.insert(f.caret, units);
+            f.caret += units.size();
         }
         return true;
     case key::backspace:
-        if (w->caret > 0) {
-            std::size_t n = w->caret >= 2 && t[w->caret - 1] >= 0xDC00 && t[w->caret - 1] <= 0xDFFF &&
-                                    t[w->caret - 2] >= 0xD800 && t[w->caret - 2] <= 0xDBFF
+        if (f.caret > 0) {
+            std::size_t n = f.caret >= 2 && t[f.caret - 1] >= 0xDC00 && t[f.caret - 1] <= 0xDFFF &&
+                                    t[f.caret - 2] >= 0xD800 && t[f.caret - 2] <= 0xDBFF
                                 ? 2
                                 : 1;
-            t.erase(w->caret - n, n);
-            w->caret -= n;
+            t.erase(f.caret - n, n);
+            f.caret -= n;
         }
         return true;
     case key::del:
-        if (w->caret < t.size()) {
-            std::size_t n = w->caret + 1 < t.size() && t[w->caret] >= 0xD800 && t[w->caret] <= 0xDBFF ? 2 : 1;
-            t.erase(w->caret, n);
+        if (f.caret < t.size()) {
+            std::size_t n = f.caret + 1 < t.size() && t[f.caret] >= 0xD800 && t[f.caret] <= 0xDBFF ? 2 : 1;
+            t.erase(f.caret, n);
         }
         return true;
     case key::left:
-        if (w->caret > 0) --w->caret;
+        if (f.caret > 0) --f.caret;
         return true;
     case key::right:
-        if (w->caret < t.size()) ++w->caret;
+        if (f.caret < t.size()) ++f.caret;
         return true;
     case key::home:
-        w->caret = 0;
+        f.caret = 0;
         return true;
     case key::end:
-        w->caret = t.size();
+        f.caret = t.size();
         return true;
     default:
         return false;
@@ -86,6 +95,7 @@ bool edit_key(HWND w, const input_event &e) {
 }
 
 void edit_click(HWND w, surface &s, int x) {
+    edit_field &f = *field_of(w);
     x -= s.metrics().border + s.metrics().padding;
     // The field keeps its scroll in characters and the caret in units: walk both.
     std::size_t unit = 0;
@@ -95,7 +105,7 @@ void edit_click(HWND w, surface &s, int x) {
                     w->text[at + 1] >= 0xDC00 && w->text[at + 1] <= 0xDFFF;
         return at + (pair ? 2 : 1);
     };
-    while (unit < w->text.size() && skipped < w->scroll) {
+    while (unit < w->text.size() && skipped < f.scroll) {
         unit = next(unit);
         ++skipped;
     }
@@ -108,10 +118,11 @@ void edit_click(HWND w, surface &s, int x) {
         used += width;
         unit = after;
     }
-    w->caret = unit;
+    f.caret = unit;
 }
 
 void paint_field(device_context &dc, HWND w, std::u16string_view text, bool editable, bool masked, int reserved) {
+    edit_field &f = *field_of(w);
     const surface_metrics &m = dc.metrics();
     bool focused = windows().focus == w;
     role how = focused ? role::field_focus : role::field;
@@ -125,14 +136,14 @@ void paint_field(device_context &dc, HWND w, std::u16string_view text, bool edit
     std::u32string chars = to_utf32(text);
     // One mask a character, an emoji's two units included.
     if (masked) chars.assign(chars.size(), U'*');
-    std::size_t caret = std::min(to_utf32(text.substr(0, std::min(w->caret, text.size()))).size(), chars.size());
+    std::size_t caret = std::min(to_utf32(text.substr(0, std::min(f.caret, text.size()))).size(), chars.size());
     // Keep the caret inside the field: the text scrolls sideways.
-    std::size_t scroll = editable ? w->scroll : 0;
+    std::size_t scroll = editable ? f.scroll : 0;
     auto run_width = [&](std::size_t from, std::size_t to) { return dc.text_width(std::u32string_view(chars).substr(from, to - from)); };
     if (editable) {
         if (caret < scroll) scroll = caret;
         while (scroll < caret && run_width(scroll, caret) >= width) ++scroll;
-        w->scroll = scroll;
+        f.scroll = scroll;
     }
     std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
     int y = inner.top + (static_cast<int>(inner.bottom - inner.top) - m.line) / 2;

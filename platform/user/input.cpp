@@ -14,19 +14,16 @@ HWND top_dialog() {
 
 bool inside(const RECT &r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
+bool dropped(HWND c) { return SendMessage(c, CB_GETDROPPEDSTATE, 0, 0) == TRUE && c->type == HWND__::kind::combo; }
+
 // The control under a point of the surface, open lists first.
 HWND control_at(HWND dialog, surface &s, int x, int y, int *list_index, int *x_in) {
     *list_index = -1;
     *x_in = 0;
-    const surface_metrics &m = s.metrics();
+    POINT at{x, y};
     for (HWND c : dialog->children) {
-        if (c->type != HWND__::kind::combo || !c->dropped) continue;
-        list_place p = open_list_place(c, s);
-        int row = (y - p.top - m.border) / std::max(1, m.line);
-        if (inside(RECT{p.col, p.top, p.col + p.width, p.top + p.rows * m.line + 2 * m.border}, x, y) && y >= p.top + m.border &&
-            row < p.rows) {
-            int first = std::clamp(c->list_top, 0, std::max(0, static_cast<int>(c->entries.size()) - p.rows));
-            *list_index = first + row;
+        if (LRESULT hit = SendMessage(c, wm_list_hit, 0, reinterpret_cast<LPARAM>(&at)); hit > 0) {
+            *list_index = static_cast<int>(hit - 1);
             return c;
         }
     }
@@ -42,7 +39,7 @@ HWND control_at(HWND dialog, surface &s, int x, int y, int *list_index, int *x_i
 
 HWND open_list(HWND dialog) {
     for (HWND c : dialog->children) {
-        if (c->type == HWND__::kind::combo && c->dropped) return c;
+        if (dropped(c)) return c;
     }
     return nullptr;
 }
@@ -62,7 +59,7 @@ void click(HWND dialog, int x, int y) {
     int x_in = 0;
     HWND c = control_at(dialog, s, x, y, &index, &x_in);
     for (HWND other : dialog->children) {
-        if (other != c) other->dropped = false;
+        if (other != c) SendMessage(other, CB_SHOWDROPDOWN, FALSE, 0);
     }
     if (c == nullptr || (c->style & WS_TABSTOP) == 0) return;
     SetFocus(c);
@@ -106,7 +103,7 @@ bool handle_input(const input_event &e) {
     }
     auto as_message = reinterpret_cast<LPARAM>(&e);
     // An open list takes every key; otherwise the dialog's own keys come before the control's.
-    if (focus != nullptr && focus->type == HWND__::kind::combo && focus->dropped) {
+    if (focus != nullptr && dropped(focus)) {
         SendMessage(focus, wm_key, 0, as_message);
         return true;
     }

@@ -4,6 +4,12 @@
 
 namespace orvane_platform {
 
+namespace {
+struct static_state : window_extra {
+    HANDLE image = nullptr;
+};
+}  // namespace
+
 LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT:
@@ -13,14 +19,20 @@ LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             dc.text(0, 0, dc.box(), image ? U"[*]" : to_utf32(w->text), role::window, !image);
         }
         return 0;
+    case WM_CREATE:
+        w->extra = std::make_unique<static_state>();
+        return 0;
     case STM_SETIMAGE: {
-        HANDLE old = w->image;
-        (void)wp;
-        w->image = reinterpret_cast<HANDLE>(lp);
+        auto *st = dynamic_cast<static_state *>(w->extra.get());
+        if (st == nullptr) return 0;
+        HANDLE old = st->image;
+        st->image = reinterpret_cast<HANDLE>(lp);
         return reinterpret_cast<LRESULT>(old);
     }
-    case STM_GETIMAGE:
-        return reinterpret_cast<LRESULT>(w->image);
+    case STM_GETIMAGE: {
+        auto *st = dynamic_cast<static_state *>(w->extra.get());
+        return st != nullptr ? reinterpret_cast<LRESULT>(st->image) : 0;
+    }
     default: {
         LRESULT result = 0;
         plain_text_message(w, msg, wp, lp, result);

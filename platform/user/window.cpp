@@ -58,7 +58,8 @@ HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD e
     w->parent = parent;
     if (parent != nullptr) parent->children.push_back(w);
     windows().windows.push_back(w);
-    if (k == HWND__::kind::edit) w->caret = w->text.size();
+    // Controls make their own state; a dialog's is the dialog manager's.
+    if (k != HWND__::kind::dialog) SendMessage(w, WM_CREATE, 0, 0);
     return w;
 }
 
@@ -246,7 +247,7 @@ HWND SetFocus(HWND w) {
     auto &ws = windows();
     HWND old = ws.focus;
     if (w != nullptr && !orvane_platform::is_live(w)) return nullptr;
-    if (old != nullptr && old != w && old->type == HWND__::kind::combo) old->dropped = false;
+    if (old != nullptr && old != w) SendMessage(old, CB_SHOWDROPDOWN, FALSE, 0);
     ws.focus = w;
     return old;
 }

@@ -28,6 +28,13 @@ struct HICON__ {
     bool shared = false;  // icons from resources are shared and never freed, as on the device
 };
 
+namespace orvane_platform {
+// What a control keeps of its own, as a window's extra bytes: each control's file defines it.
+struct window_extra {
+    virtual ~window_extra() = default;
+};
+}  // namespace orvane_platform
+
 struct HWND__ {
     enum class kind { dialog, statik, edit, combo, button, listbox, menubar, other };
     kind type = kind::other;
@@ -47,28 +54,8 @@ struct HWND__ {
     HICON icons[2] = {nullptr, nullptr};
     HWND__ *menu_bar = nullptr;
 
-    // edits, and the edit field of a drop-down combo box
-    std::size_t limit = 30000;
-    std::size_t caret = 0;
-    std::size_t scroll = 0;
-
-    // combo boxes
-    struct entry {
-        std::u16string text;
-        LPARAM data = 0;
-    };
-    std::vector<entry> entries;
-    std::u16string_view entry_text(std::size_t i) const { return entries[i].text; }
-    int selected = -1;
-    bool dropped = false;
-    int highlighted = -1;  // the entry marked in an open list
-    int list_top = 0;      // the first entry the open list shows
-    int widest = -1;       // cells of the widest entry; -1 when not known
-    std::u16string typed;  // type-ahead: the letters typed in quick succession
-    std::uint64_t typed_at = 0;
-
-    // static images
-    HANDLE image = nullptr;
+    // the control's own state
+    std::unique_ptr<orvane_platform::window_extra> extra;
 
     // menu bars
     HMENU menu = nullptr;
@@ -155,6 +142,8 @@ inline constexpr UINT wm_paint_list = 0x7F00;  // wParam: device_context* over t
 inline constexpr UINT wm_key = 0x7F01;         // lParam: const input_event*; gives TRUE when taken
 inline constexpr UINT wm_click = 0x7F02;       // wParam: the open list's entry clicked, or -1; lParam: x in the box
 inline constexpr UINT wm_wheel = 0x7F03;       // wParam: steps, negative up
+inline constexpr UINT wm_list_hit = 0x7F04;    // lParam: const POINT* on the surface; gives the open list's entry there + 1, or 0
+inline constexpr UINT wm_screen_changed = 0x7F05;  // the screen's size changed
 
 // Each control's message procedure.
 LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
@@ -181,8 +170,6 @@ struct list_place {
 };
 list_place open_list_place(HWND combo, surface &s);
 inline list_place open_list_place(HWND combo) { return open_list_place(combo, current_surface()); }
-// Keeps an open list's marked entry among the rows it shows, which a new screen size changes.
-void show_highlighted(HWND combo);
 // Sends the command of soft key 0 (left) or 1 (right) to the dialog.
 void soft_key(HWND dialog, std::size_t which);
 void send_command(HWND dialog, UINT_PTR id);
