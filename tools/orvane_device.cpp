@@ -22,6 +22,7 @@
 #include "device/device.h"
 #include "kernel/process.h"
 #include "export.h"
+#include "handheld_view.h"
 #include "nm_module.h"
 #include "tool_io.h"
 #include "telephony/modem_config.h"
@@ -206,6 +207,20 @@ int run(int argc, char **argv) {
     exporter->add_flag("--force", force, "replace existing files");
     bool add = false;
     exporter->add_flag("--add", add, "networkmanager: add it to the running NetworkManager (kept on disk)");
+    view_options view;
+    std::string screen_size;
+    bool landscape = false;
+    auto *shot = app.add_subcommand("screenshot", "the dialog as the handheld shows it right after start, as PNG");
+    shot->add_option("--output", output, "the PNG file to write (-: standard output)")->required();
+    shot->add_flag("--landscape", landscape, "the handheld turned to landscape");
+    auto *fit = app.add_subcommand(
+        "fit", "list the translated texts and operator names that the handheld's screen cuts (status 1 when any)");
+    for (CLI::App *c : {shot, fit}) {
+        c->add_option("--screen", screen_size, "the screen in portrait, WIDTHxHEIGHT pixels (default: device.toml's, else 240x320)");
+        c->add_option("--dpi", view.dpi, "the screen's dots per inch (default: device.toml's, else 96)")->check(CLI::Range(48, 480));
+        c->add_option("--language", view.language, "a language file (default: the program's)");
+        c->add_option("--operators", view.operators, "an operators file (default: the program's)");
+    }
 
     try {
         app.parse(argc, argv);
@@ -228,6 +243,26 @@ int run(int argc, char **argv) {
     if (*where) {
         std::cout << device_folder_path().string() << "\n";
         return 0;
+    }
+    if (*shot || *fit) {
+        // The handheld's screen unless the command line gives another.
+        const screen_profile configured = usable_profile().screen;
+        view.width = configured.width;
+        view.height = configured.height;
+        if (shot->count("--dpi") == 0 && fit->count("--dpi") == 0) view.dpi = configured.dpi;
+        if (!screen_size.empty()) parse_screen_size(screen_size, view.width, view.height);
+        if (*shot) {
+            std::string png = screenshot(view, landscape);
+            if (output == "-") {
+                std::cout << png;
+            } else {
+                write_file(output, png, true, 0644);
+            }
+            return 0;
+        }
+        std::vector<std::string> findings = fit_findings(view);
+        for (const std::string &f : findings) std::cout << f << "\n";
+        return findings.empty() ? 0 : 1;
     }
     if (*modems) {
         int failed = 0;

@@ -225,7 +225,16 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
     device_profile p;
     try {
         toml::table root = toml::parse(toml_text, source_name);
-        warn_unknown_keys(root, {"modem", "faults"}, "the table or key", p, source_name);
+        warn_unknown_keys(root, {"modem", "faults", "screen"}, "the table or key", p, source_name);
+        if (const toml::node *sc = root.get("screen")) {
+            const auto *t = sc->as_table();
+            if (t == nullptr) fail(*sc, "\"screen\" must be a table ([screen])");
+            warn_unknown_keys(*t, {"width", "height", "dpi", "zoom"}, "the screen key", p, source_name);
+            p.screen.width = static_cast<int>(integer_field(*t, "width", p.screen.width, 120, 4096));
+            p.screen.height = static_cast<int>(integer_field(*t, "height", p.screen.height, 120, 4096));
+            p.screen.dpi = static_cast<int>(integer_field(*t, "dpi", p.screen.dpi, 48, 480));
+            p.screen.zoom = static_cast<int>(integer_field(*t, "zoom", p.screen.zoom, 1, 8));
+        }
         if (const toml::node *m = root.get("modem")) {
             const auto *arr = m->as_array();
             if (arr == nullptr) fail(*m, "\"modem\" must be an array of tables ([[modem]])");

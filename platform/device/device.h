@@ -23,8 +23,18 @@ struct modem_profile {
     bool has_config = true;  // false: the provider keeps no configuration block for it
 };
 
+// The screen the pixel display shows: its size in pixels, its dots per inch, and how many
+// desktop pixels show one of its pixels.
+struct screen_profile {
+    int width = 240;
+    int height = 320;
+    int dpi = 96;
+    int zoom = 2;
+};
+
 struct device_profile {
     std::vector<modem_profile> modems;
+    screen_profile screen;
     std::set<std::string, std::less<>> faults;  // looked up by the calls' own names, uncopied
     // False when device.toml could not be used; `error` then says why, with line and column.
     bool valid = true;

@@ -139,7 +139,7 @@ void paint_screen(surface &s) {
     }
     s.text(caption.left, y, caption, to_utf32(dialog->text), role::bar_label, true);
     for (HWND c : dialog->children) {
-        device_context dc(s, s.place(window_rect_on_screen(c)));
+        device_context dc(s, control_box(c, s));
         SendMessage(c, WM_PAINT, reinterpret_cast<WPARAM>(&dc), 0);
     }
     for (HWND c : dialog->children) {

@@ -5,16 +5,58 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "../device/device.h"
+#include "../display/pixel_display.h"
 #include "../display/terminal_display.h"
 #include "../kernel/process.h"
 #include "../user/window_system.h"
 
+namespace {
+
+int run_on(orvane_platform::display &screen) {
+    orvane_platform::set_display(&screen);
+    int width = 0;
+    int height = 0;
+    screen.size(width, height);
+    orvane_platform::screen_resized(width, height);
+    int result = AfxWinMain();
+    orvane_platform::set_display(nullptr);
+    return result;
+}
+
+// The handheld's screen in a desktop window, as device.toml's [screen] describes it.
+int run_in_window() {
+    orvane_platform::device_profile profile = orvane_platform::load_device_profile();
+    if (!profile.valid) {
+        std::fprintf(stderr, "orvanecmgr: %s; the screen is 240 x 320 at 96 dpi\n", profile.error.c_str());
+    }
+    const auto &s = profile.screen;
+    std::string error;
+    auto screen = orvane_platform::make_pixel_display({s.width, s.height, s.dpi, s.zoom}, true, error);
+    if (screen == nullptr) {
+        std::fprintf(stderr, "orvanecmgr: %s\n", error.c_str());
+        return 1;
+    }
+    return run_on(*screen);
+}
+
+}  // namespace
+
 int main() {
     orvane_platform::disable_core_dumps();  // the dialog holds the passwords typed into it
     std::setlocale(LC_ALL, "");
+    const char *which = std::getenv("ORVANE_DISPLAY");
+    std::string display = which != nullptr ? which : "";
+    if (display == "window") return run_in_window();
+    if (!display.empty() && display != "terminal") {
+        std::fprintf(stderr, "orvanecmgr: ORVANE_DISPLAY=%s is no display; use terminal (the default) or window\n",
+                     display.c_str());
+        return 1;
+    }
     if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
         std::fprintf(stderr, "orvanecmgr: needs a terminal to show its dialog\n");
         return 1;
@@ -27,13 +69,7 @@ int main() {
     int result = 0;
     {
         orvane_platform::terminal_display screen;
-        orvane_platform::set_display(&screen);
-        int columns = 0;
-        int rows = 0;
-        screen.size(columns, rows);
-        orvane_platform::screen_resized(columns, rows);
-        result = AfxWinMain();
-        orvane_platform::set_display(nullptr);
+        result = run_on(screen);
     }
     // The screen is restored; a signal that ended the dialog now ends the program as it would have.
     if (int sig = orvane_platform::terminal_display::ending_signal(); sig != 0) {

@@ -10,6 +10,7 @@
 
 #include "../common/small_file.h"
 #include "../common/utf.h"
+#include "process.h"
 #include "windows.h"
 
 struct platform_handle {
@@ -64,9 +65,11 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
         return 0;
     }
     char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    const std::u16string path =
-        n <= 0 ? std::u16string() : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
+    const std::string &named = orvane_platform::module_path_override();
+    ssize_t n = named.empty() ? readlink("/proc/self/exe", buf, sizeof buf - 1) : 0;
+    const std::u16string path = !named.empty() ? orvane_platform::from_utf8(named)
+                                : n <= 0      ? std::u16string()
+                                              : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

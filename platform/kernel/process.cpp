@@ -9,6 +9,13 @@
 
 namespace orvane_platform {
 
+std::string &module_path_override() {
+    static std::string path;
+    return path;
+}
+
+void set_module_path(const std::string &utf8_path) { module_path_override() = utf8_path; }
+
 void disable_core_dumps() {
     rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);

@@ -333,7 +333,7 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 list_place open_list_place(HWND w, surface &s) {
     combo_state &st = state(w);
     const surface_metrics &m = s.metrics();
-    RECT field = s.place(window_rect_on_screen(w));
+    RECT field = control_box(w, s);
     auto count = static_cast<int>(st.entries.size());
     list_place p;
     p.top = static_cast<int>(field.bottom);
@@ -464,7 +464,7 @@ void combo_box_click(HWND w, int list_index, int x) {
     combo_state &st = state(w);
     surface &s = current_surface();
     const surface_metrics &m = s.metrics();
-    RECT box = s.place(window_rect_on_screen(w));
+    RECT box = control_box(w, s);
     if (list_index < 0 && is_drop_down_edit(w) && x < box.right - box.left - m.border - m.button) {
         st.dropped = false;
         edit_click(w, s, x);

@@ -28,7 +28,7 @@ HWND control_at(HWND dialog, surface &s, int x, int y, int *list_index, int *x_i
         }
     }
     for (HWND c : dialog->children) {
-        RECT box = s.place(window_rect_on_screen(c));
+        RECT box = control_box(c, s);
         if (inside(box, x, y)) {
             *x_in = x - box.left;
             return c;

@@ -20,6 +20,16 @@ surface &current_surface() {
     return cells;
 }
 
+RECT control_box(HWND w, surface &s) {
+    RECT box = s.place(window_rect_on_screen(w));
+    if (w->type == HWND__::kind::combo) {
+        // A combo box's height includes its list; closed, it is one line in its field.
+        const surface_metrics &m = s.metrics();
+        box.bottom = std::min(box.bottom, box.top + m.line + 2 * (m.border + m.padding));
+    }
+    return box;
+}
+
 bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
 bool is_drop_down_edit(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) != CBS_DROPDOWNLIST; }
 

@@ -159,6 +159,8 @@ void paint_field(device_context &dc, HWND w, std::u16string_view text, bool edit
 
 // The surface the screen is drawn on: the display's, or cells of the last size set.
 surface &current_surface();
+// Where a control stands on a surface: a combo box without its list, one field high.
+RECT control_box(HWND w, surface &s);
 
 // Where an open list stands on a surface: below its field, as wide as its widest entry
 // needs (with room for a scroll bar) up to the screen's width, as many entries as fit.

@@ -1,0 +1,208 @@
+// The pixel display: the screen in a desktop window (SDL2), zoomed by whole pixels, or kept
+// offscreen for screenshots; and the module's entry point.
+#include <SDL.h>
+#include <utf8.h>
+
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "pixel_surface.h"
+
+namespace orvane_platform {
+namespace {
+
+key key_of(const SDL_Keysym &k) {
+    bool alt = (k.mod & KMOD_ALT) != 0;
+    switch (k.sym) {
+    case SDLK_F1: return key::f1;
+    case SDLK_F2: return key::f2;
+    case SDLK_1: return alt ? key::f1 : key::none;
+    case SDLK_2: return alt ? key::f2 : key::none;
+    case SDLK_TAB: return (k.mod & KMOD_SHIFT) != 0 ? key::backtab : key::tab;
+    case SDLK_UP: return key::up;
+    case SDLK_DOWN: return key::down;
+    case SDLK_LEFT: return key::left;
+    case SDLK_RIGHT: return key::right;
+    case SDLK_HOME: return key::home;
+    case SDLK_END: return key::end;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return key::enter;
+    case SDLK_ESCAPE: return key::escape;
+    case SDLK_BACKSPACE: return key::backspace;
+    case SDLK_DELETE: return key::del;
+    case SDLK_PAGEUP: return key::page_up;
+    case SDLK_PAGEDOWN: return key::page_down;
+    default: return key::none;  // characters come as text
+    }
+}
+
+class screen_display : public pixel_display {
+public:
+    explicit screen_display(const pixel_screen &screen) : screen_(screen), pixels_(screen) {}
+    ~screen_display() override {
+        if (window_ != nullptr) SDL_DestroyWindow(window_);
+        if (sdl_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    screen_display(const screen_display &) = delete;
+    screen_display &operator=(const screen_display &) = delete;
+
+    // Opens the desktop window; false, with `error` set, when there is no desktop.
+    bool open_window(std::string &error) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            error = std::string("no desktop to show the window on: ") + SDL_GetError();
+            return false;
+        }
+        sdl_ = true;
+        window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                   screen_.width * screen_.zoom, screen_.height * screen_.zoom, 0);
+        if (window_ == nullptr) {
+            error = std::string("the window cannot be made: ") + SDL_GetError();
+            return false;
+        }
+        SDL_StartTextInput();
+        return true;
+    }
+
+    void size(int &width, int &height) override {
+        width = screen_.width;
+        height = screen_.height;
+    }
+    surface &screen() override { return pixels_; }
+    void paint(const std::function<void(surface &)> &draw) override {
+        draw(pixels_);
+        pixels_.flush();
+        show();
+    }
+    input_event wait_event() override;
+    std::string png(std::string &error) override;
+    std::string font_family() override { return pixels_.font_family(); }
+    void record_cuts(std::vector<cut_text> *cuts) override { pixels_.record_cuts(cuts); }
+
+private:
+    void show();
+
+    pixel_screen screen_;
+    pixel_surface pixels_;
+    SDL_Window *window_ = nullptr;
+    bool sdl_ = false;
+    std::u32string typed_;  // characters of one text event, handed out one at a time
+    std::size_t typed_at_ = 0;
+    std::uint64_t typed_time_ = 0;
+    std::string valid_;
+};
+
+// The screen's pixels, each a square of zoom x zoom in the window.
+void screen_display::show() {
+    if (window_ == nullptr) return;
+    SDL_Surface *target = SDL_GetWindowSurface(window_);
+    if (target == nullptr) return;
+    cairo_surface_t *image = pixels_.image();
+    SDL_Surface *source = SDL_CreateRGBSurfaceWithFormatFrom(
+        cairo_image_surface_get_data(image), cairo_image_surface_get_width(image), cairo_image_surface_get_height(image), 32,
+        cairo_image_surface_get_stride(image), SDL_PIXELFORMAT_RGB888);
+    if (source == nullptr) return;
+    SDL_Rect to{0, 0, screen_.width * screen_.zoom, screen_.height * screen_.zoom};
+    SDL_BlitScaled(source, nullptr, target, &to);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(window_);
+}
+
+input_event screen_display::wait_event() {
+    input_event e;
+    if (window_ == nullptr) return e;  // offscreen: no input
+    for (;;) {
+        if (typed_at_ < typed_.size()) {
+            e.type = input_event::kind::key;
+            e.k = key::character;
+            e.ch = typed_[typed_at_++];
+            e.time_ms = typed_time_;
+            return e;
+        }
+        SDL_Event ev;
+        if (SDL_WaitEvent(&ev) == 0) return e;  // the desktop went away
+        e.time_ms = ev.common.timestamp;
+        switch (ev.type) {
+        case SDL_QUIT:
+            return input_event{};
+        case SDL_WINDOWEVENT:
+            if (ev.window.event == SDL_WINDOWEVENT_EXPOSED) show();
+            if (ev.window.event == SDL_WINDOWEVENT_CLOSE) return input_event{};
+            break;
+        case SDL_TEXTINPUT: {
+            typed_.clear();
+            typed_at_ = 0;
+            typed_time_ = ev.text.timestamp;
+            std::string_view bytes(ev.text.text);
+            utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid_));
+            utf8::utf8to32(valid_.begin(), valid_.end(), std::back_inserter(typed_));
+            valid_.clear();
+            break;
+        }
+        case SDL_KEYDOWN:
+            if (ev.key.keysym.sym == SDLK_F9) {
+                // The handheld turned: width and height swap, and the window with them.
+                std::swap(screen_.width, screen_.height);
+                pixels_.set_size(screen_.width, screen_.height);
+                SDL_SetWindowSize(window_, screen_.width * screen_.zoom, screen_.height * screen_.zoom);
+                e.type = input_event::kind::resize;
+                return e;
+            }
+            e.k = key_of(ev.key.keysym);
+            if (e.k != key::none) {
+                e.type = input_event::kind::key;
+                return e;
+            }
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (ev.button.button == SDL_BUTTON_LEFT) {
+                e.type = input_event::kind::click;
+                e.column = ev.button.x / screen_.zoom;
+                e.row = ev.button.y / screen_.zoom;
+                return e;
+            }
+            break;
+        case SDL_MOUSEWHEEL:
+            if (ev.wheel.y != 0) {
+                e.type = input_event::kind::wheel;
+                e.wheel = ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? ev.wheel.y : -ev.wheel.y;
+                return e;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::string screen_display::png(std::string &error) {
+    std::string bytes;
+    pixels_.flush();
+    cairo_status_t status = cairo_surface_write_to_png_stream(
+        pixels_.image(),
+        [](void *out, const unsigned char *data, unsigned int length) {
+            static_cast<std::string *>(out)->append(reinterpret_cast<const char *>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        error = cairo_status_to_string(status);
+        return {};
+    }
+    return bytes;
+}
+
+}  // namespace
+}  // namespace orvane_platform
+
+extern "C" __attribute__((visibility("default"))) orvane_platform::pixel_display *orvane_make_pixel_display(
+    const orvane_platform::pixel_screen &screen, bool window, std::string &error) {
+    try {
+        auto d = std::make_unique<orvane_platform::screen_display>(screen);
+        if (window && !d->open_window(error)) return nullptr;
+        return d.release();
+    } catch (const std::exception &e) {
+        error = e.what();
+        return nullptr;
+    }
+}

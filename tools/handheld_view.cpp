@@ -1,0 +1,222 @@
+#include "handheld_view.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/connection_dialog.h"
+#include "common/utf.h"
+#include "display/pixel_display.h"
+#include "kernel/process.h"
+#include "resources/resource.h"
+#include "text/uistrings.h"
+#include "tool_io.h"
+#include "user/window_system.h"
+
+namespace orvane_tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program whose data files the dialog reads: beside this tool in a build tree, in the
+// private folder once installed.
+fs::path program_file() {
+    fs::path self = running_program();
+    std::error_code ec;
+    fs::path beside = self.parent_path() / "orvanecmgr";
+    if (fs::is_regular_file(beside, ec)) return beside;
+    return (self.parent_path() / ORVANE_PROGRAM_FROM_BINDIR).lexically_normal();
+}
+
+// A folder of links named as the program's data files, for files given on the command line.
+class data_folder {
+public:
+    explicit data_folder(const view_options &o) {
+        fs::path program = program_file();
+        if (o.language.empty() && o.operators.empty()) {
+            orvane_platform::set_module_path(program.string());
+            return;
+        }
+        std::string pattern = (fs::temp_directory_path() / "orvane-view-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw tool_error("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+        folder_ = pattern;
+        link(o.language, program, ".lng");
+        link(o.operators, program, ".xml");
+        orvane_platform::set_module_path((folder_ / "orvanecmgr").string());
+    }
+    ~data_folder() {
+        orvane_platform::set_module_path({});
+        std::error_code ec;
+        if (!folder_.empty()) fs::remove_all(folder_, ec);
+    }
+    data_folder(const data_folder &) = delete;
+    data_folder &operator=(const data_folder &) = delete;
+
+private:
+    void link(const std::string &given, const fs::path &program, const char *ext) {
+        std::error_code ec;
+        fs::path target = given.empty() ? fs::path(program).replace_extension(ext) : fs::absolute(given, ec);
+        if (!given.empty() && !fs::is_regular_file(target, ec)) throw tool_error(in_quotes(given) + " is not a file");
+        if (!given.empty() || fs::exists(target, ec)) fs::create_symlink(target, folder_ / ("orvanecmgr" + std::string(ext)));
+    }
+    fs::path folder_;
+};
+
+// The dialog opened on an offscreen screen as the program opens it, then laid out again for
+// each size the screen is given, as turning the handheld does.
+class dialog_on_screen {
+public:
+    dialog_on_screen(int width, int height, int dpi) {
+        std::string error;
+        screen_ = orvane_platform::make_pixel_display({width, height, dpi, 1}, false, error);
+        if (screen_ == nullptr) throw tool_error(error);
+        orvane_platform::set_display(screen_.get());
+        orvane_platform::screen_resized(width, height);
+        HINSTANCE inst = AfxGetResourceHandle();
+        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
+        dialog_ = std::make_unique<CConnectionDialog>();
+        window_ = res == nullptr ? nullptr
+                                 : orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
+                                                                             SizeofResource(inst, res), nullptr,
+                                                                             &CDialog::dialog_proc,
+                                                                             reinterpret_cast<LPARAM>(dialog_.get()));
+        if (window_ == nullptr) throw tool_error("the dialog could not be made from its template");
+    }
+    ~dialog_on_screen() {
+        if (IsWindow(window_)) DestroyWindow(window_);
+        dialog_.reset();
+        orvane_platform::set_display(nullptr);
+        orvane_platform::clear_window_system();
+    }
+    dialog_on_screen(const dialog_on_screen &) = delete;
+    dialog_on_screen &operator=(const dialog_on_screen &) = delete;
+
+    void turn(int width, int height) { orvane_platform::screen_resized(width, height); }
+    HWND window() const { return window_; }
+    orvane_platform::pixel_display &screen() { return *screen_; }
+
+private:
+    std::unique_ptr<orvane_platform::pixel_display> screen_;
+    std::unique_ptr<CConnectionDialog> dialog_;
+    HWND window_ = nullptr;
+};
+
+std::u16string text_of(HWND w) {
+    std::u16string text(static_cast<std::size_t>(std::max(0, GetWindowTextLength(w))) + 1, u'\0');
+    text.resize(static_cast<std::size_t>(GetWindowText(w, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The identifiers of the texts a translator writes, as the language file's readers know them.
+const char *ui_string_name(unsigned id) {
+    static const char *const names[] = {"app_title",      "connection_created", "create_failed",
+                                        "invalid_name",   "name_exists",        "label_apn",
+                                        "label_user_name", "label_operator_name", "label_modem",
+                                        "label_connection_name", "label_password", "label_phone",
+                                        "command_create", "command_exit", "default_connection_name",
+                                        "custom_operator"};
+    return id >= 1 && id <= std::size(names) ? names[id - 1] : nullptr;
+}
+
+// The identifier of a text the dialog shows, or nothing when it is not a translated text.
+std::string identifier_of(const std::u32string &text) {
+    for (unsigned id = 1; id <= orvane_cr::ui_string_count; ++id) {
+        if (orvane_platform::to_utf32(orvane_cr::get_ui_string(static_cast<orvane_cr::ui_string_id>(id))) == text) {
+            return ui_string_name(id);
+        }
+    }
+    return {};
+}
+
+std::string quoted(const std::u32string &text) {
+    std::u16string units;
+    for (char32_t c : text) orvane_platform::append_utf16(units, c);
+    return "\"" + printable(orvane_platform::to_utf8(units)) + "\"";
+}
+
+}  // namespace
+
+void parse_screen_size(const std::string &text, int &width, int &height) {
+    std::size_t x = text.find('x');
+    auto number = [&](const std::string &part, int &out) {
+        if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+        out = std::stoi(part);
+        return out >= 120 && out <= 4096;
+    };
+    if (x == std::string::npos || !number(text.substr(0, x), width) || !number(text.substr(x + 1), height)) {
+        throw usage_error("--screen " + in_quotes(text) + ": give the width and height in pixels, 120 to 4096 each, as 240x320");
+    }
+}
+
+std::string screenshot(const view_options &o, bool landscape) {
+    data_folder files(o);
+    int w = std::min(o.width, o.height);
+    int h = std::max(o.width, o.height);
+    dialog_on_screen shown(w, h, o.dpi);
+    if (landscape) shown.turn(h, w);
+    orvane_platform::refresh_display();
+    std::string error;
+    std::string png = shown.screen().png(error);
+    if (png.empty()) throw tool_error("the screenshot could not be made: " + error);
+    return png;
+}
+
+std::vector<std::string> fit_findings(const view_options &o) {
+    data_folder files(o);
+    int w = std::min(o.width, o.height);
+    int h = std::max(o.width, o.height);
+    std::string screen = std::to_string(o.width) + "x" + std::to_string(o.height) + ", " + std::to_string(o.dpi) + " dpi";
+    dialog_on_screen shown(w, h, o.dpi);
+    std::vector<std::string> findings;
+    for (bool landscape : {false, true}) {
+        if (landscape) shown.turn(h, w);
+        std::string where = std::string(" (") + (landscape ? "landscape" : "portrait") + ", " + screen + ")";
+        auto report = [&](const std::string &id, const orvane_platform::cut_text &cut) {
+            std::string line = id + " " + quoted(cut.text) + ": " + std::to_string(cut.width) + " px in a " +
+                               std::to_string(cut.room) + " px box" + where;
+            if (std::find(findings.begin(), findings.end(), line) == findings.end()) findings.push_back(line);
+        };
+        std::vector<orvane_platform::cut_text> cuts;
+        shown.screen().record_cuts(&cuts);
+        // The proposed name shown from its start, as it is read.
+        HWND name = GetDlgItem(shown.window(), IDC_NAME);
+        std::u32string proposed = orvane_platform::to_utf32(text_of(name));
+        SendMessage(name, EM_SETSEL, 0, 0);
+        orvane_platform::refresh_display();
+        for (const auto &cut : cuts) {
+            std::string id = identifier_of(cut.text);
+            if (cut.text == proposed) id = "default_connection_name";
+            if (!id.empty() && id != "custom_operator") report(id, cut);
+        }
+        // Each operator in the operator box, chosen in turn; the choice is put back.
+        HWND box = GetDlgItem(shown.window(), IDC_OPERATOR);
+        auto chosen = SendMessage(box, CB_GETCURSEL, 0, 0);
+        auto count = static_cast<int>(SendMessage(box, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            cuts.clear();
+            SendMessage(box, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            orvane_platform::refresh_display();
+            std::u16string entry(static_cast<std::size_t>(SendMessage(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, u'\0');
+            SendMessage(box, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+            entry.pop_back();
+            std::u32string text = orvane_platform::to_utf32(entry);
+            for (const auto &cut : cuts) {
+                if (cut.text != text) continue;
+                // Counted as the operators file counts them: the custom entry is the 0th.
+                auto position = SendMessage(box, CB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+                std::string id = identifier_of(text) == "custom_operator" ? "custom_operator" : "operator " + std::to_string(position);
+                report(id, cut);
+            }
+        }
+        SendMessage(box, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+        shown.screen().record_cuts(nullptr);
+    }
+    return findings;
+}
+
+}  // namespace orvane_tools
