@@ -68,6 +68,7 @@ void paint_box(surface &s, const message_box_record &box) {
     int top = std::max(0, (m.height - height) / 2);
     RECT outer{left, top, left + width, top + height};
     s.fill(outer, role::box);
+    s.fill(RECT{outer.left, outer.top, outer.right, outer.top + m.line}, role::box_title);
     s.frame(outer, role::box);
     RECT text_area{left + 2 * cw, top, left + 2 * cw + inner, top + height};
     s.text(left + 2 * cw, top, text_area, U" " + to_utf32(box.caption) + U" ", role::box_title, false);

@@ -40,7 +40,7 @@ look look_of(role how) {
     case role::list: return {hex(0xFFFFFF), hex(0x000000), hex(0x000000), 1};
     case role::list_mark: return {hex(0x316AC5), hex(0xFFFFFF), hex(0x316AC5), 0};
     case role::box: return {hex(0xF4F4F4), hex(0x000000), hex(0x1B4F9C), 1};
-    case role::box_title: return {hex(0xF4F4F4), hex(0x000000), hex(0x1B4F9C), 1};
+    case role::box_title: return {hex(0x1B4F9C), hex(0xFFFFFF), hex(0x1B4F9C), 1};
     case role::button: return {hex(0xD4D0C8), hex(0x000000), hex(0x404040), 1};
     }
     return {hex(0xFFFFFF), hex(0x000000), hex(0x000000), 0};
