@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "support/test_support.h"
@@ -199,4 +201,57 @@ TEST(DeviceTool, AnotherUsersFolderIsRefusedEvenWhereItCannotBeRead) {
         EXPECT_EQ(r.status, 1) << command << r.out;
         EXPECT_NE(r.err.find("belongs to another user"), std::string::npos) << command << r.err;
     }
+}
+
+namespace {
+
+// The width and height a PNG file's header gives.
+std::pair<int, int> png_size(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    return {be32(16), be32(20)};
+}
+
+}  // namespace
+
+// The fit check names what the screen cuts, where, and how much; a translation that fits
+// passes. Screenshots come in both orientations at the screen asked for.
+TEST(DeviceTool, FitCheckAndScreenshots) {
+    device_sandbox dev;
+    temp_dir dir;
+    write_utf16(dir / "de.lng", u"[APN] [Zugangspunkt (APN)]\r\n", bom::with);
+    auto r = tool("fit --language " + shell_quote((dir / "de.lng").string()));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "label_apn \"Zugangspunkt (APN)\": 99 px in a 93 px box (landscape, 240x320, 96 dpi)\n");
+    write_utf16(dir / "fits.lng", u"[APN] [Zugang (APN)]\r\n[Exit] [Beenden]\r\n", bom::with);
+    r = tool("fit --language " + shell_quote((dir / "fits.lng").string()));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+    // An operator's name too long for its box is named by its place in the file, at VGA too.
+    write_utf16(dir / "ops.xml",
+                u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n<operators>\r\n"
+                u"<operator Name=\"Short\" User=\"\" Pwd=\"\" Apn=\"a\" Phone=\"*99#\"/>\r\n"
+                u"<operator Name=\"A Telecom Operator Whose Name Goes On And On\" User=\"\" Pwd=\"\" Apn=\"b\" Phone=\"*99#\"/>\r\n"
+                u"</operators>\r\n</root>\r\n",
+                bom::with);
+    r = tool("fit --screen 480x640 --dpi 192 --operators " + shell_quote((dir / "ops.xml").string()));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("operator 2 \"A Telecom Operator Whose Name Goes On And On\": "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(portrait, 480x640, 192 dpi)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Short"), std::string::npos) << r.out;
+
+    for (const auto &[args, size] : {std::pair{std::string(), std::pair{240, 320}}, std::pair{std::string(" --landscape"), std::pair{320, 240}},
+                                     std::pair{std::string(" --screen 480x640 --dpi 192"), std::pair{480, 640}}}) {
+        r = tool("screenshot --output " + shell_quote((dir / "shot.png").string()) + args);
+        EXPECT_EQ(r.status, 0) << args << r.err;
+        EXPECT_EQ(png_size(dir / "shot.png"), size) << args;
+    }
+    r = tool("screenshot --screen 10x10 --output " + shell_quote((dir / "bad.png").string()));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("240x320"), std::string::npos) << r.err;
 }

@@ -207,8 +207,8 @@ std::vector<std::string> fit_findings(const view_options &o) {
             std::u32string text = orvane_platform::to_utf32(entry);
             for (const auto &cut : cuts) {
                 if (cut.text != text) continue;
-                // Counted as the operators file counts them: the custom entry is the 0th.
-                auto position = SendMessage(box, CB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+                // Its place in the operators file, counted from 1.
+                auto position = SendMessage(box, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) + 1;
                 std::string id = identifier_of(text) == "custom_operator" ? "custom_operator" : "operator " + std::to_string(position);
                 report(id, cut);
             }

@@ -42,3 +42,7 @@ inline constexpr const char *pixel_display_maker_symbol = "orvane_make_pixel_dis
 std::unique_ptr<pixel_display> make_pixel_display(const pixel_screen &screen, bool window, std::string &error);
 
 }  // namespace orvane_platform
+
+// The module's entry point, found by that name; the tests link the module's objects and call it.
+extern "C" orvane_platform::pixel_display *orvane_make_pixel_display(const orvane_platform::pixel_screen &screen,
+                                                                     bool window, std::string &error);

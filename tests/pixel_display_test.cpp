@@ -1,0 +1,194 @@
+// The pixel display: the system font, the dialog's layout in pixels, and a frame as drawn.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "display/pixel_display.h"
+#include "support/dialog_fixture.h"
+
+namespace {
+
+using orvane_platform::pixel_display;
+
+std::unique_ptr<pixel_display> offscreen(int width, int height, int dpi) {
+    std::string error;
+    std::unique_ptr<pixel_display> d(orvane_make_pixel_display({width, height, dpi, 1}, false, error));
+    EXPECT_NE(d, nullptr) << error;
+    return d;
+}
+
+// Control rectangles of a dialog template, in dialog units, by control id.
+std::map<int, RECT> template_rects(int id) {
+    HINSTANCE inst = AfxGetResourceHandle();
+    HRSRC res = FindResource(inst, MAKEINTRESOURCE(id), RT_DIALOG);
+    const auto *p = static_cast<const BYTE *>(LockResource(LoadResource(inst, res)));
+    orvane_platform::le_reader r(p, p + SizeofResource(inst, res));
+    DWORD style = r.dword();
+    r.dword();
+    WORD count = r.word();
+    for (int i = 0; i < 4; ++i) r.word();
+    std::u16string skip;
+    for (int i = 0; i < 3; ++i) r.sz_or_ord(skip);
+    if ((style & DS_SETFONT) != 0) {
+        r.word();
+        r.sz_or_ord(skip);
+    }
+    std::map<int, RECT> out;
+    for (WORD i = 0; i < count && r.ok; ++i) {
+        r.align4();
+        r.dword();
+        r.dword();
+        auto x = static_cast<short>(r.word());
+        auto y = static_cast<short>(r.word());
+        auto cx = static_cast<short>(r.word());
+        auto cy = static_cast<short>(r.word());
+        WORD control = r.word();
+        r.sz_or_ord(skip);
+        r.sz_or_ord(skip);
+        if (WORD extra = r.word(); extra > 2) r.p += extra - 2;
+        out[control] = RECT{x, y, x + cx, y + cy};
+    }
+    EXPECT_TRUE(r.ok);
+    return out;
+}
+
+std::uint32_t pixel_at(cairo_surface_t *image, int x, int y) {
+    const unsigned char *row = cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
+    return reinterpret_cast<const std::uint32_t *>(row)[x] & 0xFFFFFFu;
+}
+
+class PixelDialog : public orvane_test::DialogTest {
+protected:
+    void show(int width, int height, int dpi) {
+        pixels = offscreen(width, height, dpi);
+        orvane_platform::set_display(pixels.get());
+        orvane_platform::screen_resized(width, height);
+    }
+    // The frame as the display made it, decoded from its PNG.
+    cairo_surface_t *frame() {
+        orvane_platform::refresh_display();
+        std::string error;
+        png = pixels->png(error);
+        EXPECT_FALSE(png.empty()) << error;
+        read = 0;
+        if (image != nullptr) cairo_surface_destroy(image);
+        image = cairo_image_surface_create_from_png_stream(
+            [](void *self, unsigned char *data, unsigned int length) {
+                auto *t = static_cast<PixelDialog *>(self);
+                if (t->png.size() - t->read < length) return CAIRO_STATUS_READ_ERROR;
+                std::memcpy(data, t->png.data() + t->read, length);
+                t->read += length;
+                return CAIRO_STATUS_SUCCESS;
+            },
+            this);
+        return image;
+    }
+    void TearDown() override {
+        if (image != nullptr) cairo_surface_destroy(image);
+        DialogTest::TearDown();
+    }
+    std::unique_ptr<pixel_display> pixels;
+    std::string png;
+    std::size_t read = 0;
+    cairo_surface_t *image = nullptr;
+};
+
+}  // namespace
+
+// The Tahoma-compatible face, and base units from it as the platform computes them: another
+// face (DejaVu Sans, say) would make the dialog wider than the screen.
+TEST(PixelDisplay, SystemFontIsTheTahomaFaceWithItsBaseUnits) {
+    for (auto [dpi, x, y] : {std::tuple{96, 6, 13}, std::tuple{192, 12, 25}}) {
+        auto d = offscreen(240 * dpi / 96, 320 * dpi / 96, dpi);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->font_family(), "Tahoma");
+        const auto &m = d->screen().metrics();
+        EXPECT_EQ(m.base_x, x) << dpi;
+        EXPECT_EQ(m.base_y, y) << dpi;
+        EXPECT_EQ(m.bar, 26 * dpi / 96);
+    }
+}
+
+// At QVGA and VGA, in both orientations, each control stands where its orientation's
+// template puts it, mapped with the font's base units, and inside the screen.
+TEST_F(PixelDialog, ControlsStandWhereTheTemplatesPutThem) {
+    for (int dpi : {96, 192}) {
+        int w = 240 * dpi / 96;
+        int h = 320 * dpi / 96;
+        show(w, h, dpi);
+        HWND shown = open();
+        ASSERT_NE(shown, nullptr);
+        const auto &m = pixels->screen().metrics();
+        for (bool landscape : {false, true}) {
+            if (landscape) orvane_platform::screen_resized(h, w);
+            auto rects = template_rects(landscape ? IDD_CONNECTION_LANDSCAPE : IDD_CONNECTION_PORTRAIT);
+            ASSERT_FALSE(rects.empty());
+            for (const auto &[id, units] : rects) {
+                HWND c = GetDlgItem(shown, id);
+                ASSERT_NE(c, nullptr) << id;
+                auto mapped = [](LONG v, int base, int div) { return (v * base + div / 2) / div; };
+                RECT want{mapped(units.left, m.base_x, 4), mapped(units.top, m.base_y, 8), mapped(units.right, m.base_x, 4),
+                          mapped(units.bottom, m.base_y, 8)};
+                RECT got = c->rect;
+                EXPECT_TRUE(got.left == want.left && got.top == want.top && got.right == want.right && got.bottom == want.bottom)
+                    << "control " << id << " at " << dpi << " dpi, " << (landscape ? "landscape" : "portrait");
+                EXPECT_LE(got.right, landscape ? h : w) << id;
+            }
+            // The APN label's box at QVGA: 62 units, 93 px, in landscape.
+            RECT apn = GetDlgItem(shown, IDC_APN_LABEL)->rect;
+            if (dpi == 96 && landscape) {
+                EXPECT_EQ(apn.right - apn.left, 93);
+            }
+        }
+        dialog.reset();
+        orvane_platform::clear_window_system();
+    }
+}
+
+// A frame sampled where the look is known: the bars, the focused field's frame, the caret
+// that follows typing, and an open list's marked entry.
+TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
+    constexpr std::uint32_t bar = 0x1B4F9C;
+    constexpr std::uint32_t focus = 0x316AC5;
+    show(240, 320, 96);
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    cairo_surface_t *f = frame();
+    ASSERT_EQ(cairo_surface_status(f), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(f), 240);
+    EXPECT_EQ(pixel_at(f, 1, 1), bar);
+    EXPECT_EQ(pixel_at(f, 1, 318), bar);
+    RECT name = orvane_platform::window_rect_on_screen(GetDlgItem(dialog, IDC_NAME));
+    int middle = static_cast<int>(name.top + name.bottom) / 2;
+    EXPECT_EQ(pixel_at(f, static_cast<int>(name.left), middle), focus);
+    // The caret: the one column black from the top of the text line to its bottom.
+    auto caret = [&](cairo_surface_t *img) {
+        for (int x = static_cast<int>(name.left); x < name.right; ++x) {
+            bool whole = true;
+            for (int y = middle - 5; y <= middle + 5 && whole; ++y) whole = pixel_at(img, x, y) == 0;
+            if (whole) return x;
+        }
+        return -1;
+    };
+    int before = caret(f);
+    EXPECT_GT(before, name.left);
+    type(U"xyz");
+    int after = caret(frame());
+    int typed = pixels->screen().text_width(U"Connectionxyz") - pixels->screen().text_width(U"Connection");
+    EXPECT_NEAR(after - before, typed, 1);
+    // Open the operator list: its marked entry lies below the field, highlighted.
+    SetFocus(GetDlgItem(dialog, IDC_OPERATOR));
+    key_press(orvane_test::key::enter);
+    f = frame();
+    RECT box = orvane_platform::control_box(GetDlgItem(dialog, IDC_OPERATOR), pixels->screen());
+    // Right of the entry's text, where its row is only highlight.
+    int x = static_cast<int>(box.right) - 4;
+    int y = static_cast<int>(box.bottom) + 4;
+    EXPECT_EQ(pixel_at(f, x, y), focus);
+    key_press(orvane_test::key::escape);
+    EXPECT_NE(pixel_at(frame(), x, y), focus);
+}
