@@ -1,0 +1,83 @@
+#!/bin/bash
+# The pixel display in a real X server (Xvfb), typed into, clicked and turned as a person
+# would, and what it stored read back with the device tool.
+# Usage: window_e2e.sh PROGRAM PIXEL_MODULE DEVICE_TOOL EXAMPLES_DIR
+set -u
+PROGRAM=$1
+MODULE=$2
+TOOL=$3
+EXAMPLES=$4
+for needed in Xvfb xdotool; do
+    command -v "$needed" >/dev/null || { echo "SKIP: $needed is not installed (scripts/install-deps.sh test)"; exit 77; }
+done
+WORK=$(mktemp -d)
+XVFB=
+APP=
+trap '[ -n "$APP" ] && kill "$APP" 2>/dev/null; [ -n "$XVFB" ] && kill "$XVFB" 2>/dev/null; rm -rf "$WORK"' EXIT
+FAILED=0
+fail() { echo "FAIL: $*"; FAILED=1; }
+
+# Xvfb takes a free display number and says which.
+exec 3>"$WORK/display"
+Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+XVFB=$!
+exec 3>&-
+for _ in $(seq 1 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+[ -s "$WORK/display" ] || { cat "$WORK/xvfb.log"; echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$WORK/display")"
+
+# A copy of the program with its module, so that the data files beside it are the test's.
+mkdir -p "$WORK/bin"
+cp "$PROGRAM" "$WORK/bin/orvanecmgr"
+cp "$MODULE" "$WORK/bin/"
+cp "$EXAMPLES/orvanecmgr.xml" "$WORK/bin/"
+export ORVANE_DEVICE="$WORK/device"
+ORVANE_DISPLAY=window "$WORK/bin/orvanecmgr" >"$WORK/out" 2>&1 &
+APP=$!
+WIN=
+for _ in $(seq 1 100); do
+    WIN=$(xdotool search --onlyvisible --pid "$APP" 2>/dev/null | tail -n1)
+    [ -n "$WIN" ] && break
+    sleep 0.1
+done
+[ -n "$WIN" ] || { cat "$WORK/out"; echo "FAIL: no window"; exit 1; }
+[ "$(xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p')" = "480x640" ] || fail "the window is not 240 x 320 at zoom 2"
+xdotool windowfocus --sync "$WIN"
+
+# Screen pixels, as the window shows them at zoom 2.
+click() { xdotool mousemove --window "$WIN" $(($1 * 2)) $(($2 * 2)) click 1; sleep 0.2; }
+key() { xdotool key --delay 50 "$@"; sleep 0.1; }
+
+# The name field has the focus: a new name.
+key End $(printf 'BackSpace %.0s' $(seq 1 12))
+xdotool type --delay 40 "Pixel Net"
+# The operator box (2,53 dialog units: 3,112 px below the 26 px title bar at 6 x 13 base
+# units) opens at a click; its second entry, one 13 px line below the first, is chosen by
+# another.
+click 100 121
+click 100 151
+# Turned: the window swaps its sides, and the dialog is laid out for landscape.
+key F9
+sleep 0.3
+[ "$(xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p')" = "640x480" ] || fail "F9 did not turn the screen"
+key F1
+sleep 0.3
+key Return
+key F2
+for _ in $(seq 1 50); do kill -0 "$APP" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$APP" 2>/dev/null; then
+    fail "the program did not end at Exit"
+else
+    wait "$APP"
+    status=$?
+    APP=
+    [ "$status" = 0 ] || fail "the program ended with status $status: $(cat "$WORK/out")"
+fi
+
+shown=$("$TOOL" show --json "Pixel Net" 2>&1) || fail "nothing stored under the typed name: $shown"
+case "$shown" in
+    *web.keldmark*) ;;
+    *) fail "the entry does not have the clicked operator's APN: $shown" ;;
+esac
+[ "$FAILED" = 0 ] && echo "window end to end: passed"
+exit "$FAILED"
