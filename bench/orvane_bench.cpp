@@ -1,4 +1,6 @@
 // Benchmarks of start-up work, with the ratios against reference work measured side by side.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <benchmark/benchmark.h>
 #include <cfgmgrapi.h>
 #include <fcntl.h>
@@ -404,6 +406,98 @@ void startup_figures(Line &line) {
     line("figure startup_rss_5000 %.1f MB (whiptail %.1f MB)", median(ours_kb) / 1024, median(whiptail_kb) / 1024);
 }
 
+// A viewable top-level window of the given size whose pixel (2, 2) has the title bar's colour.
+bool frame_shown(Display *x, int width, int height) {
+    Window root = DefaultRootWindow(x);
+    Window parent = 0;
+    Window *kids = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(x, root, &root, &parent, &kids, &count) == 0) return false;
+    bool shown = false;
+    for (unsigned i = 0; i < count && !shown; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(x, kids[i], &a) == 0 || a.map_state != IsViewable || a.width != width || a.height != height) {
+            continue;
+        }
+        if (XImage *im = XGetImage(x, kids[i], 2, 2, 1, 1, AllPlanes, ZPixmap)) {
+            shown = (XGetPixel(im, 0, 0) & 0xFFFFFFu) == 0x1B4F9Cu;
+            XDestroyImage(im);
+        }
+    }
+    if (kids != nullptr) XFree(kids);
+    return shown;
+}
+
+// Exec to the first frame a program shows on the X display, polled every half millisecond.
+double run_to_first_window_frame(Display *x, const std::vector<std::string> &args, const std::vector<std::string> &env,
+                                 int width, int height) {
+    std::vector<char *> argv;
+    for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char *> envp;
+    for (char **e = environ; *e != nullptr; ++e) envp.push_back(*e);
+    for (const auto &e : env) envp.push_back(const_cast<char *>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const auto start = std::chrono::steady_clock::now();
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    double seconds = -1;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        if (frame_shown(x, width, height)) {
+            seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            break;
+        }
+        usleep(500);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    // The window is gone before the next program starts.
+    while (frame_shown(x, width, height)) usleep(500);
+    if (seconds < 0) std::fprintf(stderr, "no frame shown by %s\n", args[0].c_str());
+    return seconds;
+}
+
+// The pixel display's first frame against a bare SDL2 and Pango program's, in interleaved
+// rounds, on the X display that bench.sh starts (Xvfb).
+template <typename Line>
+void window_figures(Line &line) {
+    Display *x = XOpenDisplay(nullptr);
+    if (x == nullptr) {
+        line("figure window_first_frame: no X display to time it on (scripts/bench.sh starts Xvfb)");
+        return;
+    }
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });  // a window gone while it was looked at
+    const char *dialog = std::getenv("ORVANE_BENCH_DIALOG");
+    const fs::path program = dialog != nullptr ? fs::path(dialog) : fs::path(ORVANE_DIALOG);
+    const fs::path here = work().dir / "window";
+    fs::create_directories(here);
+    fs::copy_file(program, here / "orvanecmgr", fs::copy_options::overwrite_existing);
+    fs::copy_file(program.parent_path() / "orvane-pixels.so", here / "orvane-pixels.so", fs::copy_options::overwrite_existing);
+    const std::vector<std::string> env = {"ORVANE_DISPLAY=window", std::string("ORVANE_DEVICE=").append((here / "device").string())};
+    std::vector<double> ratios;
+    std::vector<double> ours_s;
+    std::vector<double> floor_s;
+    for (int round = 0; round < 11; ++round) {
+        double ours = -1;
+        double floor = -1;
+        for (int k = 0; k < 2; ++k) {
+            if ((round + k) % 2 == 0) {
+                ours = run_to_first_window_frame(x, {(here / "orvanecmgr").string()}, env, 480, 640);
+            } else {
+                floor = run_to_first_window_frame(x, {ORVANE_WINDOW_FLOOR, "480", "640"}, {}, 480, 640);
+            }
+        }
+        if (ours <= 0 || floor <= 0) continue;
+        ratios.push_back(ours / floor);
+        ours_s.push_back(ours);
+        floor_s.push_back(floor);
+    }
+    XCloseDisplay(x);
+    line("ratio window_first_frame_vs_sdl %.3f", median(ratios));
+    line("figure window_first_frame %.1f ms (SDL2 and Pango floor %.1f ms; %zu rounds)", 1e3 * median(ours_s),
+         1e3 * median(floor_s), ours_s.size());
+}
+
 int main() {
     device_for_bench device;
     orvane_platform::set_display(&screen());
@@ -421,6 +515,7 @@ int main() {
         summary.emplace_back(buf);
     };
     startup_figures(line);
+    window_figures(line);
     orvane_cr::operator_presets presets;
     orvane_cr::operator_presets reference;
     line("ratio presets_vs_pugixml %.3f",

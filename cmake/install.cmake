@@ -60,6 +60,7 @@ add_custom_target(orvane_man ALL DEPENDS ${orvane_man_outputs})
 install(FILES completions/orvane-device completions/orvane-data
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 install(FILES README.md LICENSE DESTINATION ${ORVANE_DOCDIR})
+install(FILES doc/dialog-portrait.png DESTINATION ${ORVANE_DOCDIR}/doc)
 install(FILES packaging/copyright DESTINATION ${ORVANE_DOCDIR})
 set(changelog ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
 add_custom_command(OUTPUT ${changelog}
@@ -77,8 +78,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cellular dial-up connection creator on a 
 set(CPACK_PACKAGE_DESCRIPTION
 "Orvane Connection Manager is a single-dialog utility that creates cellular
 packet-data dial-up connections (name, modem, operator preset, APN, user name,
-password, phone). It runs in a terminal on a simulated handheld whose
-connections are kept in an SQLite store.
+password, phone). It runs in a terminal, or in a desktop window drawn as the
+handheld's screen, on a simulated handheld whose connections are kept in an
+SQLite store.
 
 The package holds the program (orvanecmgr), the device tool (orvane-device)
 and the data-file tool (orvane-data).")
@@ -88,6 +90,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mobile-broadband-provider-info")
+# The pixel display's system font and its fallback; SDL2, cairo and Pango come from the module.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

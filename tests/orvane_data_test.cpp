@@ -196,6 +196,9 @@ TEST(DataCheck, LanguageFileDiagnostics) {
     auto r = data_tool("check " + shell_quote((dir / "clean.lng").string()) + " " + shell_quote(EXAMPLES_DIR "/orvanecmgr.lng"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("the program reads 2 translations"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": to see whether the translations fit the handheld's screen: orvane-device fit --language "),
+              std::string::npos)
+        << r.out;
 }
 
 TEST(DataCheck, OperatorsFileDiagnostics) {

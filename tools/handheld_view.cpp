@@ -43,7 +43,7 @@ public:
             return;
         }
         std::string pattern = (fs::temp_directory_path() / "orvane-view-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw tool_error("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+        if (mkdtemp(pattern.data()) == nullptr) throw tool_error(std::string("cannot make a temporary folder: ").append(std::strerror(errno)));
         folder_ = pattern;
         link(o.language, program, ".lng");
         link(o.operators, program, ".xml");
@@ -62,7 +62,7 @@ private:
         std::error_code ec;
         fs::path target = given.empty() ? fs::path(program).replace_extension(ext) : fs::absolute(given, ec);
         if (!given.empty() && !fs::is_regular_file(target, ec)) throw tool_error(in_quotes(given) + " is not a file");
-        if (!given.empty() || fs::exists(target, ec)) fs::create_symlink(target, folder_ / ("orvanecmgr" + std::string(ext)));
+        if (!given.empty() || fs::exists(target, ec)) fs::create_symlink(target, folder_ / std::string("orvanecmgr").append(ext));
     }
     fs::path folder_;
 };
@@ -136,7 +136,10 @@ std::string identifier_of(const std::u32string &text) {
 std::string quoted(const std::u32string &text) {
     std::u16string units;
     for (char32_t c : text) orvane_platform::append_utf16(units, c);
-    return "\"" + printable(orvane_platform::to_utf8(units)) + "\"";
+    std::string out(1, '"');
+    out += printable(orvane_platform::to_utf8(units));
+    out += '"';
+    return out;
 }
 
 }  // namespace
@@ -149,7 +152,7 @@ void parse_screen_size(const std::string &text, int &width, int &height) {
         return out >= 120 && out <= 4096;
     };
     if (x == std::string::npos || !number(text.substr(0, x), width) || !number(text.substr(x + 1), height)) {
-        throw usage_error("--screen " + in_quotes(text) + ": give the width and height in pixels, 120 to 4096 each, as 240x320");
+        throw usage_error(std::string("--screen ").append(in_quotes(text)) + ": give the width and height in pixels, 120 to 4096 each, as 240x320");
     }
 }
 
@@ -162,7 +165,7 @@ std::string screenshot(const view_options &o, bool landscape) {
     orvane_platform::refresh_display();
     std::string error;
     std::string png = shown.screen().png(error);
-    if (png.empty()) throw tool_error("the screenshot could not be made: " + error);
+    if (png.empty()) throw tool_error(std::string("the screenshot could not be made: ").append(error));
     return png;
 }
 
@@ -209,7 +212,7 @@ std::vector<std::string> fit_findings(const view_options &o) {
                 if (cut.text != text) continue;
                 // Its place in the operators file, counted from 1.
                 auto position = SendMessage(box, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) + 1;
-                std::string id = identifier_of(text) == "custom_operator" ? "custom_operator" : "operator " + std::to_string(position);
+                std::string id = identifier_of(text) == "custom_operator" ? "custom_operator" : std::string("operator ").append(std::to_string(position));
                 report(id, cut);
             }
         }

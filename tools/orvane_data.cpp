@@ -348,6 +348,13 @@ void check_language(const std::u16string &text, diagnostics &d) {
         }
     }
     std::cout << d.file << ": the program reads " << entries << " translation" << (entries == 1 ? "" : "s") << "\n";
+    // Whether the texts fit their boxes is a question of pixels, which the device tool answers.
+    if (entries > 0) {
+        bool plain = d.file.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._/-+") ==
+                     std::string::npos;
+        std::cout << d.file << ": to see whether the translations fit the handheld's screen: orvane-device fit --language "
+                  << (d.file == "-" ? "FILE" : plain ? d.file : std::string("'").append(d.file).append("'")) << "\n";
+    }
 }
 
 void check_operators(const std::u16string &text, diagnostics &d) {

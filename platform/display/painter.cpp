@@ -71,7 +71,10 @@ void paint_box(surface &s, const message_box_record &box) {
     s.fill(RECT{outer.left, outer.top, outer.right, outer.top + m.line}, role::box_title);
     s.frame(outer, role::box);
     RECT text_area{left + 2 * cw, top, left + 2 * cw + inner, top + height};
-    s.text(left + 2 * cw, top, text_area, U" " + to_utf32(box.caption) + U" ", role::box_title, false);
+    std::u32string title(1, U' ');
+    title += to_utf32(box.caption);
+    title += U' ';
+    s.text(left + 2 * cw, top, text_area, title, role::box_title, false);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         s.text(left + 2 * cw, top + (1 + static_cast<int>(i)) * m.line, text_area, lines[i], role::box, false);
     }

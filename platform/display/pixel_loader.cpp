@@ -34,14 +34,14 @@ std::unique_ptr<pixel_display> make_pixel_display(const pixel_screen &screen, bo
             why = dlerror();
         }
         if (module == nullptr) {
-            error = why.empty() ? "the pixel display needs " + candidates[1] + ", which is missing; reinstall the package"
-                                : "the pixel display cannot be loaded: " + why;
+            error = why.empty() ? std::string("the pixel display needs ").append(candidates[1]).append(", which is missing; reinstall the package")
+                                : std::string("the pixel display cannot be loaded: ").append(why);
             return nullptr;
         }
     }
     auto maker = reinterpret_cast<pixel_display_maker>(dlsym(module, pixel_display_maker_symbol));
     if (maker == nullptr) {
-        error = "the pixel display's module has no " + std::string(pixel_display_maker_symbol);
+        error = std::string("the pixel display's module has no ").append(pixel_display_maker_symbol);
         return nullptr;
     }
     return std::unique_ptr<pixel_display>(maker(screen, window, error));

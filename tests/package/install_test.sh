@@ -71,8 +71,11 @@ echo "$fields" | grep -q "^Maintainer: .*<.*@.*>" || fail "maintainer"
 echo "$fields" | grep -q "^Depends: .*libsqlite3-0" || fail "run-time dependencies are not found from the libraries"
 echo "$fields" | grep -q "^Depends: .*libncursesw6" || fail "ncursesw is not a dependency"
 echo "$fields" | grep -q "^Depends: .*libnm0" || fail "libnm, which the export module needs, is not a dependency"
+echo "$fields" | grep -q "^Depends: .*libsdl2" || fail "SDL2, which the pixel display needs, is not a dependency"
+echo "$fields" | grep -q "^Depends: .*libpango" || fail "Pango, which the pixel display needs, is not a dependency"
+dpkg-deb -f "$deb" Recommends | grep -q "fonts-wine" || fail "the system font's package is not recommended"
 listing=$(dpkg-deb -c "$deb")
-for f in ./usr/lib/orvane/orvanecmgr ./usr/lib/orvane/orvane-nm.so ./usr/bin/orvane-device ./usr/bin/orvane-data ./usr/share/man/man1/orvanecmgr.1.gz \
+for f in ./usr/lib/orvane/orvanecmgr ./usr/lib/orvane/orvane-nm.so ./usr/lib/orvane/orvane-pixels.so ./usr/bin/orvane-device ./usr/bin/orvane-data ./usr/share/man/man1/orvanecmgr.1.gz \
     ./usr/share/doc/orvane-connection-manager/copyright ./etc/orvane/; do
     echo "$listing" | grep -q " $f\( \|$\)" || fail "the package lacks $f"
 done
@@ -87,6 +90,10 @@ printf '%s' '<wap-provisioningdoc><characteristic type="CM_PPPEntries"><characte
     ORVANE_DEVICE="$WORK/pkgdevice" "$R/usr/bin/orvane-device" provision - >/dev/null || fail "unpacked orvane-device provision"
 ORVANE_DEVICE="$WORK/pkgdevice" "$R/usr/bin/orvane-device" export Net --to networkmanager | grep -qx "type=gsm" ||
     fail "unpacked orvane-device export --to networkmanager"
+# So does the screenshot its pixel display.
+ORVANE_DEVICE="$WORK/pkgdevice" "$R/usr/bin/orvane-device" screenshot --output "$WORK/shot.png" ||
+    fail "unpacked orvane-device screenshot"
+[ "$(head -c 4 "$WORK/shot.png" | tail -c 3)" = "PNG" ] || fail "the unpacked screenshot is no PNG"
 EX="$R/usr/share/doc/orvane-connection-manager/examples"
 "$R/usr/bin/orvane-data" check "$EX/orvanecmgr.xml" "$EX/orvanecmgr.lng" || fail "unpacked orvane-data check on the examples"
 
