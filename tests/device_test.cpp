@@ -84,6 +84,14 @@ TEST(DeviceProfile, ReadsModemsAndFaults) {
     EXPECT_EQ(p.faults.count("lineOpen"), 1u);
     EXPECT_TRUE(parse_device_profile("[faults]\nfail = []\n", "d").modems.size() == 3);
     EXPECT_TRUE(parse_device_profile("modem = []\n", "d").modems.empty());
+    // The pixel display's screen: what is given, the defaults for the rest.
+    p = parse_device_profile("[screen]\nwidth = 480\nheight = 640\ndpi = 192\n", "d");
+    ASSERT_TRUE(p.valid) << p.error;
+    EXPECT_EQ(p.screen.width, 480);
+    EXPECT_EQ(p.screen.height, 640);
+    EXPECT_EQ(p.screen.dpi, 192);
+    EXPECT_EQ(p.screen.zoom, 2);
+    EXPECT_EQ(parse_device_profile("", "d").screen.width, 240);
 }
 
 TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
@@ -95,7 +103,9 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
                          bad{"[[modem]]\nbaud_rate = \"fast\"\n", "line 2"},
                          bad{"[[modem]]\ntype = 70000\n", "line 2"}, bad{"modem = 3\n", "line 1"},
                          bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
-                         bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"}}) {
+                         bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"},
+                         bad{"[screen]\nzoom = 0\n", "line 2"}, bad{"[screen]\nwidth = \"wide\"\n", "line 2"},
+                         bad{"screen = 3\n", "line 1"}}) {
         device_profile p;
         EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
         EXPECT_FALSE(p.valid) << b.text;

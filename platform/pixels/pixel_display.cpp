@@ -3,7 +3,9 @@
 #include <SDL.h>
 #include <utf8.h>
 
+#include <cstdlib>
 #include <iterator>
+#include <string_view>
 #include <memory>
 #include <string>
 
@@ -42,18 +44,31 @@ public:
     explicit screen_display(const pixel_screen &screen) : screen_(screen), pixels_(screen) {}
     ~screen_display() override {
         if (window_ != nullptr) SDL_DestroyWindow(window_);
-        if (sdl_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        // All of SDL, so that it lets go of the session bus it opened for the window too.
+        if (sdl_) SDL_Quit();
     }
     screen_display(const screen_display &) = delete;
     screen_display &operator=(const screen_display &) = delete;
 
     // Opens the desktop window; false, with `error` set, when there is no desktop.
     bool open_window(std::string &error) {
+        auto set = [](const char *name) { return std::getenv(name) != nullptr && *std::getenv(name) != 0; };
+        if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
+            error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY is set";
+            return false;
+        }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("no desktop to show the window on: ") + SDL_GetError();
             return false;
         }
         sdl_ = true;
+        // With no desktop SDL falls back to drawing nowhere; that is no window to use unless
+        // the user asked for it by name.
+        std::string_view driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+        if ((driver == "offscreen" || driver == "dummy") && !set("SDL_VIDEODRIVER")) {
+            error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY leads to one";
+            return false;
+        }
         window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                    screen_.width * screen_.zoom, screen_.height * screen_.zoom, 0);
         if (window_ == nullptr) {
