@@ -463,7 +463,7 @@ template <typename Line>
 void window_figures(Line &line) {
     Display *x = XOpenDisplay(nullptr);
     if (x == nullptr) {
-        line("figure window_first_frame: no X display to time it on (scripts/bench.sh starts Xvfb)");
+        line("figure window_first_frame %s", "not timed: no X display (scripts/bench.sh starts Xvfb)");
         return;
     }
     XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });  // a window gone while it was looked at

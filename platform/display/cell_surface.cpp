@@ -61,7 +61,9 @@ void cell_surface::paint_into(cell_grid *grid) {
     if (grid_ != nullptr) grid_->reset(metrics_.width, metrics_.height);
 }
 
-void cell_surface::set_size(int columns, int rows) {
+void cell_surface::set_size(int columns, int rows) { resize(columns, rows); }
+
+void cell_surface::resize(int columns, int rows) {
     metrics_ = surface_metrics{};
     metrics_.width = std::max(columns, 1);
     metrics_.height = std::max(rows, 1);

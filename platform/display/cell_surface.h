@@ -8,7 +8,7 @@ namespace orvane_platform {
 
 class cell_surface : public surface {
 public:
-    cell_surface(int columns, int rows) { set_size(columns, rows); }
+    cell_surface(int columns, int rows) { resize(columns, rows); }
     // Paints go to `grid` (sized for the screen and cleared); none: the surface only measures.
     void paint_into(cell_grid *grid);
 
@@ -24,6 +24,7 @@ public:
     void scroll_bar(const RECT &r, int first, int shown, int count) override;
 
 private:
+    void resize(int columns, int rows);
     surface_metrics metrics_;
     cell_grid *grid_ = nullptr;
 };

@@ -52,7 +52,10 @@ public:
 
     // Opens the desktop window; false, with `error` set, when there is no desktop.
     bool open_window(std::string &error) {
-        auto set = [](const char *name) { return std::getenv(name) != nullptr && *std::getenv(name) != 0; };
+        auto set = [](const char *name) {
+            const char *value = std::getenv(name);
+            return value != nullptr && *value != 0;
+        };
         if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
             error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY is set";
             return false;
@@ -64,13 +67,15 @@ public:
         sdl_ = true;
         // With no desktop SDL falls back to drawing nowhere; that is no window to use unless
         // the user asked for it by name.
-        std::string_view driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+        const char *current = SDL_GetCurrentVideoDriver();
+        std::string_view driver = current != nullptr ? current : "";
         if ((driver == "offscreen" || driver == "dummy") && !set("SDL_VIDEODRIVER")) {
             error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY leads to one";
             return false;
         }
-        window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                   screen_.width * screen_.zoom, screen_.height * screen_.zoom, 0);
+        // Shown with its first frame, where it stays: nothing is clicked before the dialog is there.
+        window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   screen_.width * screen_.zoom, screen_.height * screen_.zoom, SDL_WINDOW_HIDDEN);
         if (window_ == nullptr) {
             error = std::string("the window cannot be made: ") + SDL_GetError();
             return false;
@@ -120,6 +125,7 @@ void screen_display::show() {
     SDL_Rect to{0, 0, screen_.width * screen_.zoom, screen_.height * screen_.zoom};
     SDL_BlitScaled(source, nullptr, target, &to);
     SDL_FreeSurface(source);
+    if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_HIDDEN) != 0) SDL_ShowWindow(window_);
     SDL_UpdateWindowSurface(window_);
 }
 

@@ -61,7 +61,7 @@ constexpr const char *wine_fonts = "/usr/share/wine/fonts";
 
 pixel_surface::pixel_surface(const pixel_screen &screen) : screen_(screen) {
     FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8 *>(wine_fonts));
-    set_size(screen.width, screen.height);
+    resize(screen.width, screen.height);
     load_font();
 }
 
@@ -72,7 +72,9 @@ pixel_surface::~pixel_surface() {
     if (image_ != nullptr) cairo_surface_destroy(image_);
 }
 
-void pixel_surface::set_size(int width, int height) {
+void pixel_surface::set_size(int width, int height) { resize(width, height); }
+
+void pixel_surface::resize(int width, int height) {
     screen_.width = std::max(width, 1);
     screen_.height = std::max(height, 1);
     if (cr_ != nullptr) cairo_destroy(cr_);
@@ -125,7 +127,7 @@ void pixel_surface::load_font() {
         g_object_unref(font);
     }
     pango_font_description_free(desc);
-    int average = text_width(U"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int average = measure(U"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     int scale = std::max(1, mul_div(1, screen_.dpi, 96));
     metrics_.unit_x = metrics_.unit_y = 1;
     metrics_.base_x = (average / 26 + 1) / 2;
@@ -189,7 +191,9 @@ int pixel_surface::text(int x, int y, const RECT &clip, std::u32string_view text
     return std::max(0, std::min(width, room));
 }
 
-int pixel_surface::text_width(std::u32string_view text) {
+int pixel_surface::text_width(std::u32string_view text) { return measure(text); }
+
+int pixel_surface::measure(std::u32string_view text) {
     set_layout_text(text);
     int width = 0;
     int height = 0;

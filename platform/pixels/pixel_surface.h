@@ -37,6 +37,8 @@ public:
 
 private:
     void load_font();
+    void resize(int width, int height);
+    int measure(std::u32string_view text);
     void set_layout_text(std::u32string_view text);
     void arrow_button(double left, double top, double w, double h, bool up);
 
