@@ -49,6 +49,14 @@ done
 echo "$shown" | grep -q "Scratch Net" || fail "the installed dialog does not show the imported operator: $shown"
 echo "$shown" | grep -q "scratch.apn" || fail "the preset's APN is not filled in"
 echo "$shown" | grep -q "Anlegen" || fail "the installed dialog does not read the language file in etc/orvane"
+# Ended with Esc while its terminal is there, so that no dialog outlives the test (a sanitizer
+# build's leak check at the exit of a hung-up program never finishes).
+tmux -S "$SOCKET" send-keys Escape
+for _ in $(seq 1 200); do pgrep -f "^$P/bin/orvanecmgr\$" >/dev/null || break; sleep 0.1; done
+if pgrep -f "^$P/bin/orvanecmgr\$" >/dev/null; then
+    pkill -9 -f "^$P/bin/orvanecmgr\$"
+    fail "the installed dialog did not end at Esc"
+fi
 tmux -S "$SOCKET" kill-server 2>/dev/null
 
 echo "== the Debian package"
