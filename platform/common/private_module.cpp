@@ -1,0 +1,30 @@
+#include "private_module.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace orvane_platform {
+
+void *load_private_module(const std::string &what, const std::string &file, const std::string &from_bindir,
+                          std::string &error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        error = what + " cannot find its module: /proc/self/exe: " + ec.message();
+        return nullptr;
+    }
+    const fs::path candidates[] = {self.parent_path() / file, (self.parent_path() / from_bindir).lexically_normal()};
+    for (const fs::path &p : candidates) {
+        if (!fs::is_regular_file(p, ec)) continue;
+        void *module = dlopen(p.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) error = what + " cannot be loaded: " + dlerror();
+        return module;
+    }
+    error = what + " needs " + candidates[1].string() + ", which is missing; reinstall the package";
+    return nullptr;
+}
+
+}  // namespace orvane_platform

@@ -1,0 +1,14 @@
+// Modules that ship with the programs and are loaded only when their work is asked for.
+#pragma once
+
+#include <string>
+
+namespace orvane_platform {
+
+// Loads `file` from the running program's folder (a build tree, or the installed dialog's
+// private folder), else from `from_bindir` relative to it (the tools, installed in bin/), and
+// keeps it loaded. nullptr, with `error` saying what `what` needs or why it did not load.
+void *load_private_module(const std::string &what, const std::string &file, const std::string &from_bindir,
+                          std::string &error);
+
+}  // namespace orvane_platform
