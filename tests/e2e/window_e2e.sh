@@ -10,6 +10,8 @@ EXAMPLES=$4
 # Without a desktop, or asked for a display there is none of, the program says so: status 1.
 said=$(env -u DISPLAY -u WAYLAND_DISPLAY ORVANE_DISPLAY=window ORVANE_DEVICE="$(mktemp -u)" "$PROGRAM" 2>&1)
 [ $? = 1 ] && echo "$said" | grep -q "no desktop" || { echo "FAIL: without a desktop: $said"; exit 1; }
+said=$(env -u WAYLAND_DISPLAY DISPLAY=:9999 ORVANE_DISPLAY=window ORVANE_DEVICE="$(mktemp -u)" "$PROGRAM" 2>&1)
+[ $? = 1 ] && echo "$said" | grep -q "no desktop" || { echo "FAIL: with a display that is not there: $said"; exit 1; }
 said=$(ORVANE_DISPLAY=pixels "$PROGRAM" 2>&1)
 [ $? = 1 ] && echo "$said" | grep -q "use terminal (the default) or window" || { echo "FAIL: ORVANE_DISPLAY=pixels: $said"; exit 1; }
 for needed in Xvfb xdotool; do
