@@ -1,0 +1,535 @@
+#!/usr/bin/env python3
+"""Mutation testing: plants small faults one at a time and runs the fast tests on each.
+
+Mutants are made mechanically from the source lines chosen (relational operators turned,
+integer constants moved by one, true/false swapped, a clause of && or || dropped, a flag
+dropped from a bit-or, a call statement removed, a condition negated, a returned value
+replaced by its type's default), or read from a hand-kept list (--faults). Each is built
+in a copy of the tree under build-mutants/, so the working tree is never touched. A
+mutant whose object code equals the original's changes nothing and is not run; the tests
+that cannot see the mutant (none of their programs changed) are not run either.
+
+  mutate.py [--files PATH...] [--since COMMIT] [--per-folder N | --sample N] [--seed S]
+            [--budget MINUTES] [--list] [--replay RESULTS] [--faults FILE]
+
+Survivors are printed with file, line and change; results go to build-mutants/*.jsonl.
+"""
+import argparse
+import hashlib
+import json
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+from collections import defaultdict
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+WORK = ROOT / "build-mutants"
+SRC = WORK / "src"
+BUILD = WORK / "build"
+FOLDERS = ["app", "provisioning", "modems", "text", "presets", "platform/common", "platform/config",
+           "platform/device", "platform/display", "platform/framework", "platform/kernel",
+           "platform/pixels", "platform/ras", "platform/telephony", "platform/user", "tools"]
+SLOW_TESTS = {"install_package"}  # the package run is left out: minutes, and no mutant reaches it alone
+SOURCE = re.compile(r"\.(cpp|h)$")
+
+
+def sh(cmd, **kw):
+    return subprocess.run(cmd, cwd=kw.pop("cwd", ROOT), text=True, capture_output=True, **kw)
+
+
+# ---- generation ----------------------------------------------------------------------
+
+def masked_lines(text):
+    """Each line with string and character literals and comments blanked, so that
+    generators only see code; None for lines that are preprocessor or comment only."""
+    out, in_block = [], False
+    for line in text.split("\n"):
+        m, i, n = [], 0, len(line)
+        while i < n:
+            if in_block:
+                j = line.find("*/", i)
+                if j < 0:
+                    m.append(" " * (n - i))
+                    i = n
+                else:
+                    m.append(" " * (j + 2 - i))
+                    i, in_block = j + 2, False
+                continue
+            c = line[i]
+            if line.startswith("//", i):
+                m.append(" " * (n - i))
+                break
+            if line.startswith("/*", i):
+                in_block = True
+                continue
+            if c in "\"'":
+                if c == "'" and i > 0 and line[i - 1].isalnum():  # digit separator
+                    m.append(c)
+                    i += 1
+                    continue
+                raw = c == '"' and i > 0 and line[i - 1] == "R"
+                if raw:
+                    k = line.find("(", i)
+                    end = ")" + line[i + 1:k] + '"'
+                    j = line.find(end, k)
+                    j = n if j < 0 else j + len(end)
+                else:
+                    j = i + 1
+                    while j < n and line[j] != c:
+                        j += 2 if line[j] == "\\" else 1
+                    j = min(j + 1, n)
+                m.append(c + " " * (j - i - 2) + c if j - i >= 2 else " " * (j - i))
+                i = j
+                continue
+            m.append(c)
+            i += 1
+        s = "".join(m)
+        stripped = s.strip()
+        skip = not stripped or stripped.startswith("#") or stripped.startswith("static_assert")
+        out.append(None if skip else s)
+    return out
+
+
+KEYWORDS = {"return", "if", "while", "for", "switch", "case", "delete", "throw", "else", "do", "using",
+            "typedef", "break", "continue", "goto", "default", "new", "co_return", "sizeof", "static_assert"}
+REL = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "=="}
+BOUNDARY = set(",;?:")
+
+
+def operand_left(m, at, ops):
+    i, depth = at - 1, 0
+    while i >= 0:
+        c = m[i]
+        if c in ")]}":
+            depth += 1
+        elif c in "([{":
+            if depth == 0:
+                return i + 1
+            depth -= 1
+        elif depth == 0:
+            if (c in BOUNDARY and m[i - 1:i + 2].count(":") < 2) or (c == "=" and m[i - 1:i] not in ("=", "!", "<", ">") and m[i + 1:i + 2] != "="):
+                return i + 1
+            if any(m[i - len(o) + 1:i + 1] == o and m[i - len(o):i - len(o) + 1] not in ("|", "&")
+                   and m[i + 1:i + 2] not in ("|", "&") for o in ops):
+                return i + 1
+        i -= 1
+    head = re.match(r"\s*(return|co_return)\s", m)
+    return head.end() if head else None
+
+
+def operand_right(m, at, ops):
+    i, depth, n = at, 0, len(m)
+    while i < n:
+        c = m[i]
+        if c in "([{":
+            depth += 1
+        elif c in ")]}":
+            if depth == 0:
+                return i
+            depth -= 1
+        elif depth == 0:
+            if c in BOUNDARY and m[i - 1:i + 2].count(":") < 2:
+                return i
+            if any(m.startswith(o, i) and m[i - 1:i] not in ("|", "&") and m[i + len(o):i + len(o) + 1] not in ("|", "&")
+                   for o in ops):
+                return i
+        i += 1
+    return None
+
+
+def balanced_close(m, open_at):
+    depth = 0
+    for j in range(open_at, len(m)):
+        if m[j] == "(":
+            depth += 1
+        elif m[j] == ")":
+            depth -= 1
+            if depth == 0:
+                return j
+    return None
+
+
+def line_mutants(line, m):
+    """(kind, new line) for one source line and its masked form."""
+    out = []
+
+    def put(kind, a, b, text):
+        out.append((kind, line[:a] + text + line[b:]))
+
+    for x in re.finditer(r"(?<=\s)(<=|>=|==|!=|<|>)(?=\s)", m):
+        put("relational", x.start(), x.end(), REL[x.group(1)])
+    for x in re.finditer(r"(?<![\w.])(\d+)([uUlLzZ]*)(?![\w.'])", m):
+        digits = x.group(1)
+        octal = len(digits) > 1 and digits.startswith("0")
+        v = int(digits, 8 if octal else 10)
+        for w in (v + 1, v - 1):
+            if w >= 0:
+                put("constant", x.start(1), x.end(1), "0" + format(w, "o") if octal else str(w))
+    for x in re.finditer(r"\b(true|false)\b", m):
+        put("constant", x.start(), x.end(), "false" if x.group(1) == "true" else "true")
+    for x in re.finditer(r" (&&|\|\|) ", m):
+        a, b = operand_left(m, x.start(), ("&&", "||")), operand_right(m, x.end(), ("&&", "||"))
+        if a is None or b is None:
+            continue
+        lead = len(line[a:x.start()]) - len(line[a:x.start()].lstrip())
+        put("clause", a + lead, x.end(), "")
+        put("clause", x.start(), b, "")
+    for x in re.finditer(r"(?<=[\w)]) \| (?=[\w(])", m):
+        a, b = operand_left(m, x.start(), ("|",)), operand_right(m, x.end(), ("|",))
+        if a is None or b is None:
+            continue
+        lead = len(line[a:x.start()]) - len(line[a:x.start()].lstrip())
+        put("flag", a + lead, x.end(), "")
+        put("flag", x.start(), b, "")
+    call = re.match(r"(\s*)([A-Za-z_][\w:]*(?:(?:\.|->)[A-Za-z_]\w*)*)\s*\((.*)\);\s*$", m)
+    if call and call.group(2).split(":")[0] not in KEYWORDS and balanced_close(m, m.index("(", call.end(2))) == len(m.rstrip()) - 2:
+        out.append(("call", call.group(1) + "{}"))
+    for x in re.finditer(r"\b(if|while)\s*\(", m):
+        o = x.end() - 1
+        c = balanced_close(m, o)
+        if c is None or m[o + 1:c].strip().startswith("!"):
+            continue
+        if ";" in m[o:c] or re.search(r"[^=!<>]=[^=]", m[o:c]):  # an initialiser or a declaration
+            continue
+        put("negate", o + 1, c, "!(" + line[o + 1:c] + ")")
+    for x in re.finditer(r"\breturn\s+([^;]+);", m):
+        value = x.group(1).strip()
+        if value in ("{}", "0", "nullptr", "false", "true", '""', "u\"\"", "std::nullopt") or "[" in value and "]" in value and "(" in value:
+            continue
+        if m.count("(", x.start(1), x.end(1)) != m.count(")", x.start(1), x.end(1)):
+            continue
+        put("return", x.start(1), x.end(1), "{}")
+    seen, unique = set(), []
+    for kind, new in out:
+        if new != line and new not in seen:
+            seen.add(new)
+            unique.append((kind, new))
+    return unique
+
+
+def chosen_lines(args):
+    """{file: set of line numbers or None for all} from --files and --since."""
+    paths = args.files or FOLDERS
+    files = []
+    for p in paths:
+        full = ROOT / p
+        if full.is_dir():
+            files += sorted(str(f.relative_to(ROOT)) for f in full.rglob("*") if SOURCE.search(f.name))
+        elif full.is_file():
+            files.append(p)
+        else:
+            sys.exit(f"mutate.py: no such file or folder: {p}")
+    chosen = {f: None for f in files}
+    if args.since:
+        diff = sh(["git", "diff", "-U0", args.since, "--", *files])
+        if diff.returncode != 0:
+            sys.exit("mutate.py: " + diff.stderr.strip())
+        chosen, current = {}, None
+        for line in diff.stdout.split("\n"):
+            if line.startswith("+++ "):
+                current = line[6:] if line.startswith("+++ b/") else None
+            elif line.startswith("@@") and current:
+                h = re.match(r"@@ -\S+ \+(\d+)(?:,(\d+))? @@", line)
+                start, count = int(h.group(1)), int(h.group(2) or "1")
+                chosen.setdefault(current, set()).update(range(start, start + count))
+    return chosen
+
+
+def generate(chosen):
+    mutants = []
+    for f, lines in chosen.items():
+        text = (ROOT / f).read_text(encoding="utf-8")
+        raw = text.split("\n")
+        offsets = [0]
+        for r in raw:
+            offsets.append(offsets[-1] + len(r) + 1)
+        for i, m in enumerate(masked_lines(text)):
+            if m is None or (lines is not None and i + 1 not in lines):
+                continue
+            for kind, new in line_mutants(raw[i], m):
+                mutants.append({"file": f, "line": i + 1, "kind": kind, "offset": offsets[i],
+                                "old": raw[i], "new": new})
+    return mutants
+
+
+def read_faults(path):
+    mutants = []
+    for line in open(path, encoding="utf-8"):
+        line = line.rstrip("\n")
+        if not line.strip() or line.lstrip().startswith("#"):
+            continue
+        parts = line.split(" | ", 3)
+        if len(parts) < 3:
+            continue
+        fid, f, find = parts[0].strip(), parts[1].strip(), parts[2]
+        put = (parts[3] if len(parts) > 3 else "").rstrip()
+        text = (ROOT / f).read_text(encoding="utf-8")
+        at = text.find(find)
+        mutants.append({"file": f, "line": text.count("\n", 0, at) + 1 if at >= 0 else 0, "kind": fid,
+                        "offset": at, "old": find, "new": put})
+    return mutants
+
+
+def folder_of(f):
+    parts = f.split("/")
+    return "/".join(parts[:2]) if parts[0] == "platform" else parts[0]
+
+
+def sample(mutants, args):
+    rng = random.Random(args.seed)
+    by_folder = defaultdict(list)
+    for mu in mutants:
+        by_folder[folder_of(mu["file"])].append(mu)
+    for group in by_folder.values():
+        rng.shuffle(group)
+        if args.per_folder:
+            del group[args.per_folder:]
+    # Round robin, so that a run cut short by its budget is still spread over the folders.
+    picked, groups = [], [by_folder[k] for k in sorted(by_folder)]
+    while any(groups):
+        for g in groups:
+            if g:
+                picked.append(g.pop(0))
+    if args.sample:
+        picked = picked[:args.sample]
+    return picked
+
+
+# ---- the copy and its build ----------------------------------------------------------
+
+def sync_copy():
+    listed = sh(["git", "ls-files", "-co", "--exclude-standard", "-z"]).stdout.split("\0")
+    for rel in filter(None, listed):
+        src, dst = ROOT / rel, SRC / rel
+        if not src.is_file() or src.is_symlink():
+            continue
+        data = src.read_bytes()
+        if dst.is_file() and dst.read_bytes() == data:
+            continue
+        dst.parent.mkdir(parents=True, exist_ok=True)
+        dst.write_bytes(data)
+        shutil.copymode(src, dst)
+
+
+def configure():
+    if (BUILD / "build.ninja").exists():
+        return
+    flags = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG",
+             "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG", "-DBUILD_TESTING=ON", "-DORVANE_BENCH=OFF",
+             "-DORVANE_WERROR=OFF", "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON"]
+    if shutil.which("ccache"):
+        flags.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+    r = sh(["cmake", "-S", str(SRC), "-B", str(BUILD), *flags])
+    if r.returncode != 0:
+        sys.exit("mutate.py: cmake failed:\n" + r.stdout + r.stderr)
+
+
+def build(targets=()):
+    return sh(["ninja", "-C", str(BUILD), *targets], timeout=1800)
+
+
+def objects_of(rel):
+    """The object files a source builds; every object for a header."""
+    db = json.loads((BUILD / "compile_commands.json").read_text())
+    objs = []
+    for entry in db:
+        out = entry.get("output") or re.search(r"-o (\S+)", entry["command"]).group(1)
+        if rel.endswith(".h") or os.path.realpath(entry["file"]) == os.path.realpath(SRC / rel):
+            objs.append(out)
+    return objs
+
+
+def digest(path):
+    try:
+        return hashlib.sha1(Path(path).read_bytes()).hexdigest()
+    except OSError:
+        return None
+
+
+def binaries():
+    found = {}
+    for p in BUILD.rglob("*"):
+        if "CMakeFiles" in p.parts or not p.is_file() or p.suffix in (".a", ".o"):
+            continue
+        with open(p, "rb") as fh:
+            if fh.read(4) == b"\x7fELF":
+                found[str(p)] = digest(p)
+    return found
+
+
+def tests():
+    """{name: (command, set of build binaries it runs)}."""
+    show = json.loads(sh(["ctest", "--test-dir", str(BUILD), "--show-only=json-v1"]).stdout)
+    out = {}
+    for t in show["tests"]:
+        name = t["name"]
+        if name in SLOW_TESTS:
+            continue
+        runs = {os.path.realpath(a) for a in t.get("command", []) if a.startswith(str(BUILD))}
+        out[name] = runs
+    return out
+
+
+def closure(runs):
+    """The binaries a test's programs depend on, as the build knows them (order-only included)."""
+    found = set(runs)
+    for b in runs:
+        rel = os.path.relpath(b, BUILD)
+        r = sh(["ninja", "-C", str(BUILD), "-t", "inputs", rel])
+        for line in r.stdout.split():
+            p = os.path.realpath(BUILD / line)
+            if not p.endswith((".o", ".a")) and os.path.isfile(p):
+                found.add(p)
+    return found
+
+
+def run_tests(names, timeout):
+    if not names:
+        return "survived", []
+    pattern = "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")$"
+    try:
+        r = sh(["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 2), "--stop-on-failure",
+                "--timeout", str(timeout), "-R", pattern], timeout=timeout * 2 + 60)
+    except subprocess.TimeoutExpired:
+        return "killed", ["(time limit)"]
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", r.stdout, re.M)
+    if r.returncode == 0:
+        return "survived", []
+    return "killed", failed or ["(ctest failed)"]
+
+
+# ---- the run -------------------------------------------------------------------------
+
+def apply(mu, text):
+    if mu["offset"] < 0 or text[mu["offset"]:mu["offset"] + len(mu["old"])] != mu["old"]:
+        return None
+    return text[:mu["offset"]] + mu["new"] + text[mu["offset"] + len(mu["old"]):]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--files", nargs="+", help="files or folders (default: the program, platform and tools)")
+    ap.add_argument("--since", help="only the lines changed since this commit")
+    ap.add_argument("--per-folder", type=int, help="sample this many mutants from each folder")
+    ap.add_argument("--sample", type=int, help="sample this many mutants in all")
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--budget", type=float, default=60, help="minutes; no mutant is started after it")
+    ap.add_argument("--list", action="store_true", help="print the mutants and stop")
+    ap.add_argument("--replay", help="run the mutants of a results file again (for example its survivors)")
+    ap.add_argument("--only", default="survived", help="with --replay: the results to take (default survived)")
+    ap.add_argument("--faults", help="the hand-kept list of faults (id | file | find | replace)")
+    args = ap.parse_args()
+
+    if args.replay:
+        mutants = [json.loads(x) for x in open(args.replay) if x.strip()]
+        mutants = [mu for mu in mutants if args.only == "all" or mu["result"] == args.only]
+    elif args.faults:
+        mutants = read_faults(args.faults)
+    else:
+        mutants = sample(generate(chosen_lines(args)), args)
+    if args.list:
+        for mu in mutants:
+            print(f"{mu['file']}:{mu['line']}: {mu['kind']}: {mu['new'].strip()}")
+        print(f"{len(mutants)} mutants")
+        return 0
+
+    WORK.mkdir(exist_ok=True)
+    sync_copy()
+    configure()
+    r = build()
+    if r.returncode != 0:
+        sys.exit("mutate.py: the unmutated tree does not build:\n" + r.stdout[-3000:])
+    base_bins = binaries()
+    base_objs = {}
+    all_tests = tests()
+    closures = {name: closure(runs) for name, runs in all_tests.items()}
+    t0 = time.time()
+    status, failed = run_tests(set(all_tests), 600)
+    baseline = time.time() - t0
+    if status != "survived":
+        sys.exit(f"mutate.py: the unmutated tree fails its tests: {' '.join(failed)}")
+    limit = int(max(120, 3 * baseline))
+    print(f"baseline: {len(all_tests)} tests in {baseline:.0f} s; {len(mutants)} mutants; "
+          f"time limit {limit} s a run, budget {args.budget:g} min", flush=True)
+
+    stamp = time.strftime("%Y%m%d-%H%M%S")
+    results_path = WORK / f"results-{stamp}.jsonl"
+    start, done = time.time(), []
+    with open(results_path, "w") as results:
+        for n, mu in enumerate(mutants, 1):
+            if time.time() - start > args.budget * 60:
+                print(f"budget spent after {n - 1} mutants", flush=True)
+                break
+            path = SRC / mu["file"]
+            original = path.read_text(encoding="utf-8")
+            mutated = apply(mu, original)
+            by = []
+            if mutated is None:
+                result = "not found"
+            else:
+                objs = objects_of(mu["file"])
+                for o in objs:
+                    base_objs.setdefault(o, digest(BUILD / o))
+                path.write_text(mutated, encoding="utf-8")
+                try:
+                    if build(objs).returncode != 0:
+                        result = "no build"
+                    elif all(digest(BUILD / o) == base_objs[o] for o in objs):
+                        result = "equivalent"  # same object code
+                    elif build().returncode != 0:
+                        result = "no build"
+                    else:
+                        now = binaries()
+                        changed = {b for b, h in now.items() if base_bins.get(b) != h}
+                        modules = {b for b in changed if b.endswith(".so")}
+                        names = {t for t, c in closures.items() if c & changed or
+                                 (modules and any(os.path.basename(x).startswith("orvane") for x in c))}
+                        result, by = run_tests(names, limit)
+                        if not names:
+                            result = "equivalent"  # no program that a test runs changed
+                finally:
+                    path.write_text(original, encoding="utf-8")
+            mu = dict(mu, result=result, by=by)
+            done.append(mu)
+            results.write(json.dumps(mu) + "\n")
+            results.flush()
+            mark = {"survived": "SURVIVED"}.get(result, result)
+            print(f"[{n}/{len(mutants)}] {mark:10} {mu['file']}:{mu['line']} {mu['kind']}: "
+                  f"{mu['new'].strip()[:110]}" + (f"  ({' '.join(by)})" if by else ""), flush=True)
+    build()  # leave the copy built as it is
+
+    print(f"\nresults: {results_path}")
+    rows = defaultdict(lambda: defaultdict(int))
+    for mu in done:
+        rows[folder_of(mu["file"])][mu["result"]] += 1
+    print(f"{'folder':20} {'killed':>6} {'surv.':>6} {'equiv.':>6} {'no bld':>6}  kill rate")
+    total = defaultdict(int)
+    for folder in sorted(rows):
+        r = rows[folder]
+        for k, v in r.items():
+            total[k] += v
+        live = r["killed"] + r["survived"]
+        rate = f"{100 * r['killed'] / live:.0f} %" if live else "-"
+        print(f"{folder:20} {r['killed']:6} {r['survived']:6} {r['equivalent']:6} {r['no build']:6}  {rate}")
+    live = total["killed"] + total["survived"]
+    if live:
+        print(f"{'all':20} {total['killed']:6} {total['survived']:6} {total['equivalent']:6} "
+              f"{total['no build']:6}  {100 * total['killed'] / live:.0f} %")
+    survivors = [mu for mu in done if mu["result"] == "survived"]
+    if survivors:
+        print("\nsurvivors:")
+        for mu in survivors:
+            print(f"  {mu['file']}:{mu['line']} {mu['kind']}\n    - {mu['old'].strip()}\n    + {mu['new'].strip()}")
+    return 1 if survivors else 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except BrokenPipeError:
+        sys.exit(1)
