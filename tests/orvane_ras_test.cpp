@@ -71,40 +71,51 @@ ui_exception refusal(modem_list &m, const request_texts &t) {
 
 }  // namespace
 
-TEST(ProvisioningTemplate, IsTheFixedDocument) {
-    // The whole text, so that the parameters' order and every fixed value are pinned.
-    EXPECT_EQ(std::u16string(provisioning_template),
-              u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"%NAME%\">"
-              u"<parm name=\"DestId\" value=\"%DESTID%\"/><parm name=\"Phone\" value=\"%PHONE%\"/>"
-              u"<parm name=\"UseCountryAndAreaCodes\" value=\"0\"/><parm name=\"DialAsLocalCall\" value=\"1\"/>"
-              u"<parm name=\"Script\" value=\"\"/><parm name=\"UserName\" value=\"%LOGIN%\"/>"
-              u"<parm name=\"Password\" value=\"%PASSWORD%\"/><parm name=\"Domain\" value=\"%DOMAIN%\"/>"
-              u"<parm name=\"DeviceType\" value=\"modem\"/><parm name=\"DeviceName\" value=\"%DEVICE%\"/>"
-              u"<parm name=\"DeviceSpecificRAW\" value=\"%DEVCFG%\"/></characteristic></characteristic>"
-              u"</wap-provisioningdoc>");
-    EXPECT_EQ(std::u16string(provisioning_template).size(), 584u);
-    EXPECT_EQ(std::u16string(destination_network_id), u"{ADB0B001-10B5-3F39-27C6-9742E785FCD4}");
-}
-
-TEST(ProvisioningTemplate, FilledInOnePassEachPlaceholderOnce) {
-    // A value that looks like a later placeholder stays as typed: one pass, in order.
+TEST(ProvisioningTemplate, EachValueLandsInItsOwnParameterInOnePass) {
+    // Read as the configuration service reads it: one entry under CM_PPPEntries, its
+    // parameters in order. Values that look like placeholders stay as typed.
     request_texts t;
     t.name = u"N%PHONE%";
     t.phone = u"*99#";
     t.user = u"%PASSWORD%";
-    t.password = u"p&<";
-    t.domain = u"";
+    t.password = u"p&<\"";
+    t.domain = u"%DEVICE%";
     t.device = u"Dev";
-    std::u16string doc = fill_provisioning_template(t.request(), u"0A0B");
-    EXPECT_EQ(doc,
-              u"<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"N%PHONE%\">"
-              u"<parm name=\"DestId\" value=\"{ADB0B001-10B5-3F39-27C6-9742E785FCD4}\"/><parm name=\"Phone\" value=\"*99#\"/>"
-              u"<parm name=\"UseCountryAndAreaCodes\" value=\"0\"/><parm name=\"DialAsLocalCall\" value=\"1\"/>"
-              u"<parm name=\"Script\" value=\"\"/><parm name=\"UserName\" value=\"%PASSWORD%\"/>"
-              u"<parm name=\"Password\" value=\"p&amp;&lt;\"/><parm name=\"Domain\" value=\"\"/>"
-              u"<parm name=\"DeviceType\" value=\"modem\"/><parm name=\"DeviceName\" value=\"Dev\"/>"
-              u"<parm name=\"DeviceSpecificRAW\" value=\"0A0B\"/></characteristic></characteristic>"
-              u"</wap-provisioningdoc>");
+    const std::string doc = u8(fill_provisioning_template(t.request(), u"0A0B"));
+    pugi::xml_document parsed;
+    ASSERT_TRUE(parsed.load_string(doc.c_str())) << doc;
+    const pugi::xml_node root = parsed.document_element();
+    EXPECT_STREQ(root.name(), "wap-provisioningdoc");
+    ASSERT_EQ(std::distance(root.begin(), root.end()), 1);
+    const pugi::xml_node entries = root.first_child();
+    EXPECT_STREQ(entries.attribute("type").value(), "CM_PPPEntries");
+    ASSERT_EQ(std::distance(entries.begin(), entries.end()), 1);
+    const pugi::xml_node entry = entries.first_child();
+    EXPECT_STREQ(entry.attribute("type").value(), "N%PHONE%");
+    const std::pair<const char *, std::string> want[] = {
+        {"DestId", u8(destination_network_id)},
+        {"Phone", "*99#"},
+        {"UseCountryAndAreaCodes", "0"},
+        {"DialAsLocalCall", "1"},
+        {"Script", ""},
+        {"UserName", "%PASSWORD%"},
+        {"Password", "p&<\""},
+        {"Domain", "%DEVICE%"},
+        {"DeviceType", "modem"},
+        {"DeviceName", "Dev"},
+        {"DeviceSpecificRAW", "0A0B"},
+    };
+    std::size_t i = 0;
+    for (const pugi::xml_node &p : entry.children()) {
+        ASSERT_LT(i, std::size(want)) << "an extra parameter " << p.attribute("name").value();
+        EXPECT_STREQ(p.name(), "parm");
+        EXPECT_STREQ(p.attribute("name").value(), want[i].first);
+        EXPECT_EQ(p.attribute("value").value(), want[i].second) << want[i].first;
+        EXPECT_EQ(std::distance(p.attributes_begin(), p.attributes_end()), 2);
+        ++i;
+    }
+    EXPECT_EQ(i, std::size(want));
+    EXPECT_EQ(std::u16string(destination_network_id), u"{ADB0B001-10B5-3F39-27C6-9742E785FCD4}");
 }
 
 TEST(XmlEscape, EveryValueReadsBackAsTyped) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <string_view>
+#include <utility>
 
 #include "provisioning/ui_exception.h"
 #include "support/test_support.h"
@@ -57,14 +60,32 @@ TEST(UiStrings, OneRunOfTheTable) {
 }
 
 TEST(UiStrings, EnglishTextsOfAllSixteen) {
-    EXPECT_EQ(std::u16string(english_ui_string(1)), u"Orvane Connection Manager");
-    EXPECT_EQ(std::u16string(english_ui_string(3)), u"Could not create connection");
-    EXPECT_EQ(std::u16string(english_ui_string(5)), u"Connection with such name already exists");
-    EXPECT_EQ(std::u16string(english_ui_string(13)), u"Create");
-    EXPECT_EQ(std::u16string(english_ui_string(15)), u"Connection");
-    EXPECT_EQ(std::u16string(english_ui_string(16)), u"Custom");
+    // Every identifier by name: a text moved by one place in the table shows here.
+    const std::pair<ui_string_id, std::u16string_view> english[] = {
+        {app_title, u"Orvane Connection Manager"},
+        {connection_created, u"Connection created successfully"},
+        {create_failed, u"Could not create connection"},
+        {invalid_name, u"Invalid connection name"},
+        {name_exists, u"Connection with such name already exists"},
+        {label_apn, u"APN"},
+        {label_user_name, u"User Name"},
+        {label_operator_name, u"Operator Name"},
+        {label_modem, u"Modem"},
+        {label_connection_name, u"Connection Name"},
+        {label_password, u"Password"},
+        {label_phone, u"Phone"},
+        {command_create, u"Create"},
+        {command_exit, u"Exit"},
+        {default_connection_name, u"Connection"},
+        {custom_operator, u"Custom"},
+    };
+    static_assert(std::size(english) == ui_string_count);
+    for (const auto &[id, text] : english) {
+        ASSERT_NE(english_ui_string(id), nullptr) << id;
+        EXPECT_EQ(std::u16string_view(english_ui_string(id)), text) << id;
+    }
     EXPECT_EQ(english_ui_string(0), nullptr);
-    EXPECT_EQ(english_ui_string(17), nullptr);
+    EXPECT_EQ(english_ui_string(ui_string_count + 1), nullptr);
 }
 
 // Runs in a child process of its own, before the table of this process exists.

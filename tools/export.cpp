@@ -48,19 +48,6 @@ std::string pppd_word(const std::string &value, const std::string &what) {
     return out + "\"";
 }
 
-// One argument of the shell command pppd runs for "connect".
-std::string shell_word(const std::string &value) {
-    std::string out = "'";
-    for (char c : value) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 // An APN as a modem takes it, and as NetworkManager checks it: at most 64 letters, digits,
 // ".", "_" and "-".
 void check_apn(const std::string &apn) {
@@ -99,6 +86,18 @@ bool serial_speed(std::uint32_t baud) {
 }
 
 }  // namespace
+
+std::string shell_word(std::string_view value) {
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
 
 std::string pppd_file_name(const std::string &name) {
     std::string out;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "config/connection_store.h"
 
@@ -51,5 +52,8 @@ pppd_files pppd_export(const connection &c, const std::string &port, const std::
 // The name of the peers file, one that `pon` takes as it is: letters, digits, ".", "_", "+"
 // and "-" kept, every other character made "_", and no "-" first.
 std::string pppd_file_name(const std::string &name);
+
+// One word for sh: in single quotes, each ' written as '\\''.
+std::string shell_word(std::string_view value);
 
 }  // namespace orvane_export

@@ -40,10 +40,12 @@ XML
 "$P/bin/orvane-data" import "$DB" >/dev/null 2>&1 && fail "import replaced the file without --force"
 cp "$P/share/doc/orvane-connection-manager/examples/orvanecmgr.lng" "$P/etc/orvane/"
 tmux -S "$SOCKET" new-session -d -x 40 -y 24 "ORVANE_DEVICE='$WORK/device' '$P/bin/orvanecmgr'; sleep 30"
+# A capture can fall between two writes of the first frame: wait for all that is checked,
+# not for its first part.
 shown=""
-for _ in $(seq 1 50); do
+for _ in $(seq 1 300); do
     shown=$(tmux -S "$SOCKET" capture-pane -p)
-    echo "$shown" | grep -q "Scratch Net" && break
+    echo "$shown" | grep -q "Scratch Net" && echo "$shown" | grep -q "scratch.apn" && echo "$shown" | grep -q "Anlegen" && break
     sleep 0.1
 done
 echo "$shown" | grep -q "Scratch Net" || fail "the installed dialog does not show the imported operator: $shown"

@@ -108,18 +108,6 @@ void device_sandbox::clear_faults() const {
     }
 }
 
-std::string shell_quote(std::string_view s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 command_result run_command(const std::string &command_line) {
     temp_dir dir;
     std::string full = command_line + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();

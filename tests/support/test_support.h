@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "tools/export.h"
+
 namespace orvane_test {
 
 // A fresh folder, removed with everything in it when the object goes.
@@ -72,6 +74,6 @@ struct command_result {
     std::string err;
 };
 command_result run_command(const std::string &command_line);
-std::string shell_quote(std::string_view s);
+inline std::string shell_quote(std::string_view s) { return orvane_export::shell_word(s); }
 
 }  // namespace orvane_test
