@@ -388,17 +388,35 @@ def closure(runs):
     return found
 
 
+def sandboxed(command):
+    """A mutant may turn a check of the folders it makes into a chmod of / (seen): as root,
+    its tests run in a mount namespace where the machine's files are read-only and /tmp is
+    a fresh tmpfs; only the copy under build-mutants/ stays writable."""
+    if os.geteuid() != 0:
+        return command
+    setup = ("mount -t tmpfs -o mode=1777 tmpfs /tmp && mount --bind \"$0\" \"$0\" && "
+             "mount -o remount,bind,ro / && exec \"$@\"")
+    return ["unshare", "--mount", "--propagation", "private", "sh", "-c", setup, str(WORK), *command]
+
+
 def run_tests(names, timeout):
     if not names:
         return "survived", []
     pattern = "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")$"
+    env = dict(os.environ, ORVANE_FAIL_FAST="1")
+    # A session of its own, so that a mutant that hangs is ended with every process it started.
+    ctest = ["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 2), "--stop-on-failure",
+             "--timeout", str(timeout), "-R", pattern]
+    p = subprocess.Popen(sandboxed(ctest), cwd=ROOT, env=env, text=True,
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
     try:
-        r = sh(["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 2), "--stop-on-failure",
-                "--timeout", str(timeout), "-R", pattern], timeout=timeout * 2 + 60)
+        out, _ = p.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, 9)
+        p.communicate()
         return "killed", ["(time limit)"]
-    failed = re.findall(r"^\s*\d+ - (\S+) \(", r.stdout, re.M)
-    if r.returncode == 0:
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
+    if p.returncode == 0:
         return "survived", []
     return "killed", failed or ["(ctest failed)"]
 
@@ -406,9 +424,15 @@ def run_tests(names, timeout):
 # ---- the run -------------------------------------------------------------------------
 
 def apply(mu, text):
-    if mu["offset"] < 0 or text[mu["offset"]:mu["offset"] + len(mu["old"])] != mu["old"]:
-        return None
-    return text[:mu["offset"]] + mu["new"] + text[mu["offset"] + len(mu["old"]):]
+    """The mutated text, or None. A replayed mutant whose line has moved since is found by
+    its text, at the occurrence nearest its old place."""
+    at = mu["offset"]
+    if at < 0 or text[at:at + len(mu["old"])] != mu["old"]:
+        places = [m.start() for m in re.finditer(re.escape(mu["old"]), text)]
+        if not places:
+            return None
+        at = min(places, key=lambda p: abs(text.count("\n", 0, p) + 1 - mu["line"]))
+    return text[:at] + mu["new"] + text[at + len(mu["old"]):]
 
 
 def main():
@@ -422,6 +446,7 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the mutants and stop")
     ap.add_argument("--replay", help="run the mutants of a results file again (for example its survivors)")
     ap.add_argument("--only", default="survived", help="with --replay: the results to take (default survived)")
+    ap.add_argument("--resume", help="a results file of a run cut short: its mutants are not run again")
     ap.add_argument("--faults", help="the hand-kept list of faults (id | file | find | replace)")
     args = ap.parse_args()
 
@@ -453,14 +478,19 @@ def main():
     baseline = time.time() - t0
     if status != "survived":
         sys.exit(f"mutate.py: the unmutated tree fails its tests: {' '.join(failed)}")
-    limit = int(max(120, 3 * baseline))
+    limit = int(max(60, 3 * baseline))
     print(f"baseline: {len(all_tests)} tests in {baseline:.0f} s; {len(mutants)} mutants; "
           f"time limit {limit} s a run, budget {args.budget:g} min", flush=True)
 
     stamp = time.strftime("%Y%m%d-%H%M%S")
-    results_path = WORK / f"results-{stamp}.jsonl"
+    results_path = Path(args.resume) if args.resume else WORK / f"results-{stamp}.jsonl"
     start, done = time.time(), []
-    with open(results_path, "w") as results:
+    key = lambda mu: (mu["file"], mu["line"], mu["new"])
+    if args.resume:
+        done = [json.loads(x) for x in open(results_path) if x.strip()]
+        seen = {key(mu) for mu in done}
+        mutants = [mu for mu in mutants if key(mu) not in seen]
+    with open(results_path, "a") as results:
         for n, mu in enumerate(mutants, 1):
             if time.time() - start > args.budget * 60:
                 print(f"budget spent after {n - 1} mutants", flush=True)

@@ -251,7 +251,14 @@ TEST(DeviceTool, FitCheckAndScreenshots) {
         EXPECT_EQ(r.status, 0) << args << r.err;
         EXPECT_EQ(png_size(dir / "shot.png"), size) << args;
     }
-    r = tool("screenshot --screen 10x10 --output " + shell_quote((dir / "bad.png").string()));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("240x320"), std::string::npos) << r.err;
+    // The sizes the message names, at each end and one past it; a usage error is status 2.
+    for (const auto &[size, usable] : {std::pair{"119x320", false}, std::pair{"120x4096", true}, std::pair{"4096x120", true},
+                                       std::pair{"4097x320", false}, std::pair{"240x4097", false}, std::pair{"240x119", false},
+                                       std::pair{"240x", false}, std::pair{"x320", false}, std::pair{"02400x320", false}}) {
+        r = tool(std::string("fit --screen ") + size);
+        EXPECT_EQ(r.status != 2, usable) << size << r.err;
+        if (!usable) {
+            EXPECT_NE(r.err.find("120 to 4096 each, as 240x320"), std::string::npos) << r.err;
+        }
+    }
 }

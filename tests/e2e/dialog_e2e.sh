@@ -10,7 +10,8 @@ SOCKET="$WORK/tmux.sock"
 FAILED=0
 trap 'tmux -S "$SOCKET" kill-server 2>/dev/null; rm -rf "$WORK"' EXIT
 
-fail() { echo "FAIL: $*"; FAILED=1; }
+# ORVANE_FAIL_FAST (set by the mutation runs) stops at the first failure instead of reporting them all.
+fail() { echo "FAIL: $*"; FAILED=1; [ -z "${ORVANE_FAIL_FAST:-}" ] || exit 1; }
 
 # A fresh folder with a copy of the program, so data files next to it are the test's own.
 setup() {
@@ -227,6 +228,9 @@ start 40 24 "NO_COLOR=1"
 styled=$(tmux -S "$SOCKET" capture-pane -p -e)
 echo "$styled" | grep -q $'\e\[[0-9;]*[34][0-7]m' && fail "colours are used although NO_COLOR is set"
 echo "$styled" | sed -n 3p | grep -q $'\e\[[0-9;]*7mConnection' || fail "the focused field is not shown in reverse video"
+# The other fields are underlined and not reversed: the focus is one field, not every one.
+echo "$styled" | sed -n 6p | grep -q $'\e\[4mHayes' || fail "an unfocused field is not underlined"
+echo "$styled" | sed -n 6p | grep -q $'\e\[[0-9;]*7mHayes' && fail "an unfocused field is shown as focused"
 [ "$(tmux -S "$SOCKET" display -p '#{cursor_x},#{cursor_y}')" = "11,2" ] || fail "the cursor is not at the caret of the focused field"
 keys Tab
 [ "$(tmux -S "$SOCKET" display -p '#{cursor_x},#{cursor_y}')" = "1,5" ] || fail "the cursor is not on the focused list"

@@ -22,7 +22,8 @@ XVFB=
 APP=
 trap '[ -n "$APP" ] && kill "$APP" 2>/dev/null; [ -n "$XVFB" ] && kill "$XVFB" 2>/dev/null; rm -rf "$WORK"' EXIT
 FAILED=0
-fail() { echo "FAIL: $*"; FAILED=1; }
+# ORVANE_FAIL_FAST (set by the mutation runs) stops at the first failure instead of reporting them all.
+fail() { echo "FAIL: $*"; FAILED=1; [ -z "${ORVANE_FAIL_FAST:-}" ] || exit 1; }
 
 # Xvfb takes a free display number and says which.
 exec 3>"$WORK/display"
