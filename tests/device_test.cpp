@@ -121,7 +121,9 @@ TEST(DeviceProfile, FileOutcomes) {
     device_sandbox dev;
     // No folder yet: it is made, and the built-in profile serves.
     ASSERT_FALSE(std::filesystem::exists(dev.folder()));
-    EXPECT_TRUE(load_device_profile().valid);
+    device_profile first = load_device_profile();
+    EXPECT_TRUE(first.valid);
+    EXPECT_EQ(first.modems.size(), 3u);
     EXPECT_TRUE(std::filesystem::is_directory(dev.folder()));
     // A rewrite of the same length between two calls is seen by the second.
     dev.write_profile("[[modem]]\nname = \"Modem A\"\n");
@@ -131,8 +133,10 @@ TEST(DeviceProfile, FileOutcomes) {
     // An empty file is a profile without modems or faults of its own: the built-in modems.
     dev.write_profile("");
     EXPECT_EQ(load_device_profile().modems.size(), 3u);
-    // Too large: unusable, and the message says why.
-    dev.write_profile("# " + std::string(1024 * 1024, 'x') + "\n");
+    // 1 MiB is read; a byte more is unusable, and the message says why.
+    dev.write_profile("# " + std::string(1024 * 1024 - 3, 'x') + "\n");
+    EXPECT_TRUE(load_device_profile().valid) << load_device_profile().error;
+    dev.write_profile("# " + std::string(1024 * 1024 - 2, 'x') + "\n");
     device_profile big = load_device_profile();
     EXPECT_FALSE(big.valid);
     EXPECT_NE(big.error.find("larger than 1 MB"), std::string::npos) << big.error;
@@ -140,6 +144,16 @@ TEST(DeviceProfile, FileOutcomes) {
     dev.fail("[\"lineOpen\"]");
     EXPECT_TRUE(fault_requested("lineOpen"));
     EXPECT_FALSE(fault_requested("lineClose"));
+}
+
+TEST(DeviceProfile, AFolderThatCannotBeMadeIsUnusableAndSaysWhy) {
+    temp_dir dir;
+    write_bytes(dir.path() / "file", "x");
+    setenv("ORVANE_DEVICE", (dir.path() / "file" / "device").c_str(), 1);
+    device_profile p = load_device_profile();
+    unsetenv("ORVANE_DEVICE");
+    EXPECT_FALSE(p.valid);
+    EXPECT_NE(p.error.find((dir.path() / "file").string()), std::string::npos) << p.error;
 }
 
 TEST(DeviceIdentity, MadeOnceKeptAndDifferentOnEachHandheld) {

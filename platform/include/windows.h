@@ -301,37 +301,23 @@ using LPCDLGTEMPLATE = const DLGTEMPLATE *;
 LRESULT SendMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL PostMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 void PostQuitMessage(int exit_code);
-BOOL GetMessage(LPMSG msg, HWND window, UINT first, UINT last);
-BOOL IsDialogMessage(HWND dialog, LPMSG msg);
 LRESULT DispatchMessage(const MSG *msg);
 BOOL IsWindow(HWND window);
 BOOL DestroyWindow(HWND window);
-HWND GetParent(HWND window);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND window);
 BOOL SetWindowText(HWND window, LPCWSTR text);
 int GetWindowText(HWND window, LPWSTR buffer, int max_count);
 int GetWindowTextLength(HWND window);
 BOOL SetDlgItemText(HWND dialog, int id, LPCWSTR text);
-UINT GetDlgItemText(HWND dialog, int id, LPWSTR buffer, int max_count);
 LRESULT SendDlgItemMessage(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
-LONG GetWindowLong(HWND window, int index);
-#define GWL_STYLE (-16)
-#define GWL_EXSTYLE (-20)
-#define GWL_ID (-12)
 BOOL GetWindowRect(HWND window, LPRECT rect);
-BOOL GetClientRect(HWND window, LPRECT rect);
-BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags);
 HWND SetFocus(HWND window);
 HWND GetFocus();
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL MapDialogRect(HWND dialog, LPRECT rect);
 int GetSystemMetrics(int index);
-HWND CreateDialogIndirectParam(HINSTANCE instance, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc,
-                               LPARAM init);
-INT_PTR DialogBoxIndirectParam(HINSTANCE instance, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc,
-                               LPARAM init);
 int MessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 HDWP BeginDeferWindowPos(int count);
@@ -341,9 +327,6 @@ BOOL EndDeferWindowPos(HDWP batch);
 HMENU LoadMenu(HINSTANCE instance, LPCWSTR name);
 BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);
 BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCWSTR text);
-int GetMenuItemCount(HMENU menu);
-UINT GetMenuItemID(HMENU menu, int position);
-int GetMenuString(HMENU menu, UINT item, LPWSTR buffer, int max_count, UINT flags);
 BOOL DestroyMenu(HMENU menu);
 
 HICON LoadIcon(HINSTANCE instance, LPCWSTR name);

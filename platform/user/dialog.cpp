@@ -177,15 +177,6 @@ BOOL SetDlgItemText(HWND dialog, int id, LPCWSTR text) {
     return c != nullptr ? SetWindowText(c, text) : FALSE;
 }
 
-UINT GetDlgItemText(HWND dialog, int id, LPWSTR buffer, int max) {
-    HWND c = GetDlgItem(dialog, id);
-    if (c == nullptr) {
-        if (buffer != nullptr && max > 0) buffer[0] = 0;
-        return 0;
-    }
-    return static_cast<UINT>(GetWindowText(c, buffer, max));
-}
-
 LRESULT SendDlgItemMessage(HWND dialog, int id, UINT msg, WPARAM wp, LPARAM lp) {
     HWND c = GetDlgItem(dialog, id);
     return c != nullptr ? SendMessage(c, msg, wp, lp) : 0;
@@ -208,12 +199,6 @@ BOOL MapDialogRect(HWND dialog, LPRECT rect) {
     rect->top = mul_div(rect->top, m.base_y, 8);
     rect->bottom = mul_div(rect->bottom, m.base_y, 8);
     return TRUE;
-}
-
-HWND CreateDialogIndirectParam(HINSTANCE inst, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init) {
-    // The template's size is not passed: one from the resources is read within its resource.
-    std::size_t size = orvane_platform::resource_bytes_from(tmpl);
-    return build_dialog(inst, tmpl, parent, proc, init, size != 0 ? size : 0x10000);
 }
 
 namespace orvane_platform {
@@ -249,12 +234,6 @@ INT_PTR run_modal(HWND dlg) {
 }
 
 }  // namespace orvane_platform
-
-INT_PTR DialogBoxIndirectParam(HINSTANCE inst, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init) {
-    HWND dlg = CreateDialogIndirectParam(inst, tmpl, parent, proc, init);
-    if (dlg == nullptr) return -1;
-    return orvane_platform::run_modal(dlg);
-}
 
 namespace orvane_platform {
 

@@ -77,14 +77,6 @@ HINSTANCE module_instance() {
     return &module;
 }
 
-std::size_t resource_bytes_from(const void *ptr) {
-    const auto *p = static_cast<const BYTE *>(ptr);
-    for (const auto &e : module_instance()->entries) {
-        if (p >= e.data.data && p < e.data.data + e.data.size) return static_cast<std::size_t>(e.data.data + e.data.size - p);
-    }
-    return 0;
-}
-
 }  // namespace orvane_platform
 
 HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) {
@@ -153,30 +145,6 @@ BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCWSTR text
     items.insert(items.begin() + static_cast<std::ptrdiff_t>(at),
                  HMENU__::item{flags & ~MF_BYPOSITION, id, text != nullptr ? text : u""});
     return TRUE;
-}
-
-int GetMenuItemCount(HMENU menu) { return menu != nullptr ? static_cast<int>(menu->items.size()) : -1; }
-
-UINT GetMenuItemID(HMENU menu, int position) {
-    if (menu == nullptr || position < 0 || static_cast<std::size_t>(position) >= menu->items.size()) return ~0u;
-    return static_cast<UINT>(menu->items[static_cast<std::size_t>(position)].id);
-}
-
-int GetMenuString(HMENU menu, UINT item, LPWSTR buffer, int max, UINT flags) {
-    if (menu == nullptr) return 0;
-    const HMENU__::item *found = nullptr;
-    if ((flags & MF_BYPOSITION) != 0) {
-        if (item < menu->items.size()) found = &menu->items[item];
-    } else {
-        for (const auto &i : menu->items) {
-            if (i.id == item) found = &i;
-        }
-    }
-    if (found == nullptr || buffer == nullptr || max <= 0) return 0;
-    auto n = std::min<std::size_t>(found->text.size(), static_cast<std::size_t>(max) - 1);
-    std::copy(found->text.begin(), found->text.begin() + static_cast<std::ptrdiff_t>(n), buffer);
-    buffer[n] = 0;
-    return static_cast<int>(n);
 }
 
 BOOL DestroyMenu(HMENU menu) {

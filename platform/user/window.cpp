@@ -162,16 +162,6 @@ bool pump_messages() {
 
 }  // namespace orvane_platform
 
-BOOL GetMessage(LPMSG msg, HWND, UINT, UINT) {
-    auto &ws = windows();
-    if (ws.queue.empty()) return FALSE;
-    *msg = ws.queue.front();
-    ws.queue.pop_front();
-    return msg->message == WM_QUIT ? FALSE : TRUE;
-}
-
-BOOL IsDialogMessage(HWND, LPMSG) { return FALSE; }
-
 LRESULT DispatchMessage(const MSG *msg) { return msg->hwnd != nullptr ? SendMessage(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0; }
 
 BOOL IsWindow(HWND w) { return orvane_platform::is_live(w) ? TRUE : FALSE; }
@@ -195,9 +185,6 @@ BOOL DestroyWindow(HWND w) {
     return TRUE;
 }
 
-HWND GetParent(HWND w) { return orvane_platform::is_live(w) ? w->parent : nullptr; }
-
-
 int GetDlgCtrlID(HWND w) { return orvane_platform::is_live(w) ? w->id : 0; }
 
 BOOL SetWindowText(HWND w, LPCWSTR text) { return SendMessage(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) > 0; }
@@ -210,30 +197,10 @@ int GetWindowText(HWND w, LPWSTR buffer, int max) {
 int GetWindowTextLength(HWND w) { return static_cast<int>(SendMessage(w, WM_GETTEXTLENGTH, 0, 0)); }
 
 
-LONG GetWindowLong(HWND w, int index) {
-    if (!orvane_platform::is_live(w)) return 0;
-    switch (index) {
-    case GWL_STYLE: return static_cast<LONG>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG>(w->exstyle);
-    case GWL_ID: return w->id;
-    default: return 0;
-    }
-}
-
 BOOL GetWindowRect(HWND w, LPRECT rect) {
     if (!orvane_platform::is_live(w) || rect == nullptr) return FALSE;
     *rect = orvane_platform::window_rect_on_screen(w);
     return TRUE;
-}
-
-BOOL GetClientRect(HWND w, LPRECT rect) {
-    if (!orvane_platform::is_live(w) || rect == nullptr) return FALSE;
-    *rect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
-    return TRUE;
-}
-
-BOOL MoveWindow(HWND w, int x, int y, int width, int height, BOOL) {
-    return SetWindowPos(w, nullptr, x, y, width, height, SWP_NOZORDER);
 }
 
 BOOL SetWindowPos(HWND w, HWND, int x, int y, int cx, int cy, UINT flags) {

@@ -192,6 +192,5 @@ void clear_window_system();
 HWND create_dialog_from_bytes(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init);
 // Runs the modal loop of a dialog until it ends or WM_QUIT arrives; destroys it.
 INT_PTR run_modal(HWND dialog);
-std::size_t resource_bytes_from(const void *p);
 
 }  // namespace orvane_platform

@@ -66,9 +66,11 @@ xdotool windowfocus --sync "$WIN"
 click() { xdotool mousemove --window "$WIN" $(($1 * 2)) $(($2 * 2)) click 1; }
 key() { xdotool key --delay 50 "$@"; }
 
-# The name field has the focus: a new name.
+# The name field has the focus: a new name, made with the editing keys as well as typed.
 key End $(printf 'BackSpace %.0s' $(seq 1 12))
-xdotool type --delay 40 "Pixel Net"
+xdotool type --delay 40 "XPixel Nt"
+key Home Delete End Left Left Right
+xdotool type --delay 40 "e"
 # The operator box (2,53 dialog units: 3,112 px below the 26 px title bar at 6 x 13 base
 # units) opens at a click; its second entry, one 13 px line below the first, is chosen by
 # another.
