@@ -174,22 +174,26 @@ TEST(CreateConnection, StoresTheDocumentWithSpeedAndModifier) {
     EXPECT_EQ(e->parms.size(), 11u);
 }
 
-TEST(CreateConnection, EmptyApnKeepsTheModemsOwnModifier) {
-    device_sandbox dev;
-    dev.write_profile("[[modem]]\nname = \"M\"\ntype = 1\ndial_modifier = \"X1\"\n");
-    modem_list m;
-    request_texts t;
-    t.apn.clear();
-    t.user.clear();
-    t.password.clear();
-    t.phone.clear();
-    create_connection(m, t.request());
-    auto e = stored(u"Test");
-    ASSERT_TRUE(e);
-    EXPECT_EQ(device_settings(*e).dial_modifier, u"X1");
-    EXPECT_EQ(device_settings(*e).baud_rate, 115200u);
-    EXPECT_EQ(parm(*e, "UserName"), "");
-    EXPECT_EQ(parm(*e, "Phone"), "");
+TEST(CreateConnection, EmptyOrNoApnKeepsTheModemsOwnModifier) {
+    for (bool null_apn : {false, true}) {
+        device_sandbox dev;
+        dev.write_profile("[[modem]]\nname = \"M\"\ntype = 1\ndial_modifier = \"X1\"\n");
+        modem_list m;
+        request_texts t;
+        t.apn.clear();
+        t.user.clear();
+        t.password.clear();
+        t.phone.clear();
+        connection_request r = t.request();
+        if (null_apn) r.apn = nullptr;
+        create_connection(m, r);
+        auto e = stored(u"Test");
+        ASSERT_TRUE(e) << null_apn;
+        EXPECT_EQ(device_settings(*e).dial_modifier, u"X1") << null_apn;
+        EXPECT_EQ(device_settings(*e).baud_rate, 115200u);
+        EXPECT_EQ(parm(*e, "UserName"), "");
+        EXPECT_EQ(parm(*e, "Phone"), "");
+    }
 }
 
 TEST(CreateConnection, TypedTextCannotChangeTheDocument) {

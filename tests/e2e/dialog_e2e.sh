@@ -237,6 +237,19 @@ keys Tab
 keys F2
 wait_exit
 
+echo "== a signal ends the dialog as cancelled, and the program by that signal"
+for sig in TERM INT; do
+    setup
+    start 40 24
+    expect_screen "Connection Name" "the dialog did not start ($sig)"
+    pid=""
+    for p in /proc/[0-9]*; do [ "$(readlink "$p/exe" 2>/dev/null)" = "$WORK/bin/orvanecmgr" ] && pid=${p#/proc/}; done
+    [ -n "$pid" ] && kill -s "$sig" "$pid"
+    want=$((128 + $(kill -l "$sig")))
+    wait_exit "$want" || fail "SIG$sig did not end the dialog"
+    "$TOOL" connections | grep -q . && fail "SIG$sig created a connection"
+done
+
 echo "== FIFOs in place of the data files; no core file"
 setup
 mkfifo "$WORK/bin/orvanecmgr.xml" "$WORK/bin/orvanecmgr.lng"
