@@ -1,4 +1,4 @@
-// The re-layout and the dialog manager over arbitrary template bytes.
+// The re-layout, the template reader and the dialog manager over arbitrary template bytes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

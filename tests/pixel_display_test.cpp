@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "display/pixel_display.h"
+#include "user/dialog_template.h"
 #include "support/dialog_fixture.h"
 
 namespace {
@@ -25,34 +26,12 @@ std::unique_ptr<pixel_display> offscreen(int width, int height, int dpi) {
 std::map<int, RECT> template_rects(int id) {
     HINSTANCE inst = AfxGetResourceHandle();
     HRSRC res = FindResource(inst, MAKEINTRESOURCE(id), RT_DIALOG);
-    const auto *p = static_cast<const BYTE *>(LockResource(LoadResource(inst, res)));
-    orvane_platform::le_reader r(p, p + SizeofResource(inst, res));
-    DWORD style = r.dword();
-    r.dword();
-    WORD count = r.word();
-    for (int i = 0; i < 4; ++i) r.word();
-    std::u16string skip;
-    for (int i = 0; i < 3; ++i) r.sz_or_ord(skip);
-    if ((style & DS_SETFONT) != 0) {
-        r.word();
-        r.sz_or_ord(skip);
-    }
+    auto t = orvane_platform::parse_dialog_template(LockResource(LoadResource(inst, res)), SizeofResource(inst, res));
+    EXPECT_TRUE(t);
     std::map<int, RECT> out;
-    for (WORD i = 0; i < count && r.ok; ++i) {
-        r.align4();
-        r.dword();
-        r.dword();
-        auto x = static_cast<short>(r.word());
-        auto y = static_cast<short>(r.word());
-        auto cx = static_cast<short>(r.word());
-        auto cy = static_cast<short>(r.word());
-        WORD control = r.word();
-        r.sz_or_ord(skip);
-        r.sz_or_ord(skip);
-        if (WORD extra = r.word(); extra > 2) r.p += extra - 2;
-        out[control] = RECT{x, y, x + cx, y + cy};
+    if (t) {
+        for (const auto &item : t->items) out[item.id] = item.rect;
     }
-    EXPECT_TRUE(r.ok);
     return out;
 }
 

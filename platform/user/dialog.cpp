@@ -2,6 +2,7 @@
 // keys a dialog itself takes (Tab, Shift+Tab, Esc) and the screen's size.
 #include <algorithm>
 
+#include "dialog_template.h"
 #include "window_system.h"
 
 using orvane_platform::is_live;
@@ -33,54 +34,16 @@ LONG mul_div(LONG a, int b, int c) {
     return static_cast<LONG>(q);
 }
 
-HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPARAM init, std::size_t size) {
-    if (tmpl == nullptr) return nullptr;
-    const auto *base = reinterpret_cast<const BYTE *>(tmpl);
-    orvane_platform::le_reader r(base, base + size);
-    DWORD style = r.dword();
-    DWORD exstyle = r.dword();
-    WORD count = r.word();
-    r.word();
-    r.word();
-    r.word();
-    r.word();
-    std::u16string ignored;
-    r.sz_or_ord(ignored);  // menu
-    r.sz_or_ord(ignored);  // class
-    std::u16string caption;
-    r.sz_or_ord(caption);
-    if ((style & DS_SETFONT) != 0) {
-        r.word();
-        r.sz_or_ord(ignored);  // font name
-    }
-    if (!r.ok) return nullptr;
-    HWND dlg = make_window(HWND__::kind::dialog, u"#32770", style, exstyle, caption, 0, dialog_area(), parent);
+HWND build_dialog(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init) {
+    std::optional<orvane_platform::dialog_template> t = orvane_platform::parse_dialog_template(bytes, size);
+    if (!t) return nullptr;
+    HWND dlg = make_window(HWND__::kind::dialog, u"#32770", t->style, t->exstyle, t->caption, 0, dialog_area(), parent);
     dlg->proc = proc;
     windows().dialogs.push_back(dlg);
-    for (WORD i = 0; i < count && r.ok; ++i) {
-        r.align4();
-        DWORD istyle = r.dword();
-        DWORD iexstyle = r.dword();
-        auto x = static_cast<short>(r.word());
-        auto y = static_cast<short>(r.word());
-        auto cx = static_cast<short>(r.word());
-        auto cy = static_cast<short>(r.word());
-        WORD id = r.word();
-        std::u16string cls;
-        WORD cls_ord = r.sz_or_ord(cls);
-        std::u16string title;
-        WORD title_ord = r.sz_or_ord(title);
-        WORD extra = r.word();
-        if (extra > 2) {
-            if (static_cast<std::size_t>(r.end - r.p) < static_cast<std::size_t>(extra - 2)) {
-                r.ok = false;
-                break;
-            }
-            r.p += extra - 2;
-        }
-        if (!r.ok) break;
+    for (const orvane_platform::dialog_template_item &item : t->items) {
         HWND__::kind k = HWND__::kind::other;
-        switch (cls_ord) {
+        std::u16string cls = item.class_name;
+        switch (item.class_ordinal) {
         case 0x80: k = HWND__::kind::button; cls = u"Button"; break;
         case 0x81: k = HWND__::kind::edit; cls = u"Edit"; break;
         case 0x82: k = HWND__::kind::statik; cls = u"Static"; break;
@@ -89,13 +52,9 @@ HWND build_dialog(HINSTANCE, LPCDLGTEMPLATE tmpl, HWND parent, DLGPROC proc, LPA
         case 0x85: k = HWND__::kind::combo; cls = u"ComboBox"; break;
         default: break;
         }
-        RECT rc{x, y, x + cx, y + cy};
+        RECT rc = item.rect;
         MapDialogRect(dlg, &rc);
-        make_window(k, cls, istyle, iexstyle, title_ord != 0 ? std::u16string() : title, id, rc, dlg);
-    }
-    if (!r.ok) {
-        DestroyWindow(dlg);
-        return nullptr;
+        make_window(k, cls, item.style, item.exstyle, item.title, item.id, rc, dlg);
     }
     if (SendMessage(dlg, WM_INITDIALOG, 0, init) != 0) focus_first_tab_stop(dlg);
     if (is_live(dlg)) {
@@ -204,7 +163,7 @@ BOOL MapDialogRect(HWND dialog, LPRECT rect) {
 namespace orvane_platform {
 
 HWND create_dialog_from_bytes(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init) {
-    return build_dialog(nullptr, static_cast<LPCDLGTEMPLATE>(bytes), parent, proc, init, size);
+    return build_dialog(bytes, size, parent, proc, init);
 }
 
 }  // namespace orvane_platform
