@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -272,6 +273,23 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
     EXPECT_NO_THROW(orvane_export::pppd_export(b, "/dev/ttyUSB0", "/x.chat"));
     b.baud = 14400;  // a speed the handheld's provider knows and Linux does not
     refused(b);
+    // Every speed termios names is taken, and the number after it is not.
+    const std::pair<speed_t, std::uint32_t> linux_speeds[] = {
+        {B50, 50}, {B75, 75}, {B110, 110}, {B134, 134}, {B150, 150}, {B200, 200}, {B300, 300}, {B600, 600},
+        {B1200, 1200}, {B1800, 1800}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+        {B500000, 500000}, {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000},
+        {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+        {B3500000, 3500000}, {B4000000, 4000000}};
+    for (const auto &[constant, bps] : linux_speeds) {
+        termios t{};
+        ASSERT_EQ(cfsetospeed(&t, constant), 0) << bps;
+        b = c;
+        b.baud = bps;
+        EXPECT_NO_THROW(orvane_export::pppd_export(b, "/dev/ttyUSB0", "/x.chat")) << bps;
+        b.baud = bps + 1;
+        refused(b);
+    }
     // The APNs a modem cannot take are those NetworkManager refuses too.
     for (const char *apn : {"web", "a.b-c_d", "a@b", "we\"b", "a b", "caf\xC3\xA9", "x'y", "",
                             "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
