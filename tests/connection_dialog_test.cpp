@@ -390,6 +390,19 @@ TEST_F(DialogTest, MessageBoxWrapsByCells) {
         std::u16string one(1, static_cast<char16_t>(0x4E00 + i));
         EXPECT_NE(shown.find(orvane_platform::to_utf8(one)), std::string::npos) << i << "\n" << shown;
     }
+    // The title stands on the box's top line, a space before the text's column.
+    screen.push_key(key::enter);
+    MessageBox(nullptr, u"abc", u"Title", MB_OK);
+    const orvane_platform::cell_grid &g = screen.last_frame();
+    int title_row = -1, title_col = -1, text_row = -1, text_col = -1;
+    for (int r = 0; r < g.rows; ++r) {
+        std::string row = g.row_text(r);
+        if (auto c = row.find("Title"); c != std::string::npos && title_row < 0) title_row = r, title_col = static_cast<int>(c);
+        if (auto c = row.find("abc"); c != std::string::npos && text_row < 0) text_row = r, text_col = static_cast<int>(c);
+    }
+    ASSERT_GE(title_row, 0) << g.text();
+    EXPECT_EQ(text_row, title_row + 1) << g.text();
+    EXPECT_EQ(title_col, text_col + 1) << g.text();
 }
 
 TEST_F(DialogTest, WhiteSpaceTrimmedFromNameApnAndPhoneOnly) {
