@@ -92,8 +92,7 @@ TEST(ConfigService, StoreFailuresAreNegativeAndOverwriteNothing) {
     std::filesystem::create_directories(dev.folder());
     write_bytes(dev.store(), "this is not a database, and it is long enough to be looked at by sqlite....");
     EXPECT_LT(submit(provisioning_doc(provisioning_entry(u"X"))), 0);
-    std::ifstream in(dev.store());
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string content = read_bytes(dev.store());
     EXPECT_EQ(content.substr(0, 16), "this is not a da");
     EXPECT_THROW(connection_store{connection_store::mode::read}, store_error);
 }

@@ -73,11 +73,7 @@ TEST(DataImport, ReadsBackAsTheDatabaseHoldsIt) {
     EXPECT_EQ(got.size() + static_cast<std::size_t>(count_of(r.err, "left out")), expected.size());
     for (const auto &k : got) EXPECT_EQ(expected.count(k) >= got.count(k), true) << std::get<0>(k);
     // Sorted by country, then name; names with "&" survive the round trip.
-    std::string bytes;
-    {
-        std::ifstream in(out, std::ios::binary);
-        bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
+    std::string bytes = read_bytes(out);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     bool has_amp = std::any_of(presets.begin(), presets.end(), [](const auto &p) { return p.name.find(u'&') != std::u16string::npos; });
@@ -160,8 +156,7 @@ TEST(DataImport, NextToTheProgramOnlyReplacedWithForce) {
     auto r = run_command(shell_quote(tool.string()) + " import --country de");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("--force"), std::string::npos);
-    std::ifstream in(dir / "orvanecmgr.xml");
-    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string kept = read_bytes(dir / "orvanecmgr.xml");
     EXPECT_EQ(kept, "mine");
     r = run_command(shell_quote(tool.string()) + " import --force --country de");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -125,13 +125,16 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no serial device"), std::string::npos) << r.err;
     dev.write_profile("[[modem]]\nname = \"M\"\nport = \"/dev/ttyUSB0\"\n");
-    // A failure while writing the second file leaves neither: here its hidden place is taken.
-    std::filesystem::create_directories(dir / ".Net.tmp-orvane" / "x");
-    r = tool("export Net --to pppd --output " + shell_quote(dir.path().string()));
+    // A failure at the second file, after the first is written, leaves neither and no
+    // hidden copy: here a folder stands where the second goes.
+    std::filesystem::create_directories(dir / "Net" / "x");
+    r = tool("export Net --to pppd --force --output " + shell_quote(dir.path().string()));
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "Net.chat")) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / ".Net.chat.tmp-orvane"));
-    std::filesystem::remove_all(dir / ".Net.tmp-orvane");
+    for (const auto &e : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    }
+    std::filesystem::remove_all(dir / "Net");
     ASSERT_EQ(tool("export Net --to pppd --output " + shell_quote(dir.path().string())).status, 0);
     for (const char *f : {"Net", "Net.chat"}) {
         EXPECT_EQ(std::filesystem::status(dir / f).permissions() & std::filesystem::perms::all,
@@ -207,8 +210,7 @@ namespace {
 
 // The width and height a PNG file's header gives.
 std::pair<int, int> png_size(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = read_bytes(file);
     if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
     auto be32 = [&](std::size_t at) {
         return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
@@ -247,10 +249,27 @@ TEST(DeviceTool, FitCheckAndScreenshots) {
 
     for (const auto &[args, size] : {std::pair{std::string(), std::pair{240, 320}}, std::pair{std::string(" --landscape"), std::pair{320, 240}},
                                      std::pair{std::string(" --screen 480x640 --dpi 192"), std::pair{480, 640}}}) {
-        r = tool("screenshot --output " + shell_quote((dir / "shot.png").string()) + args);
+        r = tool("screenshot --force --output " + shell_quote((dir / "shot.png").string()) + args);
         EXPECT_EQ(r.status, 0) << args << r.err;
         EXPECT_EQ(png_size(dir / "shot.png"), size) << args;
     }
+    // An existing file needs --force, and a file read is never written over; a name at the
+    // file system's limit is written.
+    r = tool("screenshot --output " + shell_quote((dir / "shot.png").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_EQ(png_size(dir / "shot.png"), (std::pair{480, 640}));
+    write_utf16(dir / "de.lng", u"[Create] [Anlegen]\r\n", bom::with);
+    const std::string before = read_bytes(dir / "de.lng");
+    r = tool("screenshot --force --language " + shell_quote((dir / "de.lng").string()) + " --output " +
+             shell_quote((dir / "." / "de.lng").string()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--language"), std::string::npos) << r.err;
+    EXPECT_EQ(read_bytes(dir / "de.lng"), before);
+    const std::string longest = std::string(251, 'x') + ".png";
+    r = tool("screenshot --output " + shell_quote((dir / longest).string()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(png_size(dir / longest), (std::pair{240, 320}));
     // The sizes the message names, at each end and one past it; a usage error is status 2.
     for (const auto &[size, usable] : {std::pair{"119x320", false}, std::pair{"120x4096", true}, std::pair{"4096x120", true},
                                        std::pair{"4097x320", false}, std::pair{"240x4097", false}, std::pair{"240x119", false},

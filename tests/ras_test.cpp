@@ -57,9 +57,7 @@ TEST(EntryName, ValidAndTakenNames) {
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Connection"), 0u);
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Other"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     // A store copied over the kept one in place (same file, other bytes) is read anew.
-    std::ifstream in(dev.store(), std::ios::binary);
-    std::string only_other((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    std::string only_other = read_bytes(dev.store());
     provision(u"Third");
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Third"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the timestamps' tick

@@ -48,10 +48,6 @@ HRESULT submit(const std::string &name) {
     return hr;
 }
 
-std::string slurp(const std::filesystem::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::u16string create_failure_message() {
     orvane_cr::modem_list modems;
@@ -169,7 +165,7 @@ TEST(StoreStress, DamagedStoresFailCleanly) {
     std::string junk(8192, 'x');
     write_bytes(dev.store(), junk);
     EXPECT_EQ(create_failure_message(), u"Could not create connection");
-    EXPECT_EQ(slurp(dev.store()), junk);
+    EXPECT_EQ(read_bytes(dev.store()), junk);
     auto r = tool("connections");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("not a database"), std::string::npos) << r.err;
@@ -185,12 +181,12 @@ TEST(StoreStress, DamagedStoresFailCleanly) {
     sqlite3_open(dev.store().c_str(), &db);
     sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE); PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    std::string bytes = slurp(dev.store());
+    std::string bytes = read_bytes(dev.store());
     ASSERT_GT(bytes.size(), 4096u);
     for (std::size_t i = 100; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(0xA5);
     write_bytes(dev.store(), bytes);
     EXPECT_EQ(create_failure_message(), u"Could not create connection");
-    EXPECT_EQ(slurp(dev.store()), bytes);
+    EXPECT_EQ(read_bytes(dev.store()), bytes);
     r = tool("connections");
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(r.err.empty());
@@ -280,7 +276,7 @@ TEST(StoreStress, EmptyFileIsAnEmptyStoreAndDeletedValuesLeaveTheFile) {
     std::string bytes;
     for (const char *suffix : {"", "-wal", "-shm"}) {
         std::filesystem::path p = dev.store().string() + suffix;
-        if (std::filesystem::exists(p)) bytes += slurp(p);
+        if (std::filesystem::exists(p)) bytes += read_bytes(p);
     }
     EXPECT_EQ(bytes.find("alice-pw-5123"), std::string::npos);
     EXPECT_EQ(bytes.find("Alice"), std::string::npos);
@@ -303,7 +299,7 @@ TEST(StoreStress, EmptyFileIsAnEmptyStoreAndDeletedValuesLeaveTheFile) {
     bytes.clear();
     for (const char *suffix : {"", "-wal", "-shm"}) {
         std::filesystem::path p = dev.store().string() + suffix;
-        if (std::filesystem::exists(p)) bytes += slurp(p);
+        if (std::filesystem::exists(p)) bytes += read_bytes(p);
     }
     EXPECT_EQ(bytes.find("bob-pw-7781"), std::string::npos);
     EXPECT_EQ(RasValidateEntryName(nullptr, u"Bob"), 0u);

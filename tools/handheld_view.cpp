@@ -29,7 +29,8 @@ fs::path program_file() {
     fs::path self = running_program();
     std::error_code ec;
     fs::path beside = self.parent_path() / "orvanecmgr";
-    if (fs::is_regular_file(beside, ec)) return beside;
+    // Installed, bin/ holds a link: the data files lie beside the file it leads to.
+    if (fs::is_regular_file(beside, ec)) return fs::canonical(beside, ec);
     return (self.parent_path() / ORVANE_PROGRAM_FROM_BINDIR).lexically_normal();
 }
 

@@ -213,6 +213,7 @@ int run(int argc, char **argv) {
     auto *shot = app.add_subcommand("screenshot", "the dialog as the handheld shows it right after start, as PNG");
     shot->add_option("--output", output, "the PNG file to write (-: standard output)")->required();
     shot->add_flag("--landscape", landscape, "the handheld turned to landscape");
+    shot->add_flag("--force", force, "replace an existing file");
     auto *fit = app.add_subcommand(
         "fit", "list the translated texts and operator names that the handheld's screen cuts (status 1 when any)");
     for (CLI::App *c : {shot, fit}) {
@@ -256,7 +257,15 @@ int run(int argc, char **argv) {
             if (output == "-") {
                 std::cout << png;
             } else {
-                write_file(output, png, true, 0644);
+                // Never over a file it reads, --force or not.
+                for (const std::string *input : {&view.language, &view.operators}) {
+                    std::error_code ec;
+                    if (!input->empty() && std::filesystem::equivalent(*input, output, ec)) {
+                        throw tool_error(in_quotes(output) + " is the file given to " +
+                                         (input == &view.language ? "--language" : "--operators") + "; choose another --output");
+                    }
+                }
+                write_file(output, png, force, 0644);
             }
             return 0;
         }

@@ -97,10 +97,9 @@ void file_batch::add(const std::filesystem::path &path, const std::string &bytes
     check_replaceable(path, force);
     // Hidden until it is whole: a reader of the folder (NetworkManager's, say) never takes a
     // half-written file for one of its own, even after a crash.
-    std::filesystem::path temp = path.parent_path() / ("." + path.filename().string() + ".tmp-orvane");
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    // A short name of its own, so that a name at the file system's limit can still be written.
+    std::string temp = (path.parent_path() / ".orvane-XXXXXX").string();
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) throw tool_error("cannot write " + in_quotes(path.string()) + ": " + std::strerror(errno));
     files_.emplace_back(temp, path);
     std::size_t done = 0;

@@ -39,6 +39,9 @@ XML
 [ -L "$P/lib/orvane/orvanecmgr.xml" ] || fail "import replaced the link"
 "$P/bin/orvane-data" import "$DB" >/dev/null 2>&1 && fail "import replaced the file without --force"
 cp "$P/share/doc/orvane-connection-manager/examples/orvanecmgr.lng" "$P/etc/orvane/"
+# The installed device tool checks the installed data files, as the installed dialog reads them.
+fitted=$(ORVANE_DEVICE="$WORK/device" "$P/bin/orvane-device" fit --screen 120x320 2>&1)
+echo "$fitted" | grep -q "Orvane Verbindungsmanager" || fail "the installed fit check does not read the language file in etc/orvane: $fitted"
 tmux -S "$SOCKET" new-session -d -x 40 -y 24 "ORVANE_DEVICE='$WORK/device' '$P/bin/orvanecmgr'; sleep 30"
 # A capture can fall between two writes of the first frame: wait for all that is checked,
 # not for its first part.

@@ -108,20 +108,21 @@ void device_sandbox::clear_faults() const {
     }
 }
 
+std::string read_bytes(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 command_result run_command(const std::string &command_line) {
     temp_dir dir;
     std::string full = command_line + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
     int raw = std::system(full.c_str());
     command_result r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const std::filesystem::path &p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    r.out = slurp(dir / "out");
-    r.err = slurp(dir / "err");
+    r.out = read_bytes(dir / "out");
+    r.err = read_bytes(dir / "err");
     return r;
 }
 

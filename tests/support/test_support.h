@@ -28,6 +28,7 @@ enum class bom { none, with };
 std::string utf16le(std::u16string_view text, bom mark = bom::none);
 std::string utf16be(std::u16string_view text);
 void write_bytes(const std::filesystem::path &path, std::string_view bytes);
+std::string read_bytes(const std::filesystem::path &path);  // empty when it cannot be read
 void write_utf16(const std::filesystem::path &path, std::u16string_view text, bom mark = bom::none);
 std::u16string wide(const std::filesystem::path &path);
 std::u16string u16(std::string_view utf8);
