@@ -184,19 +184,19 @@ TEST_F(ComboTest, ListKeysTypeAheadAndWheel) {
     int notices = selchange_count;
     // Open: PgUp/PgDn by the list's visible rows, Home/End, letters; Enter chooses.
     press(key::enter);
-    orvane_platform::list_place p = orvane_platform::open_list_place(plain);
-    EXPECT_EQ(p.rows, 24 - 1 - (p.top));
+    const orvane_test::shown_list p = orvane_test::open_list_on(orvane_test::painted(screen));
+    EXPECT_EQ(p.top + p.rows, 24 - 1);  // down to the soft-key bar
     press(key::page_down);
     press(key::page_down);
-    EXPECT_EQ(orvane_test::combo_marked(plain), 2 * p.rows);
+    EXPECT_EQ(orvane_test::combo_marked(screen, plain), 2 * p.rows);
     press(key::page_up);
-    EXPECT_EQ(orvane_test::combo_marked(plain), p.rows);
+    EXPECT_EQ(orvane_test::combo_marked(screen, plain), p.rows);
     EXPECT_EQ(orvane_test::combo_top(plain), p.rows);  // the mark stays in view
     press(key::end);
-    EXPECT_EQ(orvane_test::combo_marked(plain), last);
+    EXPECT_EQ(orvane_test::combo_marked(screen, plain), last);
     EXPECT_EQ(sel(), 0);
     key_at(U'a', 20000);
-    EXPECT_EQ(orvane_test::combo_marked(plain), 1);
+    EXPECT_EQ(orvane_test::combo_marked(screen, plain), 1);
     EXPECT_EQ(selchange_count, notices);  // nothing chosen while the list is open
     // The wheel scrolls the shown rows, not the mark.
     EXPECT_EQ(orvane_test::combo_top(plain), 1);
@@ -219,33 +219,34 @@ TEST_F(ComboTest, OpenListWidthScrollMarkAndCells) {
     for (int i = 0; i < 30; ++i) add(plain, u"x");
     SendMessage(plain, CB_SETCURSEL, 2, 0);
     SetFocus(plain);
-    orvane_platform::cell_grid g;
-    orvane_platform::paint_screen(g);
-    orvane_platform::list_place field = orvane_platform::open_list_place(plain);
-    int row = field.top - 1;
+    const orvane_platform::cell_grid *g = &orvane_test::painted(screen);
+    int row = 0;
+    while (row < g->rows && g->at(0, row)->ch != U'\u4E2D') ++row;
+    ASSERT_LT(row, g->rows) << g->text();
     // The wide characters take two cells each; the field's highlight is one block.
-    EXPECT_EQ(g.at(0, row)->ch, U'\u4E2D');
-    EXPECT_EQ(g.at(1, row)->ch, 0u);
-    EXPECT_EQ(g.at(6, row)->ch, U'\u52A8');
-    EXPECT_EQ(g.at(8, row)->ch, U'\u2026');  // the cut shows
-    EXPECT_EQ(g.at(9, row)->ch, U'v');
-    for (int c = 0; c < 10; ++c) EXPECT_NE(g.at(c, row)->attr & orvane_platform::attr_field, 0) << c;
-    EXPECT_EQ(g.cursor_row, row);  // the cursor stands on the focused box
+    EXPECT_EQ(g->at(0, row)->ch, U'\u4E2D');
+    EXPECT_EQ(g->at(1, row)->ch, 0u);
+    EXPECT_EQ(g->at(6, row)->ch, U'\u52A8');
+    EXPECT_EQ(g->at(8, row)->ch, U'\u2026');  // the cut shows
+    EXPECT_EQ(g->at(9, row)->ch, U'v');
+    for (int c = 0; c < 10; ++c) EXPECT_NE(g->at(c, row)->attr & orvane_platform::attr_field, 0) << c;
+    EXPECT_EQ(g->cursor_row, row);  // the cursor stands on the focused box
     press(key::enter);
-    orvane_platform::paint_screen(g);
-    orvane_platform::list_place p = orvane_platform::open_list_place(plain);
+    g = &orvane_test::painted(screen);
+    const orvane_test::shown_list p = orvane_test::open_list_on(*g);
+    EXPECT_EQ(p.top, row + 1);  // below its box
     EXPECT_EQ(p.width, 40);  // as wide as the screen allows
     EXPECT_EQ(p.col, 0);
-    std::string first = g.row_text(p.top);
-    std::string second = g.row_text(p.top + 1);
+    std::string first = g->row_text(p.top);
+    std::string second = g->row_text(p.top + 1);
     EXPECT_EQ(first.substr(0, 41), "Andorra Telecom (Mobiland) (Mobiland I\xE2\x80\xA6");
     EXPECT_EQ(second.substr(0, 41), "Andorra Telecom (Mobiland) (Mobiland M\xE2\x80\xA6");
     // The combining mark shares the cell of its letter.
-    EXPECT_EQ(g.row_text(p.top + 3).substr(0, 9), "Cafe\xCC\x81 M ");
-    EXPECT_EQ(g.at(5, p.top + 3)->ch, U'M');
-    EXPECT_EQ(g.cursor_row, p.top + 2);  // on the marked entry
-    EXPECT_EQ(g.at(39, p.top)->ch, U' ');  // at the top: no arrow up
-    EXPECT_EQ(g.at(39, p.top + p.rows - 1)->ch, U'\u25BC');  // more below
+    EXPECT_EQ(g->row_text(p.top + 3).substr(0, 9), "Cafe\xCC\x81 M ");
+    EXPECT_EQ(g->at(5, p.top + 3)->ch, U'M');
+    EXPECT_EQ(g->cursor_row, p.top + 2);  // on the marked entry
+    EXPECT_EQ(g->at(39, p.top)->ch, U' ');  // at the top: no arrow up
+    EXPECT_EQ(g->at(39, p.top + p.rows - 1)->ch, U'\u25BC');  // more below
 }
 
 TEST_F(ComboTest, OnlyTheUsersChangesNotify) {

@@ -343,8 +343,11 @@ TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
     HWND box = GetDlgItem(w, 1000);
     ASSERT_EQ(static_cast<std::size_t>(orvane_test::combo_count(box)), 5000u);
     SetFocus(box);
+    key_press(key::enter);  // the page is what the open list shows
+    const int page = orvane_test::open_list_on(orvane_test::painted(screen)).rows;
+    ASSERT_GT(page, 1);
+    key_press(key::escape);
     key_press(key::page_down);  // closed: a page on, chosen at once
-    int page = orvane_platform::open_list_place(box).rows;
     EXPECT_EQ(orvane_test::combo_selected(box), page);
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u16(std::to_string(100000 + page)));
     type(U"z");
@@ -355,14 +358,12 @@ TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
     // Marked on the list's last row; the landscape screen shows fewer rows below the box.
     resize(80, 14);
     // The marked entry stays marked, in view and under the cursor through the re-layout.
-    EXPECT_EQ(orvane_test::combo_marked(box), 4999);
-    const orvane_platform::list_place shown = orvane_platform::open_list_place(box);
+    EXPECT_EQ(orvane_test::combo_marked(screen, box), 4999);
+    const orvane_test::shown_list shown = orvane_test::open_list_on(orvane_test::painted(screen));
     EXPECT_LT(shown.rows, page);
     EXPECT_LE(orvane_test::combo_top(box), 4999);
     EXPECT_LT(4999, orvane_test::combo_top(box) + shown.rows);
-    orvane_platform::cell_grid g;
-    orvane_platform::paint_screen(g);
-    EXPECT_EQ(g.cursor_row, shown.top + 4999 - orvane_test::combo_top(box));
+    EXPECT_EQ(orvane_test::painted(screen).cursor_row, shown.top + 4999 - orvane_test::combo_top(box));
     resize(40, 24);
     key_press(key::page_up);
     key_press(key::page_up);

@@ -156,12 +156,6 @@ void paint_screen(surface &s) {
     if (ws.in_modal_box) paint_box(s, ws.open_box);
 }
 
-void paint_screen(cell_grid &g) {
-    cell_surface s(current_surface().metrics().width, current_surface().metrics().height);
-    s.paint_into(&g);
-    paint_screen(s);
-}
-
 char32_t ascii_stand_in(char32_t c) {
     switch (c) {
     case U'\u2026': return U'~';

@@ -178,9 +178,8 @@ void send_command(HWND dialog, UINT_PTR id);
 
 // Handles one input event as the user's action; returns false when input has ended.
 bool handle_input(const input_event &e);
-// Draws every window on `s`; the second form into cells of the current screen's size.
+// Draws every window on `s`.
 void paint_screen(surface &s);
-void paint_screen(cell_grid &grid);
 // Draws and presents the screen on the current display.
 void refresh_display();
 // The size of the screen changed (in the surface's units): dialogs fill it again and get WM_SIZE.

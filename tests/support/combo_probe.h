@@ -1,8 +1,9 @@
-// A combo box seen from outside, through its messages and the painted screen.
+// A combo box seen from outside, through its messages and the screen the display shows.
 #pragma once
 
 #include <string>
 
+#include "display/headless_display.h"
 #include "user/window_system.h"
 
 namespace orvane_test {
@@ -18,11 +19,48 @@ inline std::u16string combo_entry(HWND c, int i) {
     text.resize(static_cast<std::size_t>(n));
     return text;
 }
-// The entry an open list marks: where the painted screen puts the cursor.
-inline int combo_marked(HWND c) {
-    orvane_platform::cell_grid g;
-    orvane_platform::paint_screen(g);
-    return g.cursor_row - orvane_platform::open_list_place(c).top + combo_top(c);
+
+// The frame the display shows after a paint pass.
+inline const orvane_platform::cell_grid &painted(orvane_platform::headless_display &screen) {
+    orvane_platform::refresh_display();
+    return screen.last_frame();
+}
+
+// An open list where the screen shows it: the rows between the bars drawn as a list (framed,
+// or the marked entry's reverse video); no message box may be up.
+struct shown_list {
+    int top = -1;
+    int rows = 0;
+    int col = -1;
+    int width = 0;
+};
+inline shown_list open_list_on(const orvane_platform::cell_grid &g) {
+    shown_list l;
+    for (int r = 1; r + 1 < g.rows; ++r) {
+        int first = -1, last = -1;
+        for (int c = 0; c < g.columns; ++c) {
+            if ((g.at(c, r)->attr & (orvane_platform::attr_frame | orvane_platform::attr_reverse)) == 0) continue;
+            if (first < 0) first = c;
+            last = c;
+        }
+        if (first < 0) {
+            if (l.top >= 0) break;
+            continue;
+        }
+        if (l.top < 0) {
+            l.top = r;
+            l.col = first;
+            l.width = last - first + 1;
+        }
+        ++l.rows;
+    }
+    return l;
+}
+
+// The entry an open list marks: where the screen puts the cursor.
+inline int combo_marked(orvane_platform::headless_display &screen, HWND c) {
+    const orvane_platform::cell_grid &g = painted(screen);
+    return g.cursor_row - open_list_on(g).top + combo_top(c);
 }
 
 }  // namespace orvane_test

@@ -68,9 +68,8 @@ protected:
         orvane_platform::handle_input(screen.wait_event());
     }
     std::string screen_text() {
-        orvane_platform::cell_grid g;
-        orvane_platform::paint_screen(g);
-        return g.text();
+        orvane_platform::refresh_display();
+        return screen.last_frame().text();
     }
 
     device_sandbox device;
