@@ -270,6 +270,18 @@ TEST(DeviceTool, FitCheckAndScreenshots) {
     r = tool("screenshot --output " + shell_quote((dir / longest).string()));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(png_size(dir / longest), (std::pair{240, 320}));
+    // A file the program cannot read is named as such, never checked as if it fitted.
+    write_bytes(dir / "utf8.lng", "[Create] [Anlegen]\r\n");
+    write_bytes(dir / "be.xml", utf16be(u"<root/>"));
+    for (const std::string &given : {"--language " + shell_quote((dir / "utf8.lng").string()),
+                                     "--operators " + shell_quote((dir / "be.xml").string())}) {
+        for (const char *command : {"fit ", "screenshot --output - "}) {
+            r = tool(command + given);
+            EXPECT_EQ(r.status, 1) << command << given;
+            EXPECT_NE(r.err.find("the program reads UTF-16LE only"), std::string::npos) << r.err;
+            EXPECT_EQ(r.out, "");
+        }
+    }
     // The sizes the message names, at each end and one past it; a usage error is status 2.
     for (const auto &[size, usable] : {std::pair{"119x320", false}, std::pair{"120x4096", true}, std::pair{"4096x120", true},
                                        std::pair{"4097x320", false}, std::pair{"240x4097", false}, std::pair{"240x119", false},

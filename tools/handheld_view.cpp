@@ -7,6 +7,8 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "app/connection_dialog.h"
@@ -63,6 +65,12 @@ private:
         std::error_code ec;
         fs::path target = given.empty() ? fs::path(program).replace_extension(ext) : fs::absolute(given, ec);
         if (!given.empty() && !fs::is_regular_file(target, ec)) throw tool_error(in_quotes(given) + " is not a file");
+        // What the program could not read is said, not drawn as if the file were missing.
+        if (!given.empty()) {
+            std::ifstream in(target, std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (std::string why = not_utf16le(bytes); !why.empty()) throw tool_error(in_quotes(given) + ": " + why);
+        }
         if (!given.empty() || fs::exists(target, ec)) fs::create_symlink(target, folder_ / std::string("orvanecmgr").append(ext));
     }
     fs::path folder_;

@@ -33,6 +33,7 @@ namespace fs = std::filesystem;
 using orvane_platform::from_utf8;
 using orvane_platform::to_utf8;
 using orvane_tools::in_quotes;
+using orvane_tools::not_utf16le;
 using orvane_tools::printable;
 using orvane_tools::running_program;
 using orvane_tools::tool_error;
@@ -244,32 +245,9 @@ bool read_data_file(const std::string &path, std::string &bytes, diagnostics &d)
 
 // Says what the bytes are; false when they are not UTF-16LE, which the program needs.
 bool check_encoding(const std::string &bytes, diagnostics &d) {
-    if (bytes.empty()) {
-        d.at(1, "the file is empty; the program ignores it");
+    if (std::string why = not_utf16le(bytes); !why.empty()) {
+        d.at(1, why);
         return false;
-    }
-    auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) {
-        d.at(1, "the file is UTF-8 (it has a UTF-8 byte-order mark); the program reads UTF-16LE only");
-        return false;
-    }
-    if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) {
-        d.at(1, "the file is UTF-16BE; the program reads UTF-16LE only");
-        return false;
-    }
-    bool le_mark = bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE;
-    if (!le_mark) {
-        std::size_t zeros_odd = 0;
-        std::size_t zeros_even = 0;
-        for (std::size_t i = 0; i < bytes.size() && i < 4096; ++i) (i % 2 == 0 ? zeros_even : zeros_odd) += b(i) == 0;
-        if (zeros_even > zeros_odd * 2 && zeros_even > 0) {
-            d.at(1, "the file looks like UTF-16BE; the program reads UTF-16LE only");
-            return false;
-        }
-        if (zeros_odd == 0) {
-            d.at(1, "the file is 8-bit or UTF-8 text; the program reads UTF-16LE only");
-            return false;
-        }
     }
     if (bytes.size() % 2 != 0) d.at(1, "the file has an odd number of bytes; the last byte is ignored");
     return true;

@@ -78,6 +78,22 @@ std::string in_quotes(const std::string &s) {
     return out;
 }
 
+std::string not_utf16le(const std::string &bytes) {
+    if (bytes.empty()) return "the file is empty; the program ignores it";
+    auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) {
+        return "the file is UTF-8 (it has a UTF-8 byte-order mark); the program reads UTF-16LE only";
+    }
+    if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) return "the file is UTF-16BE; the program reads UTF-16LE only";
+    if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) return {};
+    std::size_t zeros_odd = 0;
+    std::size_t zeros_even = 0;
+    for (std::size_t i = 0; i < bytes.size() && i < 4096; ++i) (i % 2 == 0 ? zeros_even : zeros_odd) += b(i) == 0;
+    if (zeros_even > zeros_odd * 2 && zeros_even > 0) return "the file looks like UTF-16BE; the program reads UTF-16LE only";
+    if (zeros_odd == 0) return "the file is 8-bit or UTF-8 text; the program reads UTF-16LE only";
+    return {};
+}
+
 void check_replaceable(const std::filesystem::path &path, bool force) {
     std::error_code ec;
     std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);

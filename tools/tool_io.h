@@ -34,6 +34,10 @@ std::string printable(std::string_view s);
 void append_printable(std::string &out, std::string_view s);
 std::string in_quotes(const std::string &s);
 
+// Why the program cannot read these bytes of a data file, which it reads as UTF-16LE only;
+// empty when it can.
+std::string not_utf16le(const std::string &bytes);
+
 // Throws tool_error when `path` exists and is not a regular file, or exists without `force`.
 void check_replaceable(const std::filesystem::path &path, bool force);
 // Files written beside their targets under hidden names and renamed over them together, so
