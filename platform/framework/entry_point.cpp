@@ -46,9 +46,25 @@ int run_in_window() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char **argv) {
     orvane_platform::disable_core_dumps();  // the dialog holds the passwords typed into it
     std::setlocale(LC_ALL, "");
+    // The handheld starts the program without arguments; asked for help, it answers instead
+    // of opening the dialog.
+    if (argc > 1) {
+        const std::string first = argv[1];
+        if (argc == 2 && (first == "--help" || first == "-h")) {
+            std::printf("Usage: orvanecmgr\n"
+                        "Shows the dialog that creates a cellular data connection, in this terminal,\n"
+                        "or in a desktop window with ORVANE_DISPLAY=window. It takes no arguments;\n"
+                        "ORVANE_DEVICE names the simulated handheld's folder. See orvanecmgr(1).\n");
+            if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+            std::fprintf(stderr, "orvanecmgr: cannot write to standard output\n");
+            return 1;
+        }
+        std::fprintf(stderr, "orvanecmgr: takes no arguments (orvanecmgr --help says more)\n");
+        return 2;
+    }
     const char *which = std::getenv("ORVANE_DISPLAY");
     std::string display = which != nullptr ? which : "";
     if (display == "window") return run_in_window();

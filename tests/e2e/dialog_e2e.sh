@@ -68,6 +68,14 @@ provision() {  # name
         "$TOOL" provision - >/dev/null || fail "could not prepare $1"
 }
 
+echo "== arguments: --help answers, anything else is a usage error; neither opens the dialog"
+said=$(ORVANE_DEVICE="$WORK/none" "$PROGRAM" --help </dev/null 2>&1)
+[ $? = 0 ] && echo "$said" | grep -q "^Usage: orvanecmgr" || fail "--help: $said"
+said=$(ORVANE_DEVICE="$WORK/none" "$PROGRAM" --create </dev/null 2>&1)
+[ $? = 2 ] && echo "$said" | grep -q "takes no arguments" || fail "an unknown argument: $said"
+ORVANE_DEVICE="$WORK/none" "$PROGRAM" --help >/dev/full 2>/dev/null && fail "--help to a full disk ended with status 0"
+[ -e "$WORK/none" ] && fail "--help touched the device folder"
+
 echo "== default device, no data files"
 setup
 start 40 24
