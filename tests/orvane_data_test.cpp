@@ -143,6 +143,11 @@ TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
     EXPECT_EQ(r.out, "-: the program reads 3 presets\n");
     EXPECT_NE(r.err.find("wrote 3 operators to standard output"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "-"));
+    // Standard output on a full disk: the error, and no word of having written.
+    r = run_command("{ " + shell_quote(ORVANE_DATA_TOOL) + " import --output - - <" + db + " >/dev/full; }");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("wrote"), std::string::npos) << r.err;
     r = run_command("head -c 70000000 /dev/zero | " + shell_quote(ORVANE_DATA_TOOL) + " check -");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("larger than 64 MiB"), std::string::npos) << r.err;

@@ -195,7 +195,9 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
         bytes += static_cast<char>(c >> 8);
     }
     if (to_stdout) {
-        std::cout << bytes;
+        std::cout << bytes << std::flush;
+        // Said only once it is written: a full disk is the error finish_output reports.
+        if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return 0;
         std::cerr << "orvane-data: wrote " << entries.size() << " operators to standard output";
     } else {
         orvane_tools::write_file(target, bytes, force, 0644);
