@@ -58,23 +58,7 @@ void decode16(std::u16string_view text, Sink sink) {
 std::string to_utf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
-    decode16(text, [&](char32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    });
+    decode16(text, [&](char32_t c) { utf8::unchecked::append(c, std::back_inserter(out)); });
     return out;
 }
 
