@@ -113,8 +113,43 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
         EXPECT_NE(p.error.find("device.toml"), std::string::npos);
         EXPECT_TRUE(p.modems.empty());
     }
-    std::string long_modifier = "[[modem]]\ndial_modifier = \"" + std::string(256, 'x') + "\"\n";
-    EXPECT_FALSE(parse_device_profile(long_modifier, "d").valid);
+}
+
+TEST(DeviceProfile, EveryLimitHoldsAtItsEndsAndFailsOnePast) {
+    struct limit {
+        const char *table;
+        const char *key;
+        long long lo, hi;
+    };
+    for (const limit &l : {limit{"[screen]", "width", 120, 4096}, limit{"[screen]", "height", 120, 4096},
+                           limit{"[screen]", "dpi", 48, 480}, limit{"[screen]", "zoom", 1, 8},
+                           limit{"[[modem]]", "type", 0, 0xFFFF}, limit{"[[modem]]", "baud_rate", 1, 0x7FFFFFFF}}) {
+        for (long long v : {l.lo - 1, l.lo, l.hi, l.hi + 1}) {
+            std::string text = std::string(l.table) + "\n" + l.key + " = " + std::to_string(v) + "\n";
+            device_profile p = parse_device_profile(text, "d");
+            EXPECT_EQ(p.valid, v >= l.lo && v <= l.hi) << text << p.error;
+            if (!p.valid) {
+                EXPECT_NE(p.error.find("between " + std::to_string(l.lo) + " and " + std::to_string(l.hi)),
+                          std::string::npos) << p.error;
+            }
+        }
+    }
+    // Texts count characters, not bytes: 1024 two-byte letters are a name, 1025 are not.
+    std::string e1024;
+    for (int i = 0; i < 1024; ++i) e1024 += "\xC3\xA9";
+    EXPECT_TRUE(parse_device_profile("[[modem]]\nname = \"" + e1024 + "\"\n", "d").valid);
+    EXPECT_FALSE(parse_device_profile("[[modem]]\nname = \"" + e1024 + "\xC3\xA9\"\n", "d").valid);
+    for (std::size_t n : {255u, 256u}) {
+        std::string modifier = "[[modem]]\ndial_modifier = \"" + std::string(n, 'x') + "\"\n";
+        EXPECT_EQ(parse_device_profile(modifier, "d").valid, n == 255) << n;
+    }
+    // A key nothing reads is named with its line, and the rest is used.
+    device_profile p = parse_device_profile("[screen]\nwidth = 320\ncolour = 1\n", "d");
+    ASSERT_TRUE(p.valid) << p.error;
+    EXPECT_EQ(p.screen.width, 320);
+    ASSERT_EQ(p.warnings.size(), 1u);
+    EXPECT_NE(p.warnings[0].find("colour"), std::string::npos) << p.warnings[0];
+    EXPECT_NE(p.warnings[0].find("line 3"), std::string::npos) << p.warnings[0];
 }
 
 TEST(DeviceProfile, FileOutcomes) {
