@@ -22,7 +22,15 @@ TEST(ModulePath, SmallBufferIsTruncatedAndTerminated) {
     EXPECT_EQ(GetModuleFileName(nullptr, buf, 4), 4u);
     EXPECT_EQ(buf[3], 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    // No buffer, no room or another module: nothing is written, and the error says why.
     EXPECT_EQ(GetModuleFileName(nullptr, buf, 0), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileName(nullptr, nullptr, MAX_PATH), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileName(reinterpret_cast<HMODULE>(buf), buf, 4), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(FileMapping, MapsTheWholeFileReadOnly) {
