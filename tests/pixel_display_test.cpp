@@ -141,6 +141,14 @@ TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
     ASSERT_EQ(cairo_image_surface_get_width(f), 240);
     EXPECT_EQ(pixel_at(f, 1, 1), bar);
     EXPECT_EQ(pixel_at(f, 1, 318), bar);
+    // "ok" in the title bar has a frame one pixel wide, on the bar's colour inside.
+    {
+        constexpr std::uint32_t edge = 0x8FB3E6;
+        int x = 239;
+        while (x > 120 && pixel_at(f, x, 13) != edge) --x;
+        ASSERT_GT(x, 120) << "no frame of \"ok\" on the title bar";
+        EXPECT_EQ(pixel_at(f, x - 1, 13), bar);
+    }
     RECT name = orvane_platform::window_rect_on_screen(GetDlgItem(dialog, IDC_NAME));
     int middle = static_cast<int>(name.top + name.bottom) / 2;
     EXPECT_EQ(pixel_at(f, static_cast<int>(name.left), middle), focus);
