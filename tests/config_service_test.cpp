@@ -77,6 +77,11 @@ TEST(ConfigService, RefusesAnythingElseAndChangesNothing) {
              u"<!DOCTYPE x [<!ENTITY e \"v\">]>" + provisioning_doc(provisioning_entry(u"X")),
              u"<wap-provisioningdoc><characteristic type=\"Other\">" + provisioning_entry(u"X") +
                  u"</characteristic></wap-provisioningdoc>",
+             // Text where only elements belong, as text or CDATA, in the group and in an entry.
+             provisioning_doc(u"text" + provisioning_entry(u"X")),
+             provisioning_doc(u"<![CDATA[t]]>" + provisioning_entry(u"X")),
+             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Phone\" value=\"1\"/>text")),
+             provisioning_doc(provisioning_entry(u"X", u"<![CDATA[t]]><parm name=\"Phone\" value=\"1\"/>")),
          }) {
         EXPECT_LT(submit(bad), 0) << u8(bad);
     }

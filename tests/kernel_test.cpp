@@ -85,7 +85,21 @@ TEST(FileMapping, RefusesEmptyMissingAndFoldersAndWrites) {
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileForMapping(wide(dir.path()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileForMapping(u"", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    // No name is a file not found; a write or a creation asked for is a bad parameter.
+    struct refused {
+        const char16_t *name;
+        DWORD access, disposition, error;
+    };
+    const std::u16string file = wide(dir / "f.bin");
+    write_bytes(dir / "f.bin", "abc");
+    for (const refused &r : {refused{u"", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+                             refused{nullptr, GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+                             refused{file.c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, ERROR_INVALID_PARAMETER},
+                             refused{file.c_str(), GENERIC_READ, CREATE_ALWAYS, ERROR_INVALID_PARAMETER}}) {
+        SetLastError(0);
+        EXPECT_EQ(CreateFileForMapping(r.name, r.access, 0, nullptr, r.disposition, 0, nullptr), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), r.error);
+    }
     EXPECT_EQ(CreateFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetFileSize(INVALID_HANDLE_VALUE, nullptr), INVALID_FILE_SIZE);
 }
