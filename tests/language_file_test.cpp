@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include <windows.h>
+
+#include "kernel/process.h"
 #include "support/test_support.h"
 #include "text/data_file_path.h"
 
@@ -102,4 +105,16 @@ TEST(DataFilePath, ExtensionIsCutInTheFileNameOnly) {
 
 TEST(DataFilePath, LanguageFileIsNextToTheProgram) {
     EXPECT_EQ(orvane_cr::language_file_path(), wide(beside_self(".lng")));
+    // A program path of MAX_PATH - 1 units is used; one of MAX_PATH would come back cut, so
+    // no data file is named rather than another file's.
+    for (std::size_t length : {static_cast<std::size_t>(MAX_PATH) - 1, static_cast<std::size_t>(MAX_PATH)}) {
+        std::string path = "/" + std::string(length - 6, 'd') + "/prog";
+        orvane_platform::set_module_path(path);
+        std::u16string named = orvane_cr::data_file_path(u".lng");
+        orvane_platform::set_module_path({});
+        EXPECT_EQ(named.empty(), length == MAX_PATH) << length;
+        if (!named.empty()) {
+            EXPECT_EQ(named, u16(path) + u".lng");
+        }
+    }
 }
