@@ -108,7 +108,8 @@ TEST(DataFilePath, LanguageFileIsNextToTheProgram) {
     // A program path of MAX_PATH - 1 units is used; one of MAX_PATH would come back cut, so
     // no data file is named rather than another file's.
     for (std::size_t length : {static_cast<std::size_t>(MAX_PATH) - 1, static_cast<std::size_t>(MAX_PATH)}) {
-        std::string path = "/" + std::string(length - 6, 'd') + "/prog";
+        std::string path(1, '/');
+        path.append(length - 6, 'd').append("/prog");
         orvane_platform::set_module_path(path);
         std::u16string named = orvane_cr::data_file_path(u".lng");
         orvane_platform::set_module_path({});
