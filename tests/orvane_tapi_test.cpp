@@ -69,6 +69,14 @@ TEST(ModemList, FiltersByProviderAndTypeInAscendingIds) {
     EXPECT_EQ(m.modem_names(), (names{u"T1", u"T2", u"T3", u"T5", u"T7", u"T1"}));
 }
 
+TEST(ModemList, NamesBeyondLatinComeThroughWhole) {
+    // Units whose high byte is not zero, and a pair of surrogates.
+    device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = \"\u041C\u043E\u0434\u0435\u043C \u4E2D \U0001F4F6\"\n");
+    modem_list m;
+    EXPECT_EQ(m.modem_names(), (names{u"\u041C\u043E\u0434\u0435\u043C \u4E2D \U0001F4F6"}));
+}
+
 TEST(ModemList, FailureRowsAndRetries) {
     device_sandbox dev;
     {
