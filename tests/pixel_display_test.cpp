@@ -141,6 +141,14 @@ TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
     ASSERT_EQ(cairo_image_surface_get_width(f), 240);
     EXPECT_EQ(pixel_at(f, 1, 1), bar);
     EXPECT_EQ(pixel_at(f, 1, 318), bar);
+    // Each half of the soft-key bar shows its label: white ink on the bar.
+    for (int half : {0, 1}) {
+        int ink = 0;
+        for (int y = 300; y < 320; ++y) {
+            for (int x = half * 120; x < half * 120 + 120; ++x) ink += pixel_at(f, x, y) == 0xFFFFFF;
+        }
+        EXPECT_GT(ink, 20) << (half == 0 ? "Create" : "Exit");
+    }
     // "ok" in the title bar has a frame one pixel wide, on the bar's colour inside.
     {
         constexpr std::uint32_t edge = 0x8FB3E6;
