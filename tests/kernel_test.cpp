@@ -44,6 +44,9 @@ TEST(FileMapping, MapsTheWholeFileReadOnly) {
     EXPECT_EQ(high, 0u);
     HANDLE m = CreateFileMapping(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
     ASSERT_NE(m, nullptr);
+    // Read access only, and of a mapping: the file's own handle is no mapping.
+    EXPECT_EQ(MapViewOfFile(m, FILE_MAP_READ | 2, 0, 0, 0), nullptr);  // FILE_MAP_WRITE
+    EXPECT_EQ(MapViewOfFile(f, FILE_MAP_READ, 0, 0, 0), nullptr);
     const void *view = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(std::memcmp(view, "abc\0def", 7), 0);
