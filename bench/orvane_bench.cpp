@@ -33,7 +33,7 @@
 #include "presets/xml_reader.h"
 #include "provisioning/orvane_ras.h"
 #include "resources/resource.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/relayout.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace orvane_platform {
 HINSTANCE module_instance();

@@ -8,7 +8,7 @@
 #include "display/headless_display.h"
 #include "support/template_builder.h"
 #include "support/combo_probe.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace {
 

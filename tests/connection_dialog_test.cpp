@@ -18,7 +18,7 @@
 #include "support/template_builder.h"
 #include "support/test_support.h"
 #include "support/combo_probe.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 using namespace orvane_test;
 using orvane_platform::headless_display;
@@ -63,9 +63,9 @@ TEST_F(DialogTest, BuiltFromThePortraitTemplate) {
     for (DWORD bit : {DWORD{WS_TABSTOP}, DWORD{WS_BORDER}, DWORD{ES_AUTOHSCROLL}}) {
         EXPECT_EQ(GetDlgItem(w, 1014)->style & bit, bit) << std::hex << bit;
     }
-    EXPECT_EQ(GetDlgItem(w, 1013)->class_name, u"Static");
-    EXPECT_EQ(GetDlgItem(w, 1014)->class_name, u"Edit");
-    EXPECT_EQ(GetDlgItem(w, 1003)->class_name, u"ComboBox");
+    EXPECT_EQ(GetDlgItem(w, 1013)->type, HWND__::kind::statik);
+    EXPECT_EQ(GetDlgItem(w, 1014)->type, HWND__::kind::edit);
+    EXPECT_EQ(GetDlgItem(w, 1003)->type, HWND__::kind::combo);
     EXPECT_NE(w->exstyle & WS_EX_CAPTIONOKBTN, 0u);
     EXPECT_NE(w->icons[0], nullptr);
     EXPECT_EQ(w->icons[0], w->icons[1]);

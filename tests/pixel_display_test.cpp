@@ -179,10 +179,11 @@ TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
     SetFocus(GetDlgItem(dialog, IDC_OPERATOR));
     key_press(orvane_test::key::enter);
     f = frame();
-    RECT box = orvane_platform::control_box(GetDlgItem(dialog, IDC_OPERATOR), pixels->screen());
-    // Right of the entry's text, where its row is only highlight.
+    RECT box = orvane_platform::window_box(GetDlgItem(dialog, IDC_OPERATOR), pixels->screen());
+    const orvane_platform::surface_metrics &m = pixels->screen().metrics();
+    // Right of the entry's text, where its row is only highlight, below the one-line field.
     int x = static_cast<int>(box.right) - 4;
-    int y = static_cast<int>(box.bottom) + 4;
+    int y = static_cast<int>(box.top) + m.line + 2 * (m.border + m.padding) + 4;
     EXPECT_EQ(pixel_at(f, x, y), focus);
     key_press(orvane_test::key::escape);
     EXPECT_NE(pixel_at(frame(), x, y), focus);

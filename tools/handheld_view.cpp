@@ -18,7 +18,7 @@
 #include "resources/resource.h"
 #include "text/uistrings.h"
 #include "tool_io.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace orvane_tools {
 namespace {
@@ -86,18 +86,11 @@ public:
         if (screen_ == nullptr) throw tool_error(error);
         orvane_platform::set_display(screen_.get());
         orvane_platform::screen_resized(width, height);
-        HINSTANCE inst = AfxGetResourceHandle();
-        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
         dialog_ = std::make_unique<CConnectionDialog>();
-        window_ = res == nullptr ? nullptr
-                                 : orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                                             SizeofResource(inst, res), nullptr,
-                                                                             &CDialog::dialog_proc,
-                                                                             reinterpret_cast<LPARAM>(dialog_.get()));
-        if (window_ == nullptr) throw tool_error("the dialog could not be made from its template");
+        if (!dialog_->Create(IDD_CONNECTION_PORTRAIT)) throw tool_error("the dialog could not be made from its template");
+        window_ = dialog_->m_hWnd;
     }
     ~dialog_on_screen() {
-        if (IsWindow(window_)) DestroyWindow(window_);
         dialog_.reset();
         orvane_platform::set_display(nullptr);
         orvane_platform::clear_window_system();

@@ -1,8 +1,10 @@
 #include "utf.h"
 
 #include <utf8.h>
+#include <unicode/uchar.h>
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace orvane_platform {
@@ -108,6 +110,27 @@ std::u16string from_utf8(std::string_view text) {
     out.reserve(text.size());
     utf8::unchecked::utf8to16(text.begin(), text.end(), std::back_inserter(out));
     return out;
+}
+
+std::size_t next_char(std::u16string_view text, std::size_t at) {
+    if (at >= text.size()) return text.size();
+    bool pair = at + 1 < text.size() && text[at] >= 0xD800 && text[at] <= 0xDBFF && text[at + 1] >= 0xDC00 &&
+                text[at + 1] <= 0xDFFF;
+    return at + (pair ? 2 : 1);
+}
+
+std::size_t previous_char(std::u16string_view text, std::size_t at) {
+    at = std::min(at, text.size());
+    if (at == 0) return 0;
+    bool pair = at >= 2 && text[at - 1] >= 0xDC00 && text[at - 1] <= 0xDFFF && text[at - 2] >= 0xD800 && text[at - 2] <= 0xDBFF;
+    return at - (pair ? 2 : 1);
+}
+
+std::u16string fold_case(std::u16string_view text) {
+    std::u16string folded;
+    folded.reserve(text.size());
+    for (char32_t c : to_utf32(text)) append_utf16(folded, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
+    return folded;
 }
 
 }  // namespace orvane_platform

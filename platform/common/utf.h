@@ -18,6 +18,14 @@ std::u32string to_utf32(std::u16string_view text);
 // Appends one code point as one unit or a surrogate pair.
 void append_utf16(std::u16string &out, char32_t c);
 
+// The unit after the character at `at` / where the character before `at` starts: a
+// surrogate pair is one character.
+std::size_t next_char(std::u16string_view text, std::size_t at);
+std::size_t previous_char(std::u16string_view text, std::size_t at);
+
+// Unicode simple case folding, one code point for one, the same in every locale.
+std::u16string fold_case(std::u16string_view text);
+
 // Terminal cells a character takes: 2 for wide characters, 0 for combining marks and other
 // zero-width characters, 1 otherwise (control characters are shown as one "?").
 // Independent of the locale, so the layout is the same in every one.

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <unicode/uchar.h>
 
 #include <cerrno>
 #include <cstring>
@@ -56,11 +55,7 @@ struct statement {
 std::string fold_entry_name(const std::string &utf8_name) {
     // Unicode simple case folding: one code point for one, the same both ways ("C\u03C2" and
     // "C\u03A3", "I\u017F" and "IS"), and no Turkic dotted I taken for a plain one.
-    std::u32string wide = to_utf32(from_utf8(utf8_name));
-    std::u16string folded;
-    folded.reserve(wide.size());
-    for (char32_t c : wide) append_utf16(folded, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)));
-    return to_utf8(folded);
+    return to_utf8(fold_case(from_utf8(utf8_name)));
 }
 
 std::string entry_document(const stored_entry &e) {

@@ -133,16 +133,26 @@ void cell_surface::arrow(const RECT &r, role) {
 }
 
 // Arrows where more entries lie, the thumb where the shown ones are.
+scroll_parts cell_surface::scroll_bar_parts(const RECT &r, int first, int shown, int count) const {
+    int top = static_cast<int>(r.top);
+    int rows = static_cast<int>(r.bottom - r.top);
+    scroll_parts p{top + 1, top + 1, top + 1, top + std::max(1, rows - 1)};
+    if (rows > 2) {
+        p.thumb_top = top + 1 + static_cast<int>(static_cast<long long>(first) * (rows - 3) / std::max(1, count - shown));
+        p.thumb_bottom = p.thumb_top + 1;
+    }
+    return p;
+}
+
 void cell_surface::scroll_bar(const RECT &r, int first, int shown, int count) {
     if (grid_ == nullptr) return;
-    int rows = static_cast<int>(r.bottom - r.top);
-    int thumb = rows <= 2 ? -1 : 1 + static_cast<int>(static_cast<long long>(first) * (rows - 3) / std::max(1, count - shown));
-    for (int i = 0; i < rows; ++i) {
+    scroll_parts parts = scroll_bar_parts(r, first, shown, count);
+    for (int y = static_cast<int>(r.top); y < r.bottom; ++y) {
         char32_t mark = U'\u2502';
-        if (i == 0) mark = first > 0 ? U'\u25B2' : U' ';
-        else if (i == rows - 1) mark = first + shown < count ? U'\u25BC' : U' ';
-        else if (i == thumb) mark = U'\u2588';
-        if (cell *c = grid_->at(r.left, r.top + i)) *c = cell{mark, attr_frame};
+        if (y < parts.up_end) mark = first > 0 ? U'\u25B2' : U' ';
+        else if (y >= parts.down_start) mark = first + shown < count ? U'\u25BC' : U' ';
+        else if (y >= parts.thumb_top && y < parts.thumb_bottom) mark = U'\u2588';
+        if (cell *c = grid_->at(r.left, y)) *c = cell{mark, attr_frame};
     }
 }
 

@@ -22,6 +22,7 @@ public:
     void caret(int x, int y, bool shown) override;
     void arrow(const RECT &r, role how) override;
     void scroll_bar(const RECT &r, int first, int shown, int count) override;
+    scroll_parts scroll_bar_parts(const RECT &r, int first, int shown, int count) const override;
 
 private:
     void resize(int columns, int rows);

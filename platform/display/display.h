@@ -34,7 +34,8 @@ enum class key {
 
 struct input_event {
     // none: no more input will come (end of input, the terminal gone, a signal to end)
-    enum class kind { none, key, click, wheel, resize } type = kind::none;
+    // click: the left button pressed; drag: moved while held; release: let go.
+    enum class kind { none, key, click, drag, release, wheel, resize } type = kind::none;
     key k = key::none;
     char32_t ch = 0;
     int column = 0;

@@ -48,9 +48,9 @@ void headless_display::push_text(const std::u32string &text) {
     for (char32_t c : text) push_key(key::character, c);
 }
 
-void headless_display::push_click(int column, int row) {
+void headless_display::push_click(int column, int row, input_event::kind what) {
     input_event e;
-    e.type = input_event::kind::click;
+    e.type = what;
     e.column = column;
     e.row = row;
     script_.push_back(e);

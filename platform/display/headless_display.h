@@ -23,7 +23,8 @@ public:
 
     void push_key(key k, char32_t ch = 0);
     void push_text(const std::u32string &text);
-    void push_click(int column, int row);
+    // A press of the left button, or with `what` a drag to or a release at the point.
+    void push_click(int column, int row, input_event::kind what = input_event::kind::click);
     // Changes the size and queues the resize event.
     void resize(int columns, int rows);
     // Called when the script is empty; may push more input. Without one, input ends.

@@ -42,6 +42,15 @@ struct surface_metrics {
     bool key_names = false;  // the soft keys show which key presses them
 };
 
+// The parts of a scroll bar, as y coordinates on the surface: the up arrow ends at `up_end`,
+// the down arrow starts at `down_start`, the thumb lies in [thumb_top, thumb_bottom).
+struct scroll_parts {
+    int up_end = 0;
+    int thumb_top = 0;
+    int thumb_bottom = 0;
+    int down_start = 0;
+};
+
 class surface {
 public:
     virtual ~surface() = default;
@@ -60,7 +69,10 @@ public:
     // The caret at (x, y); `shown` false only places the focus there (the terminal's cursor).
     virtual void caret(int x, int y, bool shown) = 0;
     virtual void arrow(const RECT &r, role how) = 0;
+    // A scroll bar in `r` for `shown` of `count` entries from `first`, and where its parts lie:
+    // what is drawn and what is clicked have the one geometry.
     virtual void scroll_bar(const RECT &r, int first, int shown, int count) = 0;
+    virtual scroll_parts scroll_bar_parts(const RECT &r, int first, int shown, int count) const = 0;
 };
 
 // A window's box on a surface: coordinates relative to the box, drawing clipped to it.

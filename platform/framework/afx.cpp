@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "../user/window_system.h"
+#include "../user/window_core.h"
 
 bool orientation_layout_enabled = false;
 
@@ -91,18 +91,20 @@ INT_PTR CDialog::dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return FALSE;
 }
 
-INT_PTR CDialog::DoModal() {
+BOOL CDialog::Create(UINT template_id, CWnd *parent) {
     HINSTANCE inst = AfxGetResourceHandle();
-    HRSRC res = FindResource(inst, MAKEINTRESOURCE(m_nIDHelp), RT_DIALOG);
-    if (res == nullptr) return -1;
-    const void *bytes = LockResource(LoadResource(inst, res));
-    HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-    HWND w = orvane_platform::create_dialog_from_bytes(bytes, SizeofResource(inst, res), parent, &CDialog::dialog_proc,
+    HRSRC res = FindResource(inst, MAKEINTRESOURCE(template_id), RT_DIALOG);
+    m_hWnd = nullptr;
+    if (res == nullptr) return FALSE;
+    HWND w = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
+                                                       parent != nullptr ? parent->m_hWnd : nullptr, &CDialog::dialog_proc,
                                                        reinterpret_cast<LPARAM>(this));
-    if (w == nullptr) {
-        m_hWnd = nullptr;
-        return -1;
-    }
+    return w != nullptr ? TRUE : FALSE;
+}
+
+INT_PTR CDialog::DoModal() {
+    if (!Create(m_nIDHelp, m_pParentWnd)) return -1;
+    HWND w = m_hWnd;
     INT_PTR result = orvane_platform::run_modal(w);
     dialogs_by_window().erase(w);
     m_hWnd = nullptr;

@@ -13,7 +13,7 @@
 #include "../display/pixel_display.h"
 #include "../display/terminal_display.h"
 #include "../kernel/process.h"
-#include "../user/window_system.h"
+#include "../user/window_core.h"
 
 namespace {
 

@@ -102,6 +102,9 @@ public:
     explicit CDialog(UINT template_id, CWnd *parent = nullptr);
     ~CDialog() override;
 
+    // Makes and shows the dialog from its template without a modal loop; DoModal is Create
+    // and the loop.
+    BOOL Create(UINT template_id, CWnd *parent = nullptr);
     virtual INT_PTR DoModal();
     virtual BOOL OnInitDialog();
     virtual void OnOK();

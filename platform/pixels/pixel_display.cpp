@@ -176,10 +176,19 @@ input_event screen_display::wait_event() {
             }
             break;
         case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
             if (ev.button.button == SDL_BUTTON_LEFT) {
-                e.type = input_event::kind::click;
+                e.type = ev.type == SDL_MOUSEBUTTONDOWN ? input_event::kind::click : input_event::kind::release;
                 e.column = ev.button.x / screen_.zoom;
                 e.row = ev.button.y / screen_.zoom;
+                return e;
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            if ((ev.motion.state & SDL_BUTTON_LMASK) != 0) {
+                e.type = input_event::kind::drag;
+                e.column = ev.motion.x / screen_.zoom;
+                e.row = ev.motion.y / screen_.zoom;
                 return e;
             }
             break;

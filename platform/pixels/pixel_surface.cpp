@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "../common/mul_div.h"
+
 namespace orvane_platform {
 namespace {
 
@@ -50,8 +52,6 @@ constexpr rgb button_edge = hex(0x808080);
 constexpr rgb track = hex(0xE8E8E8);
 
 void set(cairo_t *cr, rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
-
-int mul_div(int a, int b, int c) { return static_cast<int>(std::lround(static_cast<double>(a) * b / c)); }
 
 // Where the platform keeps its fonts in this system: the Tahoma-compatible face of Debian's
 // Wine fonts lies outside fontconfig's search path.
@@ -237,6 +237,22 @@ void pixel_surface::arrow(const RECT &r, role) {
 }
 
 // A track with arrow buttons at its ends and a thumb where the shown entries lie.
+scroll_parts pixel_surface::scroll_bar_parts(const RECT &r, int first, int shown, int count) const {
+    int w = static_cast<int>(r.right - r.left);
+    int h = static_cast<int>(r.bottom - r.top);
+    int button = std::max(0, std::min(w, h / 3));
+    scroll_parts p;
+    p.up_end = static_cast<int>(r.top) + button;
+    p.down_start = static_cast<int>(r.bottom) - button;
+    int room = p.down_start - p.up_end;
+    p.thumb_top = p.thumb_bottom = p.up_end;
+    if (room <= 0 || count <= 0) return p;
+    int thumb = std::min(room, std::max(button / 2, room * shown / count));
+    p.thumb_top = p.up_end + (count > shown ? (room - thumb) * first / (count - shown) : 0);
+    p.thumb_bottom = p.thumb_top + thumb;
+    return p;
+}
+
 void pixel_surface::scroll_bar(const RECT &r, int first, int shown, int count) {
     int w = static_cast<int>(r.right - r.left);
     int h = static_cast<int>(r.bottom - r.top);
@@ -244,15 +260,12 @@ void pixel_surface::scroll_bar(const RECT &r, int first, int shown, int count) {
     set(cr_, track);
     cairo_rectangle(cr_, r.left, r.top, w, h);
     cairo_fill(cr_);
-    int button = std::min(w, h / 3);
-    arrow_button(r.left, r.top, w, button, true);
-    arrow_button(r.left, r.bottom - button, w, button, false);
-    int room = h - 2 * button;
-    if (room <= 0 || count <= 0) return;
-    int thumb = std::max(button / 2, room * shown / count);
-    int at = count > shown ? (room - thumb) * first / (count - shown) : 0;
+    scroll_parts parts = scroll_bar_parts(r, first, shown, count);
+    arrow_button(r.left, r.top, w, parts.up_end - r.top, true);
+    arrow_button(r.left, parts.down_start, w, r.bottom - parts.down_start, false);
+    if (parts.thumb_bottom <= parts.thumb_top) return;
     set(cr_, button_edge);
-    cairo_rectangle(cr_, r.left + 1, r.top + button + at, w - 2, thumb);
+    cairo_rectangle(cr_, r.left + 1, parts.thumb_top, w - 2, parts.thumb_bottom - parts.thumb_top);
     cairo_fill(cr_);
 }
 

@@ -28,6 +28,7 @@ public:
     void caret(int x, int y, bool shown) override;
     void arrow(const RECT &r, role how) override;
     void scroll_bar(const RECT &r, int first, int shown, int count) override;
+    scroll_parts scroll_bar_parts(const RECT &r, int first, int shown, int count) const override;
 
     cairo_surface_t *image() { return image_; }
     void record_cuts(std::vector<cut_text> *cuts) { cuts_ = cuts; }

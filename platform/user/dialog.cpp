@@ -2,8 +2,9 @@
 // keys a dialog itself takes (Tab, Shift+Tab, Esc) and the screen's size.
 #include <algorithm>
 
+#include "../common/mul_div.h"
+#include "controls.h"
 #include "dialog_template.h"
-#include "window_system.h"
 
 using orvane_platform::is_live;
 using orvane_platform::make_window;
@@ -27,34 +28,26 @@ RECT dialog_area() {
     return RECT{0, bar, m.width * m.unit_x, std::max(m.height * m.unit_y - bar, bar)};
 }
 
-// a * b / c rounded half away from zero, as the platform's MulDiv.
-LONG mul_div(LONG a, int b, int c) {
-    long long p = static_cast<long long>(a) * b;
-    long long q = (p >= 0 ? p + c / 2 : p - c / 2) / c;
-    return static_cast<LONG>(q);
-}
-
 HWND build_dialog(const void *bytes, std::size_t size, HWND parent, DLGPROC proc, LPARAM init) {
     std::optional<orvane_platform::dialog_template> t = orvane_platform::parse_dialog_template(bytes, size);
     if (!t) return nullptr;
-    HWND dlg = make_window(HWND__::kind::dialog, u"#32770", t->style, t->exstyle, t->caption, 0, dialog_area(), parent);
+    HWND dlg = make_window(HWND__::kind::dialog, t->style, t->exstyle, t->caption, 0, dialog_area(), parent);
     dlg->proc = proc;
     windows().dialogs.push_back(dlg);
+    orvane_platform::make_caption(dlg);
     for (const orvane_platform::dialog_template_item &item : t->items) {
         HWND__::kind k = HWND__::kind::other;
-        std::u16string cls = item.class_name;
         switch (item.class_ordinal) {
-        case 0x80: k = HWND__::kind::button; cls = u"Button"; break;
-        case 0x81: k = HWND__::kind::edit; cls = u"Edit"; break;
-        case 0x82: k = HWND__::kind::statik; cls = u"Static"; break;
-        case 0x83: k = HWND__::kind::listbox; cls = u"ListBox"; break;
-        case 0x84: cls = u"ScrollBar"; break;
-        case 0x85: k = HWND__::kind::combo; cls = u"ComboBox"; break;
+        case 0x80: k = HWND__::kind::button; break;
+        case 0x81: k = HWND__::kind::edit; break;
+        case 0x82: k = HWND__::kind::statik; break;
+        case 0x83: k = HWND__::kind::listbox; break;
+        case 0x85: k = HWND__::kind::combo; break;
         default: break;
         }
         RECT rc = item.rect;
         MapDialogRect(dlg, &rc);
-        make_window(k, cls, item.style, item.exstyle, item.title, item.id, rc, dlg);
+        make_window(k, item.style, item.exstyle, item.title, item.id, rc, dlg);
     }
     if (SendMessage(dlg, WM_INITDIALOG, 0, init) != 0) focus_first_tab_stop(dlg);
     if (is_live(dlg)) {
@@ -108,6 +101,13 @@ bool dialog_key(HWND dialog, const input_event &e) {
 }
 
 LRESULT dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        // The background under the controls, between the bars; a later dialog covers an earlier one.
+        auto &dc = *reinterpret_cast<device_context *>(wp);
+        const surface_metrics &m = dc.metrics();
+        dc.fill(RECT{0, m.bar, m.width, m.height - m.bar}, role::window);
+        return 0;
+    }
     if (msg == WM_SETICON) {
         std::size_t which = wp == ICON_BIG ? 1 : 0;
         HICON old = w->icons[which];
@@ -143,7 +143,10 @@ LRESULT SendDlgItemMessage(HWND dialog, int id, UINT msg, WPARAM wp, LPARAM lp) 
 
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
-    if (!orvane_platform::is_live(dialog) || dialog->type != HWND__::kind::dialog) return FALSE;
+    if (!orvane_platform::is_live(dialog) ||
+        (dialog->type != HWND__::kind::dialog && dialog->type != HWND__::kind::message_box)) {
+        return FALSE;
+    }
     dialog->ended = true;
     dialog->result = result;
     return TRUE;
@@ -153,10 +156,10 @@ BOOL MapDialogRect(HWND dialog, LPRECT rect) {
     if (!orvane_platform::is_live(dialog) || dialog->type != HWND__::kind::dialog || rect == nullptr) return FALSE;
     // A dialog unit is a quarter of the base width and an eighth of the base height.
     const auto &m = orvane_platform::current_surface().metrics();
-    rect->left = mul_div(rect->left, m.base_x, 4);
-    rect->right = mul_div(rect->right, m.base_x, 4);
-    rect->top = mul_div(rect->top, m.base_y, 8);
-    rect->bottom = mul_div(rect->bottom, m.base_y, 8);
+    rect->left = orvane_platform::mul_div(rect->left, m.base_x, 4);
+    rect->right = orvane_platform::mul_div(rect->right, m.base_x, 4);
+    rect->top = orvane_platform::mul_div(rect->top, m.base_y, 8);
+    rect->bottom = orvane_platform::mul_div(rect->bottom, m.base_y, 8);
     return TRUE;
 }
 
@@ -202,7 +205,13 @@ void screen_resized(int width, int height) {
     std::vector<HWND> dialogs = ws.dialogs;
     for (HWND d : dialogs) {
         if (!is_live(d)) continue;
+        if (d->type != HWND__::kind::dialog) {
+            SendMessage(d, wm_screen_changed, 0, 0);
+            continue;
+        }
         d->rect = dialog_area();
+        SendMessage(d->caption, wm_screen_changed, 0, 0);
+        SendMessage(d->menu_bar, wm_screen_changed, 0, 0);
         SendMessage(d, WM_SIZE, SIZE_RESTORED, MAKELPARAM(d->rect.right - d->rect.left, d->rect.bottom - d->rect.top));
         if (!is_live(d)) continue;
         for (HWND c : d->children) SendMessage(c, wm_screen_changed, 0, 0);

@@ -1,6 +1,6 @@
 #include "dialog_template.h"
 
-#include "window_system.h"
+#include "resource_reader.h"
 
 namespace orvane_platform {
 

@@ -3,10 +3,44 @@
 
 #include "../common/utf.h"
 #include "../display/surface.h"
+#include "controls.h"
 #include "edit_field.h"
-#include "window_system.h"
 
 namespace orvane_platform {
+
+namespace {
+
+bool masked(HWND w) { return w->type == HWND__::kind::edit && (w->style & ES_PASSWORD) != 0; }
+
+// The characters the field shows: one mask a character, an emoji's two units included.
+std::u32string shown_chars(HWND w, std::u16string_view text) {
+    std::u32string chars = to_utf32(text);
+    if (masked(w)) chars.assign(chars.size(), U'*');
+    return chars;
+}
+
+// Where the text inside a field's box goes.
+RECT text_room(const surface_metrics &m, RECT box, int reserved) {
+    RECT inner{box.left + m.border + m.padding, box.top + m.border, box.right - m.border - reserved - m.padding,
+               box.bottom - m.border};
+    inner.right = inner.left + std::max(1, static_cast<int>(inner.right - inner.left));
+    return inner;
+}
+
+// The first character shown: the field's scroll, moved only as far as the caret needs to be
+// in sight. Painting and clicks read it; keys and clicks keep it.
+std::size_t first_shown(surface &s, const edit_field &f, std::u32string_view chars, std::size_t caret, int width) {
+    std::size_t scroll = std::min(f.scroll, chars.size());
+    if (caret < scroll) scroll = caret;
+    while (scroll < caret && s.text_width(chars.substr(scroll, caret - scroll)) >= width) ++scroll;
+    return scroll;
+}
+
+std::size_t caret_char(const edit_field &f, std::u16string_view text) {
+    return to_utf32(text.substr(0, std::min(f.caret, text.size()))).size();
+}
+
+}  // namespace
 
 LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_CREATE) {
@@ -17,14 +51,27 @@ LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     edit_field &f = *field_of(w);
     switch (msg) {
-    case WM_PAINT:
-        paint_field(*reinterpret_cast<device_context *>(wp), w, w->text, true, (w->style & ES_PASSWORD) != 0, 0);
+    case WM_PAINT: {
+        auto &dc = *reinterpret_cast<device_context *>(wp);
+        paint_field(dc, w, dc.box(), w->text, true, 0);
         return 0;
-    case wm_key:
-        return (w->style & ES_READONLY) == 0 && edit_key(w, *reinterpret_cast<const input_event *>(lp)) ? TRUE : FALSE;
-    case wm_click:
-        edit_click(w, current_surface(), static_cast<int>(lp));
+    }
+    case wm_key: {
+        if ((w->style & ES_READONLY) != 0 || !edit_key(w, *reinterpret_cast<const input_event *>(lp))) return FALSE;
+        surface &s = current_surface();
+        keep_caret_shown(w, s, window_box(w, s), 0);
+        return TRUE;
+    }
+    case WM_LBUTTONDOWN: {
+        if ((w->style & WS_TABSTOP) == 0) return 0;
+        SetFocus(w);
+        surface &s = current_surface();
+        RECT box = window_box(w, s);
+        edit_click(w, s, RECT{0, 0, box.right - box.left, box.bottom - box.top}, 0, static_cast<int>(point_of(lp).x));
         return 0;
+    }
+    case WM_NCHITTEST:
+        return HTCLIENT;
     case EM_LIMITTEXT:
         f.limit = wp == 0 ? 0x7FFFFFFE : wp;
         return 0;
@@ -44,7 +91,6 @@ LRESULT edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-
 bool edit_key(HWND w, const input_event &e) {
     edit_field &f = *field_of(w);
     std::u16string &t = w->text;
@@ -61,27 +107,20 @@ bool edit_key(HWND w, const input_event &e) {
             f.caret += units.size();
         }
         return true;
-    case key::backspace:
-        if (f.caret > 0) {
-            std::size_t n = f.caret >= 2 && t[f.caret - 1] >= 0xDC00 && t[f.caret - 1] <= 0xDFFF &&
-                                    t[f.caret - 2] >= 0xD800 && t[f.caret - 2] <= 0xDBFF
-                                ? 2
-                                : 1;
-            t.erase(f.caret - n, n);
-            f.caret -= n;
-        }
+    case key::backspace: {
+        std::size_t from = previous_char(t, f.caret);
+        t.erase(from, f.caret - from);
+        f.caret = from;
         return true;
+    }
     case key::del:
-        if (f.caret < t.size()) {
-            std::size_t n = f.caret + 1 < t.size() && t[f.caret] >= 0xD800 && t[f.caret] <= 0xDBFF ? 2 : 1;
-            t.erase(f.caret, n);
-        }
+        t.erase(f.caret, next_char(t, f.caret) - f.caret);
         return true;
     case key::left:
-        if (f.caret > 0) --f.caret;
+        f.caret = previous_char(t, f.caret);
         return true;
     case key::right:
-        if (f.caret < t.size()) ++f.caret;
+        f.caret = next_char(t, f.caret);
         return true;
     case key::home:
         f.caret = 0;
@@ -94,66 +133,54 @@ bool edit_key(HWND w, const input_event &e) {
     }
 }
 
-void edit_click(HWND w, surface &s, int x) {
+void keep_caret_shown(HWND w, surface &s, RECT box, int reserved) {
     edit_field &f = *field_of(w);
-    x -= s.metrics().border + s.metrics().padding;
-    // The field keeps its scroll in characters and the caret in units: walk both.
-    std::size_t unit = 0;
-    std::size_t skipped = 0;
-    auto next = [&](std::size_t at) {
-        bool pair = at + 1 < w->text.size() && w->text[at] >= 0xD800 && w->text[at] <= 0xDBFF &&
-                    w->text[at + 1] >= 0xDC00 && w->text[at + 1] <= 0xDFFF;
-        return at + (pair ? 2 : 1);
-    };
-    while (unit < w->text.size() && skipped < f.scroll) {
-        unit = next(unit);
-        ++skipped;
-    }
-    bool masked = (w->style & ES_PASSWORD) != 0 && w->type == HWND__::kind::edit;
-    int used = 0;
-    while (unit < w->text.size()) {
-        std::size_t after = next(unit);
-        int width = s.text_width(masked ? std::u32string(U"*") : to_utf32(std::u16string_view(w->text).substr(unit, after - unit)));
-        if (used + width > x) break;
-        used += width;
-        unit = after;
-    }
-    f.caret = unit;
+    std::u32string chars = shown_chars(w, w->text);
+    RECT inner = text_room(s.metrics(), box, reserved);
+    f.scroll = first_shown(s, f, chars, caret_char(f, w->text), static_cast<int>(inner.right - inner.left));
 }
 
-void paint_field(device_context &dc, HWND w, std::u16string_view text, bool editable, bool masked, int reserved) {
+void edit_click(HWND w, surface &s, RECT box, int reserved, int x) {
     edit_field &f = *field_of(w);
+    std::u32string chars = shown_chars(w, w->text);
+    RECT inner = text_room(s.metrics(), box, reserved);
+    std::size_t scroll = first_shown(s, f, chars, caret_char(f, w->text), static_cast<int>(inner.right - inner.left));
+    x -= static_cast<int>(inner.left);
+    // The field scrolls in characters and keeps the caret in units: walk both.
+    std::size_t unit = 0;
+    for (std::size_t skipped = 0; unit < w->text.size() && skipped < scroll; ++skipped) unit = next_char(w->text, unit);
+    int used = 0;
+    for (std::size_t c = scroll; c < chars.size(); ++c) {
+        int width = s.text_width(std::u32string_view(chars).substr(c, 1));
+        if (used + width > x) break;
+        used += width;
+        unit = next_char(w->text, unit);
+    }
+    f.caret = unit;
+    f.scroll = scroll;
+}
+
+void paint_field(device_context &dc, HWND w, RECT box, std::u16string_view text, bool editable, int reserved) {
+    const edit_field &f = *field_of(w);
     const surface_metrics &m = dc.metrics();
     bool focused = windows().focus == w;
     role how = focused ? role::field_focus : role::field;
-    RECT box = dc.box();
     dc.fill(box, how);
     dc.frame(box, how);
-    int inset = m.border + m.padding;
-    RECT inner{box.left + inset, box.top + m.border, box.right - m.border - reserved - m.padding, box.bottom - m.border};
-    int width = std::max(1, static_cast<int>(inner.right - inner.left));
-    inner.right = inner.left + width;
-    std::u32string chars = to_utf32(text);
-    // One mask a character, an emoji's two units included.
-    if (masked) chars.assign(chars.size(), U'*');
-    std::size_t caret = std::min(to_utf32(text.substr(0, std::min(f.caret, text.size()))).size(), chars.size());
-    // Keep the caret inside the field: the text scrolls sideways.
-    std::size_t scroll = editable ? f.scroll : 0;
-    auto run_width = [&](std::size_t from, std::size_t to) { return dc.text_width(std::u32string_view(chars).substr(from, to - from)); };
-    if (editable) {
-        if (caret < scroll) scroll = caret;
-        while (scroll < caret && run_width(scroll, caret) >= width) ++scroll;
-        f.scroll = scroll;
-    }
-    std::u32string_view visible = std::u32string_view(chars).substr(std::min(scroll, chars.size()));
+    RECT inner = text_room(m, box, reserved);
+    int width = static_cast<int>(inner.right - inner.left);
+    std::u32string chars = shown_chars(w, text);
+    std::size_t caret = std::min(caret_char(f, text), chars.size());
+    std::size_t scroll = editable ? first_shown(dc.target(), f, chars, caret, width) : 0;
+    std::u32string_view visible = std::u32string_view(chars).substr(scroll);
     int y = inner.top + (static_cast<int>(inner.bottom - inner.top) - m.line) / 2;
     // A list's field shows where its text is cut; an edit field scrolls to its caret instead.
     dc.text(inner.left, y, inner, visible, how, !editable);
     // The focus stands on the focused field, at the caret where there is one, so that screen
     // readers follow it on the terminal.
     if (focused) {
-        int before = editable ? run_width(scroll, caret) : 0;
-        dc.caret(inner.left + std::min(before, width - 1), y, editable);
+        int before = editable ? dc.text_width(std::u32string_view(chars).substr(scroll, caret - scroll)) : 0;
+        dc.caret(static_cast<int>(inner.left) + std::min(before, width - 1), y, editable);
     }
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "window_system.h"
+#include "window_core.h"
 
 namespace orvane_platform {
 

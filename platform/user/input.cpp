@@ -1,8 +1,6 @@
-// Routes the user's keys and clicks to the control or dialog that owns them, as messages.
-#include <algorithm>
-
-#include "../common/utf.h"
-#include "window_system.h"
+// Routes the user's keys and mouse to the window that owns them, as messages: the mouse to
+// the window holding it or the one under it, keys to the focus after the dialog's own.
+#include "controls.h"
 
 namespace orvane_platform {
 namespace {
@@ -14,96 +12,80 @@ HWND top_dialog() {
 
 bool inside(const RECT &r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-bool dropped(HWND c) { return SendMessage(c, CB_GETDROPPEDSTATE, 0, 0) == TRUE && c->type == HWND__::kind::combo; }
-
-// The control under a point of the surface, open lists first.
-HWND control_at(HWND dialog, surface &s, int x, int y, int *list_index, int *x_in) {
-    *list_index = -1;
-    *x_in = 0;
-    POINT at{x, y};
-    for (HWND c : dialog->children) {
-        if (LRESULT hit = SendMessage(c, wm_list_hit, 0, reinterpret_cast<LPARAM>(&at)); hit > 0) {
-            *list_index = static_cast<int>(hit - 1);
-            return c;
-        }
-    }
-    for (HWND c : dialog->children) {
-        RECT box = control_box(c, s);
-        if (inside(box, x, y)) {
-            *x_in = x - box.left;
-            return c;
-        }
-    }
-    return nullptr;
+LRESULT send_mouse(HWND w, UINT msg, int x, int y) {
+    RECT box = window_box(w, current_surface());
+    return SendMessage(w, msg, 0, point_param(x - static_cast<int>(box.left), y - static_cast<int>(box.top)));
 }
 
-HWND open_list(HWND dialog) {
-    for (HWND c : dialog->children) {
-        if (dropped(c)) return c;
-    }
-    return nullptr;
-}
-
-void click(HWND dialog, int x, int y) {
+// The window of the top dialog under a point of the surface that says the point is its own.
+HWND window_at(int x, int y) {
+    HWND dialog = top_dialog();
+    if (dialog == nullptr) return nullptr;
+    std::vector<HWND> parts = dialog->children;
+    parts.push_back(dialog->caption);
+    parts.push_back(dialog->menu_bar);
     surface &s = current_surface();
-    const surface_metrics &m = s.metrics();
-    if (y < m.bar) {
-        if ((dialog->exstyle & WS_EX_CAPTIONOKBTN) != 0 && x >= m.width - 4 * m.char_w) send_command(dialog, IDOK);
-        return;
+    for (HWND w : parts) {
+        if (w == nullptr) continue;
+        RECT box = window_box(w, s);
+        if (inside(box, x, y) && send_mouse(w, WM_NCHITTEST, x, y) != HTNOWHERE) return w;
     }
-    if (y >= m.height - m.bar) {
-        soft_key(dialog, x < m.width / 2 ? 0 : 1);
-        return;
+    return nullptr;
+}
+
+void mouse(UINT msg, int x, int y) {
+    HWND held = capture();
+    HWND target = held != nullptr ? held : msg == WM_LBUTTONDOWN ? window_at(x, y) : nullptr;
+    if (target == nullptr) return;
+    // A press the holding window lets go of belongs to the window under it.
+    if (send_mouse(target, msg, x, y) != 0 && held != nullptr && msg == WM_LBUTTONDOWN) {
+        if (HWND under = window_at(x, y); under != nullptr && under != held) send_mouse(under, msg, x, y);
     }
-    int index = -1;
-    int x_in = 0;
-    HWND c = control_at(dialog, s, x, y, &index, &x_in);
-    for (HWND other : dialog->children) {
-        if (other != c) SendMessage(other, CB_SHOWDROPDOWN, FALSE, 0);
-    }
-    if (c == nullptr || (c->style & WS_TABSTOP) == 0) return;
-    SetFocus(c);
-    SendMessage(c, wm_click, static_cast<WPARAM>(index), x_in);
 }
 
 }  // namespace
 
 bool handle_input(const input_event &e) {
     HWND dialog = top_dialog();
-    if (e.type == input_event::kind::none) {
+    using kind = input_event::kind;
+    switch (e.type) {
+    case kind::none:
         if (dialog != nullptr) EndDialog(dialog, IDCANCEL);
         return false;
-    }
-    if (e.type == input_event::kind::resize) {
+    case kind::resize: {
         int w = 0;
         int h = 0;
         if (display *d = current_display()) d->size(w, h);
         screen_resized(w, h);
         return true;
     }
-    if (dialog == nullptr) return true;
-    if (e.type == input_event::kind::click) {
-        click(dialog, e.column, e.row);
+    case kind::click:
+        mouse(WM_LBUTTONDOWN, e.column, e.row);
+        return true;
+    case kind::drag:
+        mouse(WM_MOUSEMOVE, e.column, e.row);
+        return true;
+    case kind::release:
+        mouse(WM_LBUTTONUP, e.column, e.row);
+        return true;
+    case kind::wheel:
+        if (HWND w = capture() != nullptr ? capture() : windows().focus; is_live(w)) {
+            SendMessage(w, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-e.wheel * WHEEL_DELTA)), 0);
+        }
+        return true;
+    case kind::key:
+        break;
+    }
+    if (dialog == nullptr || e.k == key::unbound || e.k == key::none) return true;
+    if (e.k == key::f1 || e.k == key::f2) {
+        soft_key(dialog, e.k == key::f1 ? 0 : 1);
         return true;
     }
-    if (e.type == input_event::kind::wheel) {
-        if (HWND list = open_list(dialog)) SendMessage(list, wm_wheel, static_cast<WPARAM>(e.wheel), 0);
-        return true;
-    }
-    if (e.k == key::unbound || e.k == key::none) return true;
     HWND focus = windows().focus;
-    if (focus != nullptr && !is_live(focus)) focus = nullptr;
-    if (e.k == key::f1) {
-        soft_key(dialog, 0);
-        return true;
-    }
-    if (e.k == key::f2) {
-        soft_key(dialog, 1);
-        return true;
-    }
+    if (!is_live(focus)) focus = nullptr;
     auto as_message = reinterpret_cast<LPARAM>(&e);
-    // An open list takes every key; otherwise the dialog's own keys come before the control's.
-    if (focus != nullptr && dropped(focus)) {
+    // A window that wants every key (an open list) has it before the dialog's own keys.
+    if (focus != nullptr && (SendMessage(focus, WM_GETDLGCODE, 0, as_message) & DLGC_WANTALLKEYS) != 0) {
         SendMessage(focus, wm_key, 0, as_message);
         return true;
     }

@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "window_system.h"
+#include "resource_reader.h"
+#include "window_core.h"
 
 // The program's compiled resources, linked in by its build (weak: a module may have none).
 extern "C" {

@@ -1,6 +1,6 @@
 // The static control: a label, an icon or a bitmap.
 #include "../common/utf.h"
-#include "window_system.h"
+#include "controls.h"
 
 namespace orvane_platform {
 
@@ -22,6 +22,8 @@ LRESULT static_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE:
         w->extra = std::make_unique<static_state>();
         return 0;
+    case WM_NCHITTEST:
+        return HTCLIENT;
     case STM_SETIMAGE: {
         auto *st = dynamic_cast<static_state *>(w->extra.get());
         if (st == nullptr) return 0;

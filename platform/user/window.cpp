@@ -1,9 +1,9 @@
-// The window and message core: creating, routing messages to each control's procedure,
-// the queue, positions, focus and destruction.
+// The window and message core: creating, routing messages to each window's procedure,
+// the queue, positions, focus, mouse capture and destruction.
 #include <algorithm>
 
 #include "../display/cell_surface.h"
-#include "window_system.h"
+#include "controls.h"
 
 using orvane_platform::windows;
 
@@ -20,28 +20,30 @@ surface &current_surface() {
     return cells;
 }
 
-RECT control_box(HWND w, surface &s) {
-    RECT box = s.place(window_rect_on_screen(w));
-    if (w->type == HWND__::kind::combo) {
-        // A combo box's height includes its list; closed, it is one line in its field.
-        const surface_metrics &m = s.metrics();
-        box.bottom = std::min(box.bottom, box.top + m.line + 2 * (m.border + m.padding));
-    }
-    return box;
+namespace {
+// A dialog's bars and a message box stand on the screen; controls in their parent.
+bool is_control(const HWND__ &w) {
+    return w.type != HWND__::kind::caption && w.type != HWND__::kind::menubar && w.type != HWND__::kind::message_box;
 }
-
-bool is_drop_list(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) == CBS_DROPDOWNLIST; }
-bool is_drop_down_edit(HWND w) { return w->type == HWND__::kind::combo && (w->style & 3u) != CBS_DROPDOWNLIST; }
+}  // namespace
 
 RECT window_rect_on_screen(HWND w) {
     RECT r = w->rect;
-    for (HWND p = w->parent; p != nullptr; p = p->parent) {
+    for (HWND p = is_control(*w) ? w->parent : nullptr; p != nullptr; p = p->parent) {
         r.left += p->rect.left;
         r.right += p->rect.left;
         r.top += p->rect.top;
         r.bottom += p->rect.top;
     }
     return r;
+}
+
+RECT window_box(HWND w, surface &s) { return s.place(window_rect_on_screen(w)); }
+
+void set_capture(HWND w) { windows().capture = w; }
+HWND capture() {
+    HWND w = windows().capture;
+    return is_live(w) ? w : nullptr;
 }
 
 void clear_window_system() {
@@ -51,24 +53,24 @@ void clear_window_system() {
     ws.dialogs.clear();
     ws.queue.clear();
     ws.focus = nullptr;
+    ws.capture = nullptr;
     ws.quit_posted = false;
     ws.boxes_shown.clear();
 }
 
-HWND make_window(HWND__::kind k, const std::u16string &cls, DWORD style, DWORD exstyle, const std::u16string &text,
-                 int id, RECT rect, HWND parent) {
+HWND make_window(HWND__::kind k, DWORD style, DWORD exstyle, const std::u16string &text, int id, RECT rect, HWND parent) {
     auto *w = new HWND__;
     w->type = k;
-    w->class_name = cls;
     w->style = style;
     w->exstyle = exstyle;
     w->text = text;
     w->id = id;
     w->rect = rect;
     w->parent = parent;
-    if (parent != nullptr) parent->children.push_back(w);
+    if (parent != nullptr && is_control(*w)) parent->children.push_back(w);
     windows().windows.push_back(w);
-    // Controls make their own state; a dialog's is the dialog manager's.
+    if (k == HWND__::kind::message_box) windows().dialogs.push_back(w);
+    // Windows make their own state; a dialog's is the dialog manager's.
     if (k != HWND__::kind::dialog) SendMessage(w, WM_CREATE, 0, 0);
     return w;
 }
@@ -114,8 +116,13 @@ LRESULT dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case HWND__::kind::button:
     case HWND__::kind::other:
     case HWND__::kind::listbox:
-    case HWND__::kind::menubar:
         return orvane_platform::static_proc(w, msg, wp, lp);
+    case HWND__::kind::caption:
+        return orvane_platform::caption_proc(w, msg, wp, lp);
+    case HWND__::kind::menubar:
+        return orvane_platform::soft_key_bar_proc(w, msg, wp, lp);
+    case HWND__::kind::message_box:
+        return orvane_platform::message_box_proc(w, msg, wp, lp);
     case HWND__::kind::dialog:
         return orvane_platform::dialog_proc(w, msg, wp, lp);
     }
@@ -170,13 +177,16 @@ BOOL DestroyWindow(HWND w) {
     if (!orvane_platform::is_live(w)) return FALSE;
     while (!w->children.empty()) DestroyWindow(w->children.back());
     if (w->menu_bar != nullptr) DestroyWindow(w->menu_bar);
+    if (w->caption != nullptr) DestroyWindow(w->caption);
     auto &ws = windows();
     if (w->parent != nullptr) {
         auto &siblings = w->parent->children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
         if (w->parent->menu_bar == w) w->parent->menu_bar = nullptr;
+        if (w->parent->caption == w) w->parent->caption = nullptr;
     }
     if (ws.focus == w) ws.focus = nullptr;
+    if (ws.capture == w) ws.capture = nullptr;
     ws.dialogs.erase(std::remove(ws.dialogs.begin(), ws.dialogs.end(), w), ws.dialogs.end());
     ws.windows.erase(std::remove(ws.windows.begin(), ws.windows.end(), w), ws.windows.end());
     std::erase_if(ws.queue, [w](const MSG &m) { return m.hwnd == w; });
@@ -224,8 +234,10 @@ HWND SetFocus(HWND w) {
     auto &ws = windows();
     HWND old = ws.focus;
     if (w != nullptr && !orvane_platform::is_live(w)) return nullptr;
-    if (old != nullptr && old != w) SendMessage(old, CB_SHOWDROPDOWN, FALSE, 0);
+    if (old == w) return old;
     ws.focus = w;
+    if (old != nullptr) SendMessage(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(w), 0);
+    if (w != nullptr) SendMessage(w, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
     return old;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "display/headless_display.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace orvane_test {
 

@@ -10,7 +10,7 @@
 #include "display/headless_display.h"
 #include "resources/resource.h"
 #include "test_support.h"
-#include "user/window_system.h"
+#include "user/window_core.h"
 
 namespace orvane_test {
 
@@ -24,14 +24,8 @@ inline std::u16string text_of(HWND w) {
     return buf;
 }
 
-// Builds the dialog window from template 102, as DoModal does, without a modal loop.
-inline HWND open_dialog(CConnectionDialog &dialog) {
-    HINSTANCE inst = AfxGetResourceHandle();
-    HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-    if (res == nullptr) return nullptr;
-    return orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)), SizeofResource(inst, res),
-                                                     nullptr, &CDialog::dialog_proc, reinterpret_cast<LPARAM>(&dialog));
-}
+// Builds the dialog window as DoModal does, without a modal loop.
+inline HWND open_dialog(CConnectionDialog &dialog) { return dialog.Create(IDD_CONNECTION_PORTRAIT) ? dialog.m_hWnd : nullptr; }
 
 class DialogTest : public ::testing::Test {
 protected:
