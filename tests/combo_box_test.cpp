@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,18 @@ TEST_F(ComboTest, SortedInsertionIgnoresCaseAndReturnsTheIndex) {
     SendMessage(plain, CB_SETITEMDATA, 1, 77);
     EXPECT_EQ(SendMessage(plain, CB_GETITEMDATA, 1, 0), 77);
     EXPECT_EQ(SendMessage(plain, CB_GETITEMDATA, 9, 0), CB_ERR);
+    // Case beyond ASCII folds the same in every locale.
+    for (const char *locale : {"C", "C.UTF-8"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr) << locale;
+        SendMessage(sorted, CB_RESETCONTENT, 0, 0);
+        for (const char16_t *s : {u"\u00C9mile", u"Zeta", u"\u00E9mile", u"\u0394elta"}) add(sorted, s);
+        EXPECT_EQ(item(sorted, 0), u"Zeta") << locale;
+        EXPECT_EQ(item(sorted, 1), u"\u00C9mile") << locale;
+        EXPECT_EQ(item(sorted, 2), u"\u00E9mile") << locale;  // an equal: after the first
+        EXPECT_EQ(SendMessage(sorted, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"\u03B4EL")), 3) << locale;
+        EXPECT_EQ(SendMessage(sorted, CB_FINDSTRING, 1, reinterpret_cast<LPARAM>(u"\u00E9M")), 2) << locale;
+    }
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST_F(ComboTest, SelectStringPrefixAndSearchOrder) {
@@ -207,6 +220,59 @@ TEST_F(ComboTest, ListKeysTypeAheadAndWheel) {
     press(key::enter);
     EXPECT_EQ(sel(), 1);
     EXPECT_EQ(selchange_count, notices + 1);
+}
+
+TEST_F(ComboTest, TheOpenListsScrollBarScrollsAndOnlyARowChooses) {
+    for (int i = 0; i < 100; ++i) add(plain, (u"entry " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26))).c_str());
+    SendMessage(plain, CB_SETCURSEL, 0, 0);
+    SetFocus(plain);
+    press(orvane_platform::key::enter);
+    const orvane_test::shown_list l = orvane_test::open_list_on(orvane_test::painted(screen));
+    ASSERT_GT(l.rows, 4);
+    int bar = l.col + l.width - 1;
+    auto mouse = [&](int col, int row, auto what) {
+        screen.push_click(col, row, what);
+        orvane_platform::handle_input(screen.wait_event());
+    };
+    using kind = orvane_platform::input_event::kind;
+    mouse(bar, l.top + l.rows - 1, kind::click);  // the down arrow: one entry
+    EXPECT_EQ(orvane_test::combo_top(plain), 1);
+    mouse(bar, l.top + l.rows - 2, kind::click);  // the track below the thumb: a page
+    EXPECT_EQ(orvane_test::combo_top(plain), 1 + l.rows);
+    mouse(bar, l.top, kind::click);  // the up arrow
+    EXPECT_EQ(orvane_test::combo_top(plain), l.rows);
+    // The thumb, dragged to the track's end, shows the last page, and back to its start the first.
+    const orvane_platform::cell_grid &g = orvane_test::painted(screen);
+    int thumb = l.top + 1;
+    while (thumb < l.top + l.rows - 1 && g.at(bar, thumb)->ch != U'\u2588') ++thumb;
+    ASSERT_LT(thumb, l.top + l.rows - 1) << g.text();
+    mouse(bar, thumb, kind::click);
+    mouse(bar, l.top + l.rows - 2, kind::drag);
+    EXPECT_EQ(orvane_test::combo_top(plain), 100 - l.rows);
+    mouse(bar, 0, kind::drag);
+    EXPECT_EQ(orvane_test::combo_top(plain), 0);
+    mouse(bar, 0, kind::release);
+    mouse(bar, l.top + l.rows - 2, kind::drag);  // let go: no longer held
+    EXPECT_EQ(orvane_test::combo_top(plain), 0);
+    EXPECT_EQ(SendMessage(plain, CB_GETDROPPEDSTATE, 0, 0), TRUE);
+    EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(selchange_count, 0);  // the scroll bar never chose
+    mouse(l.col, l.top + 2, kind::click);  // a row: its entry, and the list closes
+    EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SendMessage(plain, CB_GETDROPPEDSTATE, 0, 0), FALSE);
+    EXPECT_EQ(selchange_count, 1);
+    // Open again, a click on another box closes this list and opens that one's; the focus
+    // leaving closes a list too.
+    add(sorted, u"one");
+    press(orvane_platform::key::enter);
+    RECT other{};
+    GetWindowRect(sorted, &other);
+    mouse(static_cast<int>(other.left / 4) + 1, static_cast<int>(other.top / 8), kind::click);
+    EXPECT_EQ(SendMessage(plain, CB_GETDROPPEDSTATE, 0, 0), FALSE);
+    EXPECT_EQ(GetFocus(), sorted);
+    EXPECT_EQ(SendMessage(sorted, CB_GETDROPPEDSTATE, 0, 0), TRUE);
+    SetFocus(plain);
+    EXPECT_EQ(SendMessage(sorted, CB_GETDROPPEDSTATE, 0, 0), FALSE);
 }
 
 TEST_F(ComboTest, OpenListWidthScrollMarkAndCells) {

@@ -353,6 +353,19 @@ TEST_F(DialogTest, TypeAheadAndPagingInALongListChooseThePresetThatIsStored) {
     type(U"z");
     EXPECT_EQ(orvane_test::combo_selected(box), 4321);
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"apn104321");
+    // A typed APN survives clicks on the open list's scroll bar: they scroll, never choose.
+    SetFocus(GetDlgItem(w, 1002));
+    type(U"-mine");
+    SetFocus(box);
+    key_press(key::enter);
+    const orvane_test::shown_list bar = orvane_test::open_list_on(orvane_test::painted(screen));
+    for (int row : {bar.top + bar.rows - 1, bar.top + bar.rows - 2, bar.top}) {
+        screen.push_click(bar.col + bar.width - 1, row);
+        orvane_platform::handle_input(screen.wait_event());
+    }
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"apn104321-mine");
+    EXPECT_EQ(orvane_test::combo_selected(box), 4321);
+    key_press(key::escape);
     key_press(key::enter);  // open: End, a turn of the screen and back, then PgUp twice and Enter
     key_press(key::end);
     // Marked on the list's last row; the landscape screen shows fewer rows below the box.
