@@ -140,17 +140,32 @@ void CConnectionDialog::OnSize(UINT, int, int) {
     set_captions();
 }
 
+namespace {
+struct control_text {
+    int id;
+    ui_string_id text;
+};
+constexpr control_text labels[] = {
+    {IDC_APN_LABEL, label_apn},           {IDC_USER_LABEL, label_user_name},
+    {IDC_OPERATOR_LABEL, label_operator_name}, {IDC_MODEM_LABEL, label_modem},
+    {IDC_NAME_LABEL, label_connection_name},   {IDC_PASSWORD_LABEL, label_password},
+    {IDC_PHONE_LABEL, label_phone},
+};
+constexpr control_text commands[] = {{IDM_CREATE, command_create}, {IDM_EXIT, command_exit}, {IDC_NAME, default_connection_name}};
+}  // namespace
+
+ui_string_id orvane_cr::dialog_text_of(int control_or_command) {
+    for (const control_text &t : labels) {
+        if (t.id == control_or_command) return t.text;
+    }
+    for (const control_text &t : commands) {
+        if (t.id == control_or_command) return t.text;
+    }
+    return ui_string_id{};
+}
+
 void CConnectionDialog::set_captions() {
     SetWindowText(get_ui_string(app_title).c_str());
-    static constexpr struct {
-        int id;
-        ui_string_id text;
-    } labels[] = {
-        {IDC_APN_LABEL, label_apn},           {IDC_USER_LABEL, label_user_name},
-        {IDC_OPERATOR_LABEL, label_operator_name}, {IDC_MODEM_LABEL, label_modem},
-        {IDC_NAME_LABEL, label_connection_name},   {IDC_PASSWORD_LABEL, label_password},
-        {IDC_PHONE_LABEL, label_phone},
-    };
     for (const auto &l : labels) SetDlgItemText(l.id, get_ui_string(l.text).c_str());
 }
 

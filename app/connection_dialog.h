@@ -7,9 +7,14 @@
 
 #include "../presets/operator_presets.h"
 
+#include "../text/uistrings.h"
+
 namespace orvane_cr {
 class modem_list;
 struct connection_request;
+
+// The translated text a control or a soft key of the dialog shows; 0 when it shows none.
+ui_string_id dialog_text_of(int control_or_command);
 }  // namespace orvane_cr
 
 class CConnectionDialog : public CDialog {

@@ -185,6 +185,8 @@ TEST(DataCheck, LanguageFileDiagnostics) {
         {"unknown.lng", utf16le(u"[Create] [A]\r\n[Creat] [B]\r\n", bom::with), "unknown.lng:2: \"Creat\" matches none"},
         {"twice.lng", utf16le(u"[Exit] [A]\n\n[Exit] [B]\n", bom::with), "twice.lng:3: \"Exit\" given again (first on line 1)"},
         {"empty.lng", utf16le(u"[Exit] []\r\n", bom::with), "empty.lng:1: the translation of \"Exit\" is empty"},
+        {"long.lng", utf16le(u"[Exit] [B]\r\n[Connection] [Datenverbindung123]\r\n", bom::with),
+         "long.lng:2: the proposed connection names run to \"Datenverbindung123 99\" (21 characters)"},
     };
     for (const auto &i : items) {
         write_bytes(dir / i.name, i.bytes);
@@ -192,7 +194,7 @@ TEST(DataCheck, LanguageFileDiagnostics) {
         EXPECT_EQ(r.status, 1) << i.name << "\n" << r.out;
         EXPECT_NE(r.out.find(i.says), std::string::npos) << i.name << ":\n" << r.out;
     }
-    write_bytes(dir / "clean.lng", utf16le(u"[Create] [Anlegen]\r\n[Exit] [Beenden]", bom::with));
+    write_bytes(dir / "clean.lng", utf16le(u"[Create] [Anlegen]\r\n[Connection] [Datenverbindung12]", bom::with));
     auto r = data_tool("check " + shell_quote((dir / "clean.lng").string()) + " " + shell_quote(EXAMPLES_DIR "/orvanecmgr.lng"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("the program reads 2 translations"), std::string::npos) << r.out;

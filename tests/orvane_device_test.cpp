@@ -226,10 +226,22 @@ std::pair<int, int> png_size(const std::filesystem::path &file) {
 TEST(DeviceTool, FitCheckAndScreenshots) {
     device_sandbox dev;
     temp_dir dir;
-    write_utf16(dir / "de.lng", u"[APN] [Zugangspunkt (APN)]\r\n", bom::with);
+    // Cut at the side, a second line in a soft key, and proposed names over the name's limit.
+    write_utf16(dir / "de.lng", u"[APN] [Zugangspunkt (APN)]\r\n[Exit] [Be\u2028enden]\r\n[Connection] [Mobilfunkdatenverbindung]\r\n",
+                bom::with);
     auto r = tool("fit --language " + shell_quote((dir / "de.lng").string()));
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, "label_apn \"Zugangspunkt (APN)\": 99 px in a 93 px box (landscape, 240x320, 96 dpi)\n");
+    EXPECT_EQ(r.out, "command_exit \"Be\\u2028enden\": 24 px high in a 20 px high box (portrait, 240x320, 96 dpi)\n"
+                     "default_connection_name: the proposed connection names run to \"Mobilfunkdatenverbindung 99\" (27 "
+                     "characters), over the 20 a name may have, so Create refuses them\n"
+                     "label_apn \"Zugangspunkt (APN)\": 99 px in a 93 px box (landscape, 240x320, 96 dpi)\n"
+                     "command_exit \"Be\\u2028enden\": 24 px high in a 20 px high box (landscape, 240x320, 96 dpi)\n");
+    // Where the screen itself cuts: a square screen's right edge, a small one's soft-key bar.
+    r = tool("fit --screen 240x240");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("label_password \"Password\": 46 px in a 31 px box (portrait, 240x240, 96 dpi)"), std::string::npos) << r.out;
+    r = tool("fit --screen 120x160");
+    EXPECT_NE(r.out.find("label_apn \"APN\": not shown: its box lies under a bar or off the screen (portrait"), std::string::npos) << r.out;
     write_utf16(dir / "fits.lng", u"[APN] [Zugang (APN)]\r\n[Exit] [Beenden]\r\n", bom::with);
     r = tool("fit --language " + shell_quote((dir / "fits.lng").string()));
     EXPECT_EQ(r.status, 0) << r.out << r.err;

@@ -1,5 +1,7 @@
 #include "uistrings.h"
 
+#include <iterator>
+
 #include "../provisioning/ui_exception.h"
 #include "language_file.h"
 
@@ -26,6 +28,17 @@ constexpr const char16_t *english_texts[ui_string_count] = {
 };
 
 }  // namespace
+
+const char *ui_string_name(unsigned int id) {
+    static const char *const names[] = {"app_title",       "connection_created",  "create_failed",
+                                        "invalid_name",    "name_exists",         "label_apn",
+                                        "label_user_name", "label_operator_name", "label_modem",
+                                        "label_connection_name", "label_password", "label_phone",
+                                        "command_create",  "command_exit",        "default_connection_name",
+                                        "custom_operator"};
+    static_assert(std::size(names) == ui_string_count);
+    return id >= 1 && id <= ui_string_count ? names[id - 1] : nullptr;
+}
 
 const char16_t *english_ui_string(unsigned int id) {
     if (id < 1 || id > ui_string_count) return nullptr;

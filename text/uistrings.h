@@ -26,6 +26,9 @@ enum ui_string_id : unsigned int {
 
 inline constexpr unsigned int ui_string_count = 16;
 
+// The identifier's name as it stands above ("label_apn"), or nullptr when it is invalid.
+const char *ui_string_name(unsigned int id);
+
 // The English text of an identifier, or nullptr when it is invalid.
 const char16_t *english_ui_string(unsigned int id);
 

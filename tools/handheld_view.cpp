@@ -108,31 +108,21 @@ private:
     HWND window_ = nullptr;
 };
 
-std::u16string text_of(HWND w) {
-    std::u16string text(static_cast<std::size_t>(std::max(0, GetWindowTextLength(w))) + 1, u'\0');
-    text.resize(static_cast<std::size_t>(GetWindowText(w, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-// The identifiers of the texts a translator writes, as the language file's readers know them.
-const char *ui_string_name(unsigned id) {
-    static const char *const names[] = {"app_title",      "connection_created", "create_failed",
-                                        "invalid_name",   "name_exists",        "label_apn",
-                                        "label_user_name", "label_operator_name", "label_modem",
-                                        "label_connection_name", "label_password", "label_phone",
-                                        "command_create", "command_exit", "default_connection_name",
-                                        "custom_operator"};
-    return id >= 1 && id <= std::size(names) ? names[id - 1] : nullptr;
-}
-
-// The identifier of a text the dialog shows, or nothing when it is not a translated text.
-std::string identifier_of(const std::u32string &text) {
-    for (unsigned id = 1; id <= orvane_cr::ui_string_count; ++id) {
-        if (orvane_platform::to_utf32(orvane_cr::get_ui_string(static_cast<orvane_cr::ui_string_id>(id))) == text) {
-            return ui_string_name(id);
+// The identifier of a cut text, learnt from the window that painted it: the caption, a soft
+// key, a label or the proposed name; empty for texts that are not translations.
+std::string identifier_of(const orvane_platform::cut_text &cut) {
+    HWND w = cut.window;
+    if (w == nullptr) return {};
+    unsigned id = 0;
+    if (w->type == HWND__::kind::caption) id = orvane_cr::app_title;
+    if (w->type == HWND__::kind::menubar && w->menu != nullptr) {
+        for (const auto &item : w->menu->items) {
+            if (orvane_platform::to_utf32(item.text) == cut.text) id = orvane_cr::dialog_text_of(static_cast<int>(item.id));
         }
     }
-    return {};
+    if (w->type == HWND__::kind::statik || w->type == HWND__::kind::edit) id = orvane_cr::dialog_text_of(w->id);
+    const char *name = orvane_cr::ui_string_name(id);
+    return name != nullptr ? name : std::string();
 }
 
 std::string quoted(const std::u32string &text) {
@@ -182,21 +172,29 @@ std::vector<std::string> fit_findings(const view_options &o) {
         if (landscape) shown.turn(h, w);
         std::string where = std::string(" (") + (landscape ? "landscape" : "portrait") + ", " + screen + ")";
         auto report = [&](const std::string &id, const orvane_platform::cut_text &cut) {
-            std::string line = id + " " + quoted(cut.text) + ": " + std::to_string(cut.width) + " px in a " +
-                               std::to_string(cut.room) + " px box" + where;
+            std::string line = id + " " + quoted(cut.text) + ": ";
+            if (cut.room <= 0 || cut.room_height <= 0) {
+                line += "not shown: its box lies under a bar or off the screen";
+            } else if (cut.width > cut.room) {
+                line += std::to_string(cut.width) + " px in a " + std::to_string(cut.room) + " px box";
+            } else {
+                line += std::to_string(cut.height) + " px high in a " + std::to_string(cut.room_height) + " px high box";
+            }
+            line += where;
             if (std::find(findings.begin(), findings.end(), line) == findings.end()) findings.push_back(line);
         };
         std::vector<orvane_platform::cut_text> cuts;
         shown.screen().record_cuts(&cuts);
         // The proposed name shown from its start, as it is read.
         HWND name = GetDlgItem(shown.window(), IDC_NAME);
-        std::u32string proposed = orvane_platform::to_utf32(text_of(name));
         SendMessage(name, EM_SETSEL, 0, 0);
         orvane_platform::refresh_display();
         for (const auto &cut : cuts) {
-            std::string id = identifier_of(cut.text);
-            if (cut.text == proposed) id = "default_connection_name";
-            if (!id.empty() && id != "custom_operator") report(id, cut);
+            if (std::string id = identifier_of(cut); !id.empty()) report(id, cut);
+        }
+        if (std::string why = proposed_name_problem(orvane_cr::get_ui_string(orvane_cr::default_connection_name));
+            !landscape && !why.empty()) {
+            findings.push_back("default_connection_name: " + why);
         }
         // Each operator in the operator box, chosen in turn; the choice is put back.
         HWND box = GetDlgItem(shown.window(), IDC_OPERATOR);
@@ -211,11 +209,10 @@ std::vector<std::string> fit_findings(const view_options &o) {
             entry.pop_back();
             std::u32string text = orvane_platform::to_utf32(entry);
             for (const auto &cut : cuts) {
-                if (cut.text != text) continue;
+                if (cut.window != box || cut.text != text) continue;
                 // Its place in the operators file, counted from 1.
                 auto position = SendMessage(box, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) + 1;
-                std::string id = identifier_of(text) == "custom_operator" ? "custom_operator" : std::string("operator ").append(std::to_string(position));
-                report(id, cut);
+                report(std::string("operator ").append(std::to_string(position)), cut);
             }
         }
         SendMessage(box, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);

@@ -318,6 +318,9 @@ void check_language(const std::u16string &text, diagnostics &d) {
             seen.emplace(key, number);
         }
         if (value.empty()) d.at(number, "the translation of " + quoted_text(key) + " is empty; the text will be blank");
+        if (key == orvane_cr::english_ui_string(orvane_cr::default_connection_name) && !value.empty()) {
+            if (std::string why = orvane_tools::proposed_name_problem(value); !why.empty()) d.at(number, why);
+        }
         return true;
     });
     if (stopped_early) {
@@ -385,11 +388,7 @@ void check_operators(const std::u16string &text, diagnostics &d) {
             if (known.count(name) != 0 || tag.front() == u'!' || tag.front() == u'?') continue;
             std::string hint;
             for (const auto &k : known) {
-                std::u16string lk = k;
-                std::u16string ln = name;
-                for (auto &c : lk) c = static_cast<char16_t>(std::towlower(c));
-                for (auto &c : ln) c = static_cast<char16_t>(std::towlower(c));
-                if (lk == ln) hint = "; did you mean " + quoted_text(k) + "?";
+                if (orvane_platform::fold_case(k) == orvane_platform::fold_case(name)) hint = "; did you mean " + quoted_text(k) + "?";
             }
             d.at(line, "attribute " + quoted_text(name) + " matches nothing the program reads" + hint);
         }

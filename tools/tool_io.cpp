@@ -12,6 +12,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "common/utf.h"
+#include "kernel/process.h"
+#include "ras/entry_name.h"
+
 namespace orvane_tools {
 
 void append_printable(std::string &out, std::string_view s) {
@@ -25,6 +29,11 @@ void append_printable(std::string &out, std::string_view s) {
                    static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
             std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
             out += buf;
+        } else if (c == 0xE2 && s.substr(i, 2) == "\xE2\x80" && i + 2 < s.size() &&
+                   (s[i + 2] == '\xA8' || s[i + 2] == '\xA9')) {
+            // The line and paragraph separators break a terminal's line as a newline does.
+            out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
         } else {
             out += static_cast<char>(c);
         }
@@ -68,8 +77,25 @@ std::string usage_message(const CLI::App &app, const CLI::ParseError &e, int arg
     return printable(e.what());
 }
 
-std::filesystem::path running_program() { return std::filesystem::read_symlink("/proc/self/exe"); }
-std::filesystem::path running_program(std::error_code &ec) { return std::filesystem::read_symlink("/proc/self/exe", ec); }
+std::string proposed_name_problem(const std::u16string &base) {
+    std::u16string longest = base + u" 99";
+    if (longest.size() > orvane_platform::max_entry_name) {
+        return "the proposed connection names run to \"" + orvane_platform::to_utf8(longest) + "\" (" +
+               std::to_string(longest.size()) + " characters), over the " + std::to_string(orvane_platform::max_entry_name) +
+               " a name may have, so Create refuses them";
+    }
+    if (!orvane_platform::entry_name_valid(base)) {
+        return "\"" + orvane_platform::to_utf8(base) + "\" is not a valid connection name, so Create refuses the names proposed from it";
+    }
+    return {};
+}
+
+std::filesystem::path running_program() {
+    std::error_code ec;
+    std::filesystem::path self = orvane_platform::running_program(ec);
+    if (ec) throw std::filesystem::filesystem_error("/proc/self/exe", ec);
+    return self;
+}
 
 std::string in_quotes(const std::string &s) {
     std::string out(1, '"');

@@ -57,10 +57,12 @@ private:
 };
 void write_file(const std::filesystem::path &path, const std::string &bytes, bool force, unsigned mode);
 
-// The file of the running program, through /proc/self/exe; the second form says why it
-// cannot be found in `ec` rather than throwing.
+// Why the connection names the dialog proposes from `base` ("base", "base 1" ... "base 99")
+// would be refused as names; empty when every one is a valid name.
+std::string proposed_name_problem(const std::u16string &base);
+
+// The file of the running program; throws when the system does not say.
 std::filesystem::path running_program();
-std::filesystem::path running_program(std::error_code &ec);
 
 // The exit status, once what was printed has reached standard output: a full disk is a
 // failure (1). A closed pipe ends the program quietly by its signal, as with any filter.

@@ -5,13 +5,15 @@
 #include <filesystem>
 #include <system_error>
 
+#include "../kernel/process.h"
+
 namespace orvane_platform {
 
 void *load_private_module(const std::string &what, const std::string &file, const std::string &from_bindir,
                           std::string &error) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    fs::path self = running_program(ec);
     if (ec) {
         error = what + " cannot find its module: /proc/self/exe: " + ec.message();
         return nullptr;
@@ -23,7 +25,13 @@ void *load_private_module(const std::string &what, const std::string &file, cons
         if (module == nullptr) error = what + " cannot be loaded: " + dlerror();
         return module;
     }
-    error = what + " needs " + candidates[1].string() + ", which is missing; reinstall the package";
+    // A build tree makes its modules beside the program; a package installs them under lib/.
+    if (fs::exists(self.parent_path() / "CMakeCache.txt", ec)) {
+        error = what + " needs " + candidates[0].string() + ", which is not built yet: cmake --build " +
+                self.parent_path().string() + " --target " + fs::path(file).stem().string();
+    } else {
+        error = what + " needs " + candidates[1].string() + ", which is missing; reinstall the package";
+    }
     return nullptr;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "display.h"
 
 namespace orvane_platform {
@@ -17,11 +19,15 @@ struct pixel_screen {
     int zoom = 2;  // desktop pixels a side for one of the screen's
 };
 
-// A text the surface cut at its box: how wide it is and how much room it had.
+// A text the surface cut at its box or at the edge of what shows: how wide and high it is,
+// how much room it had, and the window that painted it.
 struct cut_text {
     std::u32string text;
     int width = 0;
     int room = 0;
+    int height = 0;
+    int room_height = 0;
+    HWND window = nullptr;
 };
 
 class pixel_display : public display {

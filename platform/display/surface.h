@@ -73,12 +73,21 @@ public:
     // what is drawn and what is clicked have the one geometry.
     virtual void scroll_bar(const RECT &r, int first, int shown, int count) = 0;
     virtual scroll_parts scroll_bar_parts(const RECT &r, int first, int shown, int count) const = 0;
+
+    // The window painting now, for a surface that notes who drew what.
+    void painting(HWND w) { painting_ = w; }
+
+protected:
+    HWND painting_ = nullptr;
 };
 
 // A window's box on a surface: coordinates relative to the box, drawing clipped to it.
 class device_context {
 public:
-    device_context(surface &s, RECT box) : s_(s), box_(box) {}
+    // `shows`: the part of the surface where the window can be seen (its dialog's area
+    // between the bars); drawing is clipped to it as to the box.
+    device_context(surface &s, RECT box) : s_(s), box_(box), shows_(box) {}
+    device_context(surface &s, RECT box, RECT shows) : s_(s), box_(box), shows_(shows) {}
     surface &target() { return s_; }
     const surface_metrics &metrics() const { return s_.metrics(); }
     RECT box() const { return RECT{0, 0, box_.right - box_.left, box_.bottom - box_.top}; }
@@ -95,14 +104,15 @@ public:
 
 private:
     RECT moved(RECT r) const {
-        r.left = std::max(r.left + box_.left, box_.left);
-        r.top = std::max(r.top + box_.top, box_.top);
-        r.right = std::min(r.right + box_.left, box_.right);
-        r.bottom = std::min(r.bottom + box_.top, box_.bottom);
+        r.left = std::max({r.left + box_.left, box_.left, shows_.left});
+        r.top = std::max({r.top + box_.top, box_.top, shows_.top});
+        r.right = std::min({r.right + box_.left, box_.right, shows_.right});
+        r.bottom = std::min({r.bottom + box_.top, box_.bottom, shows_.bottom});
         return r;
     }
     surface &s_;
     RECT box_;
+    RECT shows_;
 };
 
 }  // namespace orvane_platform

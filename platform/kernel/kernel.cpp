@@ -64,12 +64,9 @@ DWORD GetModuleFileName(HMODULE module, LPWSTR filename, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    char buf[PATH_MAX];
     const std::string &named = orvane_platform::module_path_override();
-    ssize_t n = named.empty() ? readlink("/proc/self/exe", buf, sizeof buf - 1) : 0;
-    const std::u16string path = !named.empty() ? orvane_platform::from_utf8(named)
-                                : n <= 0      ? std::u16string()
-                                              : orvane_platform::from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
+    std::error_code ec;
+    const std::u16string path = orvane_platform::from_utf8(!named.empty() ? named : orvane_platform::running_program(ec).string());
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

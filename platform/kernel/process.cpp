@@ -16,6 +16,8 @@ std::string &module_path_override() {
 
 void set_module_path(const std::string &utf8_path) { module_path_override() = utf8_path; }
 
+std::filesystem::path running_program(std::error_code &ec) { return std::filesystem::read_symlink("/proc/self/exe", ec); }
+
 void disable_core_dumps() {
     rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);

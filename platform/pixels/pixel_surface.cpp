@@ -174,11 +174,18 @@ void pixel_surface::frame(const RECT &r, role how) {
 
 // The handheld clips text at its box; it has no mark for a cut.
 int pixel_surface::text(int x, int y, const RECT &clip, std::u32string_view text, role how, bool) {
-    if (clip.right <= clip.left || clip.bottom <= clip.top || text.empty()) return 0;
+    if (text.empty()) return 0;
     set_layout_text(text);
     int width = 0;
     int height = 0;
     pango_layout_get_pixel_size(layout_, &width, &height);
+    int room = static_cast<int>(clip.right) - x;
+    // Cut at the side, or below: a second line, or a box under a bar or off the screen.
+    int room_height = std::max(0, static_cast<int>(clip.bottom) - std::max(y, static_cast<int>(clip.top)));
+    if (cuts_ != nullptr && (width > room || height > room_height)) {
+        cuts_->push_back(cut_text{std::u32string(text), width, std::max(0, room), height, room_height, painting_});
+    }
+    if (clip.right <= clip.left || clip.bottom <= clip.top) return 0;
     cairo_save(cr_);
     cairo_rectangle(cr_, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
     cairo_clip(cr_);
@@ -186,8 +193,6 @@ int pixel_surface::text(int x, int y, const RECT &clip, std::u32string_view text
     cairo_move_to(cr_, x, y);
     pango_cairo_show_layout(cr_, layout_);
     cairo_restore(cr_);
-    int room = static_cast<int>(clip.right) - x;
-    if (cuts_ != nullptr && width > room) cuts_->push_back(cut_text{std::u32string(text), width, room});
     return std::max(0, std::min(width, room));
 }
 

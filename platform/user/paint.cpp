@@ -5,14 +5,19 @@
 namespace orvane_platform {
 namespace {
 
-// A control paints in its box; what lies over the screen (a dialog's background, an open
-// list, a message box) gets the whole screen.
+// A control paints in its box, and shows only between its dialog's bars and on the screen;
+// what lies over the screen (a dialog's background, an open list, a message box) gets all of it.
 void paint_window(surface &s, HWND w, UINT msg = WM_PAINT) {
     if (w == nullptr) return;
     const surface_metrics &m = s.metrics();
+    RECT screen{0, 0, m.width, m.height};
     bool whole = msg != WM_PAINT || w->type == HWND__::kind::dialog || w->type == HWND__::kind::message_box;
-    device_context dc(s, whole ? RECT{0, 0, m.width, m.height} : window_box(w, s));
+    bool bar = w->type == HWND__::kind::caption || w->type == HWND__::kind::menubar;
+    RECT shows = bar ? screen : RECT{0, m.bar, m.width, m.height - m.bar};
+    device_context dc(s, whole ? screen : window_box(w, s), whole ? screen : shows);
+    s.painting(w);
     SendMessage(w, msg, reinterpret_cast<WPARAM>(&dc), 0);
+    s.painting(nullptr);
 }
 
 void paint_dialog(surface &s, HWND dialog) {
