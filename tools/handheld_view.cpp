@@ -7,11 +7,10 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "app/connection_dialog.h"
+#include "common/small_file.h"
 #include "common/utf.h"
 #include "display/pixel_display.h"
 #include "kernel/process.h"
@@ -32,7 +31,10 @@ fs::path program_file() {
     std::error_code ec;
     fs::path beside = self.parent_path() / "orvanecmgr";
     // Installed, bin/ holds a link: the data files lie beside the file it leads to.
-    if (fs::is_regular_file(beside, ec)) return fs::canonical(beside, ec);
+    if (fs::is_regular_file(beside, ec)) {
+        fs::path real = fs::canonical(beside, ec);
+        return ec ? beside : real;
+    }
     return (self.parent_path() / ORVANE_PROGRAM_FROM_BINDIR).lexically_normal();
 }
 
@@ -64,11 +66,20 @@ private:
     void link(const std::string &given, const fs::path &program, const char *ext) {
         std::error_code ec;
         fs::path target = given.empty() ? fs::path(program).replace_extension(ext) : fs::absolute(given, ec);
-        if (!given.empty() && !fs::is_regular_file(target, ec)) throw tool_error(in_quotes(given) + " is not a file");
         // What the program could not read is said, not drawn as if the file were missing.
         if (!given.empty()) {
-            std::ifstream in(target, std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string bytes;
+            using orvane_platform::small_file_status;
+            switch (orvane_platform::read_small_file(target.string(), orvane_platform::max_data_file, bytes)) {
+            case small_file_status::ok:
+                break;
+            case small_file_status::too_large:
+                throw tool_error(in_quotes(given) + " is larger than 64 MiB: the program treats it as unusable");
+            case small_file_status::unreadable:
+                throw tool_error(in_quotes(given) + " cannot be read");
+            default:
+                throw tool_error(in_quotes(given) + " is not a file");
+            }
             if (std::string why = not_utf16le(bytes); !why.empty()) throw tool_error(in_quotes(given) + ": " + why);
         }
         if (!given.empty() || fs::exists(target, ec)) fs::create_symlink(target, folder_ / std::string("orvanecmgr").append(ext));

@@ -41,7 +41,14 @@ int run_in_window() {
         std::fprintf(stderr, "orvanecmgr: %s\n", error.c_str());
         return 1;
     }
-    return run_on(*screen);
+    int result = run_on(*screen);
+    int sig = screen->ending_signal();
+    screen.reset();
+    if (sig != 0) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+    }
+    return result;
 }
 
 }  // namespace

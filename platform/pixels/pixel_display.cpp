@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <utf8.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <iterator>
 #include <string_view>
@@ -13,6 +14,23 @@
 
 namespace orvane_platform {
 namespace {
+
+volatile std::sig_atomic_t pending_signal = 0;
+
+// The signals that end the program end the dialog as if cancelled, as in the terminal; the
+// program then ends by the signal. One ignored when we start (nohup) stays ignored.
+extern "C" void note_signal(int sig) { pending_signal = sig; }
+
+void catch_ending_signals() {
+    for (int sig : {SIGHUP, SIGQUIT, SIGTERM, SIGINT}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = note_signal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
+}
 
 key key_of(const SDL_Keysym &k) {
     bool alt = (k.mod & KMOD_ALT) != 0;
@@ -60,6 +78,10 @@ public:
             error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY is set";
             return false;
         }
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // Without a Wayland desktop, X11 straight away: no probe that complains about the
+        // session's runtime folder first.
+        if (!set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             error = std::string("no desktop to show the window on: ") + SDL_GetError();
             return false;
@@ -81,6 +103,7 @@ public:
             return false;
         }
         SDL_StartTextInput();
+        catch_ending_signals();
         return true;
     }
 
@@ -97,6 +120,7 @@ public:
     input_event wait_event() override;
     std::string png(std::string &error) override;
     std::string font_family() override { return pixels_.font_family(); }
+    int ending_signal() override { return pending_signal; }
     void record_cuts(std::vector<cut_text> *cuts) override { pixels_.record_cuts(cuts); }
 
 private:
@@ -109,6 +133,7 @@ private:
     std::u32string typed_;  // characters of one text event, handed out one at a time
     std::size_t typed_at_ = 0;
     std::uint64_t typed_time_ = 0;
+    bool chord_ = false;  // a key held with Ctrl or Alt: the text it makes is not typed
     std::string valid_;
 };
 
@@ -141,7 +166,12 @@ input_event screen_display::wait_event() {
             return e;
         }
         SDL_Event ev;
-        if (SDL_WaitEvent(&ev) == 0) return e;  // the desktop went away
+        // Woken a few times a second to see whether a signal asked the dialog to end (a
+        // handler may not touch SDL's queue). A lost desktop ends the process in Xlib.
+        if (SDL_WaitEventTimeout(&ev, 100) == 0) {
+            if (pending_signal != 0) return e;
+            continue;
+        }
         e.time_ms = ev.common.timestamp;
         switch (ev.type) {
         case SDL_QUIT:
@@ -151,6 +181,10 @@ input_event screen_display::wait_event() {
             if (ev.window.event == SDL_WINDOWEVENT_CLOSE) return input_event{};
             break;
         case SDL_TEXTINPUT: {
+            if (chord_) {
+                chord_ = false;
+                break;
+            }
             typed_.clear();
             typed_at_ = 0;
             typed_time_ = ev.text.timestamp;
@@ -169,6 +203,12 @@ input_event screen_display::wait_event() {
                 e.type = input_event::kind::resize;
                 return e;
             }
+            if ((ev.key.keysym.mod & KMOD_CTRL) != 0 && ev.key.keysym.sym == SDLK_c) {
+                pending_signal = SIGINT;  // as the terminal's Ctrl+C
+                return input_event{};
+            }
+            // Alt with another key is ignored, as in the terminal; AltGr still types.
+            chord_ = (ev.key.keysym.mod & (KMOD_CTRL | KMOD_LALT)) != 0;
             e.k = key_of(ev.key.keysym);
             if (e.k != key::none) {
                 e.type = input_event::kind::key;
