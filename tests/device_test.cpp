@@ -90,8 +90,19 @@ TEST(DeviceProfile, ReadsModemsAndFaults) {
     EXPECT_EQ(p.screen.width, 480);
     EXPECT_EQ(p.screen.height, 640);
     EXPECT_EQ(p.screen.dpi, 192);
-    EXPECT_EQ(p.screen.zoom, 2);
+    EXPECT_EQ(p.screen.zoom, 0);  // not given: as large as fits the desktop
     EXPECT_EQ(parse_device_profile("", "d").screen.width, 240);
+    // A bad screen value is named and costs only itself: the modems and the rest are kept.
+    p = parse_device_profile("[[modem]]\nname = \"M\"\n[screen]\nzoom = 100\nwidth = \"wide\"\nheight = 480\n", "d");
+    ASSERT_TRUE(p.valid) << p.error;
+    ASSERT_EQ(p.modems.size(), 1u);
+    EXPECT_EQ(p.screen.height, 480);
+    EXPECT_EQ(p.screen.width, 240);
+    ASSERT_EQ(p.warnings.size(), 2u);
+    EXPECT_NE(p.warnings[0].find("line 5"), std::string::npos) << p.warnings[0];
+    EXPECT_NE(p.warnings[0].find("the screen keeps width 240"), std::string::npos) << p.warnings[0];
+    EXPECT_NE(p.warnings[1].find("\"zoom\" must be between 1 and 8; the screen keeps zoom as it fits the desktop"),
+              std::string::npos) << p.warnings[1];
 }
 
 TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
@@ -104,7 +115,6 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
                          bad{"[[modem]]\ntype = 70000\n", "line 2"}, bad{"modem = 3\n", "line 1"},
                          bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
                          bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"},
-                         bad{"[screen]\nzoom = 0\n", "line 2"}, bad{"[screen]\nwidth = \"wide\"\n", "line 2"},
                          bad{"screen = 3\n", "line 1"}}) {
         device_profile p;
         EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
@@ -127,11 +137,13 @@ TEST(DeviceProfile, EveryLimitHoldsAtItsEndsAndFailsOnePast) {
         for (long long v : {l.lo - 1, l.lo, l.hi, l.hi + 1}) {
             std::string text = std::string(l.table) + "\n" + l.key + " = " + std::to_string(v) + "\n";
             device_profile p = parse_device_profile(text, "d");
-            EXPECT_EQ(p.valid, v >= l.lo && v <= l.hi) << text << p.error;
-            if (!p.valid) {
-                EXPECT_NE(p.error.find("between " + std::to_string(l.lo) + " and " + std::to_string(l.hi)),
-                          std::string::npos) << p.error;
-            }
+            bool in = v >= l.lo && v <= l.hi;
+            // A screen value out of range is a warning; a modem's makes the profile unusable.
+            bool screen = std::string(l.table) == "[screen]";
+            EXPECT_EQ(p.valid, in || screen) << text << p.error;
+            std::string said = p.valid ? (p.warnings.empty() ? std::string() : p.warnings[0]) : p.error;
+            EXPECT_EQ(said.find("between " + std::to_string(l.lo) + " and " + std::to_string(l.hi)) != std::string::npos, !in)
+                << text << said;
         }
     }
     // Texts count characters, not bytes: 1024 two-byte letters are a name, 1025 are not.

@@ -164,7 +164,8 @@ std::string screenshot(const view_options &o, bool landscape) {
     int w = std::min(o.width, o.height);
     int h = std::max(o.width, o.height);
     dialog_on_screen shown(w, h, o.dpi);
-    if (landscape) shown.turn(h, w);
+    // A screen given wider than high is the handheld as it stands, as the window shows it.
+    if (landscape || o.width > o.height) shown.turn(h, w);
     orvane_platform::refresh_display();
     std::string error;
     std::string png = shown.screen().png(error);

@@ -230,10 +230,19 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
             const auto *t = sc->as_table();
             if (t == nullptr) fail(*sc, "\"screen\" must be a table ([screen])");
             warn_unknown_keys(*t, {"width", "height", "dpi", "zoom"}, "the screen key", p, source_name);
-            p.screen.width = static_cast<int>(integer_field(*t, "width", p.screen.width, 120, 4096));
-            p.screen.height = static_cast<int>(integer_field(*t, "height", p.screen.height, 120, 4096));
-            p.screen.dpi = static_cast<int>(integer_field(*t, "dpi", p.screen.dpi, 48, 480));
-            p.screen.zoom = static_cast<int>(integer_field(*t, "zoom", p.screen.zoom, 1, 8));
+            // A bad screen value costs that value only: the modems and the rest are kept.
+            auto screen_key = [&](const char *key, int &value, int lo, int hi) {
+                try {
+                    value = static_cast<int>(integer_field(*t, key, value, lo, hi));
+                } catch (const profile_error &e) {
+                    p.warnings.push_back(source_name + ": " + e.what() + "; the screen keeps " + key +
+                                         (value != 0 ? " " + std::to_string(value) : std::string(" as it fits the desktop")));
+                }
+            };
+            screen_key("width", p.screen.width, 120, 4096);
+            screen_key("height", p.screen.height, 120, 4096);
+            screen_key("dpi", p.screen.dpi, 48, 480);
+            screen_key("zoom", p.screen.zoom, 1, 8);
         }
         if (const toml::node *m = root.get("modem")) {
             const auto *arr = m->as_array();

@@ -29,7 +29,7 @@ struct screen_profile {
     int width = 240;
     int height = 320;
     int dpi = 96;
-    int zoom = 2;
+    int zoom = 0;  // desktop pixels a side for one of the screen's; 0: the largest that fits the desktop
 };
 
 struct device_profile {

@@ -34,6 +34,7 @@ int run_in_window() {
     if (!profile.valid) {
         std::fprintf(stderr, "orvanecmgr: %s; the screen is 240 x 320 at 96 dpi\n", profile.error.c_str());
     }
+    for (const std::string &w : profile.warnings) std::fprintf(stderr, "orvanecmgr: %s\n", w.c_str());
     const auto &s = profile.screen;
     std::string error;
     auto screen = orvane_platform::make_pixel_display({s.width, s.height, s.dpi, s.zoom}, true, error);

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <utf8.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <iterator>
@@ -95,11 +96,15 @@ public:
             error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY leads to one";
             return false;
         }
+        int fits = fitting_zoom();
+        if (screen_.zoom == 0) screen_.zoom = std::max(1, fits);
         // Shown with its first frame, where it stays: nothing is clicked before the dialog is there.
         window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    screen_.width * screen_.zoom, screen_.height * screen_.zoom, SDL_WINDOW_HIDDEN);
         if (window_ == nullptr) {
-            error = std::string("the window cannot be made: ") + SDL_GetError();
+            std::string why = SDL_GetError();
+            if (!why.empty() && why.back() == '.') why.pop_back();
+            error = "the window cannot be made (" + why + "): " + what_fits(fits);
             return false;
         }
         SDL_StartTextInput();
@@ -125,6 +130,27 @@ public:
 
 private:
     void show();
+    // The largest zoom, up to 8, at which the window fits the desktop in either orientation
+    // (F9 turns it); 0 when not even 1 does or the desktop does not say.
+    int fitting_zoom() {
+        SDL_Rect desk{};
+        if (SDL_GetDisplayUsableBounds(0, &desk) != 0) return 0;
+        desk_w_ = desk.w;
+        desk_h_ = desk.h;
+        int side = std::max(screen_.width, screen_.height);
+        for (int z = 8; z >= 1; --z) {
+            if (side * z <= std::min(desk.w, desk.h)) return z;
+        }
+        return 0;
+    }
+    std::string what_fits(int fits) const {
+        std::string at = "the screen of " + std::to_string(screen_.width) + " x " + std::to_string(screen_.height) +
+                         " at zoom " + std::to_string(screen_.zoom) + " is " + std::to_string(screen_.width * screen_.zoom) +
+                         " x " + std::to_string(screen_.height * screen_.zoom) + " desktop pixels";
+        if (desk_w_ > 0) at += ", the desktop " + std::to_string(desk_w_) + " x " + std::to_string(desk_h_);
+        if (fits > 0) return at + ": set zoom = " + std::to_string(fits) + " in device.toml's [screen], or leave zoom out";
+        return at + ": set a smaller width and height in device.toml's [screen]";
+    }
 
     pixel_screen screen_;
     pixel_surface pixels_;
@@ -133,7 +159,9 @@ private:
     std::u32string typed_;  // characters of one text event, handed out one at a time
     std::size_t typed_at_ = 0;
     std::uint64_t typed_time_ = 0;
-    bool chord_ = false;  // a key held with Ctrl or Alt: the text it makes is not typed
+    bool chord_ = false;
+    int desk_w_ = 0;
+    int desk_h_ = 0;  // a key held with Ctrl or Alt: the text it makes is not typed
     std::string valid_;
 };
 
