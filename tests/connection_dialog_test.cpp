@@ -441,6 +441,47 @@ TEST_F(DialogTest, WhiteSpaceTrimmedFromNameApnAndPhoneOnly) {
     EXPECT_EQ(block->dial_modifier, u"+CGDCONT=1,\"IP\",\"web\"");
 }
 
+// Selecting with Shift and the mouse, select-all and a paste, as users paste APNs and passwords.
+TEST_F(DialogTest, SelectionPasteAndSelectAllInTheFields) {
+    HWND w = open();
+    HWND apn = GetDlgItem(w, 1002);
+    SetFocus(apn);
+    type(U"abc");
+    orvane_platform::input_event e;
+    e.type = orvane_platform::input_event::kind::key;
+    e.k = key::left;
+    e.shift = true;
+    orvane_platform::handle_input(e);
+    orvane_platform::handle_input(e);
+    type(U"X");  // the selection "bc" replaced
+    EXPECT_EQ(text_of(apn), u"aX");
+    key_press(key::select_all);
+    e.k = key::paste;
+    e.shift = false;
+    e.text = U"  web.apn\r\n";
+    orvane_platform::handle_input(e);  // the line, without its break, in place of all
+    EXPECT_EQ(text_of(apn), u"  web.apn");
+    // Past the typing limit a paste is cut, never inside a surrogate pair.
+    HWND name = GetDlgItem(w, 1014);
+    SetFocus(name);
+    key_press(key::select_all);
+    e.text = U"Nineteen characters\U0001F600z";
+    orvane_platform::handle_input(e);
+    EXPECT_EQ(text_of(name), u"Nineteen characters");
+    // A drag across the start of the name selects it; typing replaces what it covers.
+    RECT r = orvane_platform::window_box(name, screen.screen());
+    auto col = static_cast<int>(r.left);
+    auto row = static_cast<int>(r.top);
+    for (auto [x, what] : {std::pair{col, orvane_platform::input_event::kind::click},
+                           std::pair{col + 8, orvane_platform::input_event::kind::drag},
+                           std::pair{col + 8, orvane_platform::input_event::kind::release}}) {
+        screen.push_click(x, row, what);
+        orvane_platform::handle_input(screen.wait_event());
+    }
+    type(U"Twenty");
+    EXPECT_EQ(text_of(name), u"Twenty characters");
+}
+
 TEST_F(DialogTest, CaptionOkAndExitStoreNothingAndAskNothing) {
     HWND w = open();
     screen.push_click(38, 0);  // "ok" in the title bar

@@ -29,6 +29,8 @@ enum class key {
     del,
     page_up,
     page_down,
+    select_all,  // Ctrl+A
+    paste,       // text from the clipboard, in `text`
     unbound,  // a key the dialog has no use for (Alt+x, keypad 5, ...): ignored
 };
 
@@ -41,6 +43,8 @@ struct input_event {
     int column = 0;
     int row = 0;
     int wheel = 0;               // wheel steps: negative up, positive down
+    bool shift = false;          // a move that extends the selection
+    std::u32string text;         // what key::paste brings
     std::uint64_t time_ms = 0;   // when it happened, for type-ahead
 };
 

@@ -74,6 +74,22 @@ public:
     virtual void scroll_bar(const RECT &r, int first, int shown, int count) = 0;
     virtual scroll_parts scroll_bar_parts(const RECT &r, int first, int shown, int count) const = 0;
 
+    // Where the caret before character `index` of a text drawn from x = 0 stands, and the
+    // character before which a click at `x` puts it: in text order, so that right-to-left
+    // and mixed text take the caret where it inserts.
+    virtual int caret_offset(std::u32string_view text, std::size_t index) {
+        return text_width(text.substr(0, std::min(index, text.size())));
+    }
+    virtual std::size_t index_at(std::u32string_view text, int x) {
+        int used = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            int w = text_width(text.substr(i, 1));
+            if (used + w > x) return i;
+            used += w;
+        }
+        return text.size();
+    }
+
     // The window painting now, for a surface that notes who drew what.
     void painting(HWND w) { painting_ = w; }
 

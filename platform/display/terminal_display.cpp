@@ -201,6 +201,10 @@ input_event terminal_display::wait_event() {
             case KEY_ENTER: e.k = key::enter; return e;
             case KEY_BACKSPACE: e.k = key::backspace; return e;
             case KEY_DC: e.k = key::del; return e;
+            case KEY_SLEFT: e.k = key::left; e.shift = true; return e;
+            case KEY_SRIGHT: e.k = key::right; e.shift = true; return e;
+            case KEY_SHOME: e.k = key::home; e.shift = true; return e;
+            case KEY_SEND: e.k = key::end; e.shift = true; return e;
             case KEY_MOUSE: {
                 MEVENT m;
                 if (getmouse(&m) != OK) continue;
@@ -260,6 +264,9 @@ input_event terminal_display::wait_event() {
         case 127: e.k = key::backspace; return e;
         case 3:  // Ctrl+C: a cancel request
             e.k = key::escape;
+            return e;
+        case 1:  // Ctrl+A
+            e.k = key::select_all;
             return e;
         default:
             if (ch < 0x20) {

@@ -231,13 +231,33 @@ input_event screen_display::wait_event() {
                 e.type = input_event::kind::resize;
                 return e;
             }
-            if ((ev.key.keysym.mod & KMOD_CTRL) != 0 && ev.key.keysym.sym == SDLK_c) {
-                pending_signal = SIGINT;  // as the terminal's Ctrl+C
-                return input_event{};
+            if ((ev.key.keysym.mod & KMOD_CTRL) != 0) {
+                // As in the terminal: Ctrl+C cancels as Esc does, Ctrl+A selects all; Ctrl+V
+                // pastes the desktop's clipboard.
+                SDL_Keycode sym = ev.key.keysym.sym;
+                if (sym == SDLK_c || sym == SDLK_a) {
+                    chord_ = true;
+                    e.type = input_event::kind::key;
+                    e.k = sym == SDLK_c ? key::escape : key::select_all;
+                    return e;
+                }
+                if (sym == SDLK_v && SDL_HasClipboardText() == SDL_TRUE) {
+                    chord_ = true;
+                    char *text = SDL_GetClipboardText();
+                    std::string_view bytes(text != nullptr ? text : "");
+                    utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid_));
+                    SDL_free(text);
+                    e.type = input_event::kind::key;
+                    e.k = key::paste;
+                    utf8::utf8to32(valid_.begin(), valid_.end(), std::back_inserter(e.text));
+                    valid_.clear();
+                    return e;
+                }
             }
             // Alt with another key is ignored, as in the terminal; AltGr still types.
             chord_ = (ev.key.keysym.mod & (KMOD_CTRL | KMOD_LALT)) != 0;
             e.k = key_of(ev.key.keysym);
+            e.shift = (ev.key.keysym.mod & KMOD_SHIFT) != 0;
             if (e.k != key::none) {
                 e.type = input_event::kind::key;
                 return e;

@@ -141,16 +141,45 @@ void pixel_surface::load_font() {
     metrics_.key_names = false;
 }
 
+namespace {
+// Control characters show as "?", as on the terminal; what is no character, as U+FFFD.
+char32_t shown_char(char32_t c) {
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return U'?';
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return U'\uFFFD';
+    return c;
+}
+}  // namespace
+
 void pixel_surface::set_layout_text(std::u32string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
-    for (char32_t c : text) {
-        // Control characters show as "?", as on the terminal; what is no character, as U+FFFD.
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) c = U'?';
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = U'\uFFFD';
-        utf8::append(static_cast<std::uint32_t>(c), std::back_inserter(bytes));
-    }
+    for (char32_t c : text) utf8::append(static_cast<std::uint32_t>(shown_char(c)), std::back_inserter(bytes));
     pango_layout_set_text(layout_, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+int pixel_surface::caret_offset(std::u32string_view text, std::size_t index) {
+    set_layout_text(text);
+    int byte = 0;
+    for (std::size_t i = 0; i < index && i < text.size(); ++i) {
+        char32_t c = shown_char(text[i]);
+        byte += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    }
+    PangoRectangle strong{};
+    pango_layout_get_cursor_pos(layout_, byte, &strong, nullptr);
+    return PANGO_PIXELS(strong.x);
+}
+
+std::size_t pixel_surface::index_at(std::u32string_view text, int x) {
+    set_layout_text(text);
+    int byte = 0;
+    int trailing = 0;
+    pango_layout_xy_to_index(layout_, x * PANGO_SCALE, 0, &byte, &trailing);
+    std::size_t index = 0;
+    for (int at = 0; index < text.size() && at < byte; ++index) {
+        char32_t c = shown_char(text[index]);
+        at += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    }
+    return std::min(text.size(), index + static_cast<std::size_t>(std::max(0, trailing)));
 }
 
 void pixel_surface::fill(const RECT &r, role how) {
@@ -186,6 +215,9 @@ int pixel_surface::text(int x, int y, const RECT &clip, std::u32string_view text
         cuts_->push_back(cut_text{std::u32string(text), width, std::max(0, room), height, room_height, painting_});
     }
     if (clip.right <= clip.left || clip.bottom <= clip.top) return 0;
+    // Right-to-left text starts at its right: cut, it keeps its start and loses its end.
+    PangoLayoutLine *first = pango_layout_get_line_readonly(layout_, 0);
+    if (width > room && first != nullptr && first->resolved_dir == PANGO_DIRECTION_RTL) x = static_cast<int>(clip.right) - width;
     cairo_save(cr_);
     cairo_rectangle(cr_, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
     cairo_clip(cr_);

@@ -25,6 +25,8 @@ public:
     void frame(const RECT &r, role how) override;
     int text(int x, int y, const RECT &clip, std::u32string_view text, role how, bool mark_cut) override;
     int text_width(std::u32string_view text) override;
+    int caret_offset(std::u32string_view text, std::size_t index) override;
+    std::size_t index_at(std::u32string_view text, int x) override;
     void caret(int x, int y, bool shown) override;
     void arrow(const RECT &r, role how) override;
     void scroll_bar(const RECT &r, int first, int shown, int count) override;

@@ -145,7 +145,7 @@ void set_combo_selection(HWND w, int index) {
     st.selected = index;
     if (!is_drop_list(w)) {
         w->text = index >= 0 ? std::u16string(st.entry_text(static_cast<std::size_t>(index))) : std::u16string();
-        st.caret = w->text.size();
+        st.caret = st.anchor = w->text.size();
         st.scroll = 0;
     }
 }
@@ -518,7 +518,7 @@ LRESULT text_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return CB_ERR;
     }
     w->text = lp != 0 ? reinterpret_cast<LPCWSTR>(lp) : u"";
-    st.caret = w->text.size();
+    st.caret = st.anchor = w->text.size();
     st.scroll = 0;
     select_entry_of_text(w);
     return TRUE;

@@ -38,10 +38,11 @@ RECT title_bar_rect();
 RECT soft_key_bar_rect();
 
 // The edit field shared by edits and drop-down combo boxes, in `box` (window coordinates)
-// with `reserved` units kept at its right: its keys, where a click at `x` puts the caret,
+// with `reserved` units kept at its right: its keys, where a click at `x` puts the caret
+// (`extend`: where a drag takes the selection's end),
 // the scroll that keeps the caret in sight after either, and its look.
 bool edit_key(HWND w, const input_event &e);
-void edit_click(HWND w, surface &s, RECT box, int reserved, int x);
+void edit_click(HWND w, surface &s, RECT box, int reserved, int x, bool extend = false);
 void keep_caret_shown(HWND w, surface &s, RECT box, int reserved);
 void paint_field(device_context &dc, HWND w, RECT box, std::u16string_view text, bool editable, int reserved);
 

@@ -10,6 +10,7 @@ namespace orvane_platform {
 struct edit_field : window_extra {
     std::size_t limit = 30000;
     std::size_t caret = 0;   // in UTF-16 units
+    std::size_t anchor = 0;  // the selection's other end; the caret's place when nothing is selected
     std::size_t scroll = 0;  // the first character shown
 };
 
