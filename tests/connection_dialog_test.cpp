@@ -460,7 +460,9 @@ TEST_F(DialogTest, SelectionPasteAndSelectAllInTheFields) {
     e.shift = false;
     e.text = U"  web.apn\r\n";
     orvane_platform::handle_input(e);  // the line, without its break, in place of all
-    EXPECT_EQ(text_of(apn), u"  web.apn");
+    key_press(key::right);  // at the end already: stays there
+    type(U"!");
+    EXPECT_EQ(text_of(apn), u"  web.apn!");
     // Past the typing limit a paste is cut, never inside a surrogate pair.
     HWND name = GetDlgItem(w, 1014);
     SetFocus(name);

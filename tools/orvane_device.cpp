@@ -165,6 +165,188 @@ std::string serial_port_of(const std::string &device_name) {
                      " has no serial device: give it one in device.toml ([[modem]] port = \"/dev/ttyUSB0\")");
 }
 
+// The screenshot and the fit check, on the handheld's screen unless the command line gives another.
+int view_dialog(bool shoot, view_options view, bool dpi_given, const std::string &screen_size, bool landscape,
+                const std::string &output, bool force) {
+    const screen_profile configured = usable_profile().screen;
+    view.width = configured.width;
+    view.height = configured.height;
+    if (!dpi_given) view.dpi = configured.dpi;
+    if (!screen_size.empty()) parse_screen_size(screen_size, view.width, view.height);
+    if (shoot) {
+        std::string png = screenshot(view, landscape);
+        if (output == "-") {
+            std::cout << png;
+        } else {
+            // Never over a file it reads, --force or not.
+            for (const std::string *input : {&view.language, &view.operators}) {
+                std::error_code ec;
+                if (!input->empty() && std::filesystem::equivalent(*input, output, ec)) {
+                    throw tool_error(in_quotes(output) + " is the file given to " +
+                                     (input == &view.language ? "--language" : "--operators") + "; choose another --output");
+                }
+            }
+            write_file(output, png, force, 0644);
+        }
+        return 0;
+    }
+    std::vector<std::string> findings = fit_findings(view);
+    for (const std::string &f : findings) std::cout << f << "\n";
+    return findings.empty() ? 0 : 1;
+}
+
+int list_modems(bool as_json) {
+    int failed = 0;
+    auto list = query_modems(failed);
+    if (as_json) {
+        json j = json::array();
+        for (const auto &d : list) {
+            j.push_back({{"device_id", d.id}, {"name", d.name}, {"provider", d.provider},
+                         {"type", d.type < 0 ? json(nullptr) : json(d.type)}});
+        }
+        std::cout << j.dump(2) << "\n";
+    } else {
+        for (const auto &d : list) {
+            std::cout << d.id << "\t" << printable(d.name) << "\t" << printable(d.provider);
+            if (d.type >= 0) std::cout << "\ttype " << d.type;
+            std::cout << "\n";
+        }
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+int list_connections(bool as_json, bool show_secrets) {
+    auto store = open_store_for_reading();
+    if (!as_json) {
+        // Written once the store is read, so that a slow reader of the output does not
+        // keep the store's read transaction open.
+        std::string out;
+        if (store) {
+            store->each_name([&out](std::string_view n) {
+                append_printable(out, n);
+                out += '\n';
+            });
+        }
+        std::cout << out;
+        return 0;
+    }
+    // An entry that holds text which is not UTF-8 (stored by an older version) is named
+    // and left out; the others are listed.
+    json j = json::array();
+    int bad = 0;
+    for (const auto &e : store ? store->list() : std::vector<stored_entry>{}) {
+        json one = entry_json(show_secrets ? e : masked(e));
+        try {
+            (void)one.dump();
+            j.push_back(std::move(one));
+        } catch (const json::type_error &) {
+            std::cerr << "orvane-device: the entry " << in_quotes(e.name)
+                      << " holds text that is not valid UTF-8; it is left out\n";
+            ++bad;
+        }
+    }
+    std::cout << j.dump(2) << "\n";
+    return bad == 0 ? 0 : 1;
+}
+
+int show_entry(const std::string &name, bool as_json, bool show_secrets) {
+    auto store = open_store_for_reading();
+    auto found = store ? store->find(name) : std::nullopt;
+    if (!found) throw tool_error("no connection named " + in_quotes(name));
+    stored_entry e = show_secrets ? *found : masked(*found);
+    json j = entry_json(e);
+    if (as_json) {
+        std::cout << j.dump(2) << "\n";
+    } else {
+        std::cout << "name: " << printable(e.name) << "\ncreated: " << e.created << "\nparameters:\n";
+        for (const auto &[k, v] : e.parms) std::cout << "  " << k << " = " << printable(v) << "\n";
+        if (j["device_config"].is_null()) {
+            std::cout << "device configuration: not readable\n";
+        } else {
+            std::cout << "device configuration:\n  speed: " << j["device_config"]["baud_rate"].get<unsigned>()
+                      << "\n  dial modifier: "
+                      << printable(j["device_config"]["dial_modifier"].get<std::string>()) << "\n";
+        }
+        std::cout << "document:\n" << printable(e.document) << "\n";
+    }
+    return 0;
+}
+
+int export_entry(const std::string &name, const std::string &target, const std::string &output, bool force, bool add) {
+    auto store = open_store_for_reading();
+    auto found = store ? store->find(name) : std::nullopt;
+    if (!found) throw tool_error("no connection named " + in_quotes(name));
+    orvane_export::connection c = orvane_export::connection_of(*found);
+    if (add && (target != "networkmanager" || !output.empty())) {
+        throw usage_error("--add is for --to networkmanager, without --output");
+    }
+    if (target == "networkmanager") c.device_id = device_identity();  // its UUID's part from the handheld
+    if (add) {
+        std::string uuid = orvane_export::networkmanager_add_by_module(c);
+        std::cout << "added to NetworkManager as " << uuid << "\n";
+        return 0;
+    }
+    if (target == "networkmanager") {
+        std::string text = orvane_export::networkmanager_keyfile_by_module(c);
+        if (output.empty() || output == "-") {
+            std::cout << text;
+        } else {
+            write_file(output, text, force, 0600);  // it holds a password
+        }
+        return 0;
+    }
+    if (output.empty() || output == "-") throw usage_error("export --to pppd needs --output DIR");
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::absolute(output, ec);
+    if (!std::filesystem::is_directory(dir, ec)) throw tool_error(in_quotes(output) + " is not a folder");
+    const std::string file = orvane_export::pppd_file_name(found->name);
+    std::filesystem::path peers = dir / file;
+    std::filesystem::path chat = dir / (file + ".chat");
+    orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
+    // Neither is written unless both are.
+    file_batch batch;
+    batch.add(chat, f.chat, force, 0600);
+    batch.add(peers, f.peers, force, 0600);
+    batch.commit();
+    std::cout << "wrote " << printable(peers.string()) << " and " << printable(chat.string()) << "\n";
+    std::cout << "dial with: pon " << file << (dir == "/etc/ppp/peers" ? "" : " (once both are in /etc/ppp/peers)")
+              << "\n";
+    return 0;
+}
+
+int provision_document(const std::string &file) {
+    std::ostringstream text;
+    if (file == "-") {
+        text << std::cin.rdbuf();
+    } else {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw tool_error("cannot read " + in_quotes(file) + ": " + std::strerror(errno));
+        text << in.rdbuf();
+    }
+    std::string bytes = text.str();
+    if (std::size_t bad = invalid_utf8_offset(bytes); bad != std::string::npos) {
+        throw tool_error(in_quotes(file) + " is not valid UTF-8 (at byte " + std::to_string(bad) +
+                         "); nothing was stored");
+    }
+    std::string error;
+    long hr = process_provisioning_document(from_utf8(bytes), &error);
+    if (hr < 0) {
+        std::ostringstream o;
+        o << "refused (0x" << std::hex << static_cast<unsigned long>(hr & 0xFFFFFFFFL) << "): " << printable(error);
+        throw tool_error(o.str());
+    }
+    std::cout << "provisioned\n";
+    return 0;
+}
+
+int delete_entry(const std::string &name) {
+    if (!connection_store::exists()) throw tool_error("no connection named " + in_quotes(name));
+    connection_store store(connection_store::mode::write);
+    if (!store.remove(name)) throw tool_error("no connection named " + in_quotes(name));
+    std::cout << "deleted\n";
+    return 0;
+}
+
 int run(int argc, char **argv) {
     CLI::App app{"Inspect and prepare the simulated handheld of Orvane Connection Manager.\n"
                  "The device folder is $ORVANE_DEVICE (default: $XDG_DATA_HOME/orvane/device)."};
@@ -246,179 +428,15 @@ int run(int argc, char **argv) {
         return 0;
     }
     if (*shot || *fit) {
-        // The handheld's screen unless the command line gives another.
-        const screen_profile configured = usable_profile().screen;
-        view.width = configured.width;
-        view.height = configured.height;
-        if (shot->count("--dpi") == 0 && fit->count("--dpi") == 0) view.dpi = configured.dpi;
-        if (!screen_size.empty()) parse_screen_size(screen_size, view.width, view.height);
-        if (*shot) {
-            std::string png = screenshot(view, landscape);
-            if (output == "-") {
-                std::cout << png;
-            } else {
-                // Never over a file it reads, --force or not.
-                for (const std::string *input : {&view.language, &view.operators}) {
-                    std::error_code ec;
-                    if (!input->empty() && std::filesystem::equivalent(*input, output, ec)) {
-                        throw tool_error(in_quotes(output) + " is the file given to " +
-                                         (input == &view.language ? "--language" : "--operators") + "; choose another --output");
-                    }
-                }
-                write_file(output, png, force, 0644);
-            }
-            return 0;
-        }
-        std::vector<std::string> findings = fit_findings(view);
-        for (const std::string &f : findings) std::cout << f << "\n";
-        return findings.empty() ? 0 : 1;
+        bool dpi_given = shot->count("--dpi") + fit->count("--dpi") > 0;
+        return view_dialog(static_cast<bool>(*shot), view, dpi_given, screen_size, landscape, output, force);
     }
-    if (*modems) {
-        int failed = 0;
-        auto list = query_modems(failed);
-        if (as_json) {
-            json j = json::array();
-            for (const auto &d : list) {
-                j.push_back({{"device_id", d.id}, {"name", d.name}, {"provider", d.provider},
-                             {"type", d.type < 0 ? json(nullptr) : json(d.type)}});
-            }
-            std::cout << j.dump(2) << "\n";
-        } else {
-            for (const auto &d : list) {
-                std::cout << d.id << "\t" << printable(d.name) << "\t" << printable(d.provider);
-                if (d.type >= 0) std::cout << "\ttype " << d.type;
-                std::cout << "\n";
-            }
-        }
-        return failed == 0 ? 0 : 1;
-    }
-    if (*connections) {
-        auto store = open_store_for_reading();
-        if (!as_json) {
-            // Written once the store is read, so that a slow reader of the output does not
-            // keep the store's read transaction open.
-            std::string out;
-            if (store) {
-                store->each_name([&out](std::string_view n) {
-                    append_printable(out, n);
-                    out += '\n';
-                });
-            }
-            std::cout << out;
-            return 0;
-        }
-        // An entry that holds text which is not UTF-8 (stored by an older version) is named
-        // and left out; the others are listed.
-        json j = json::array();
-        int bad = 0;
-        for (const auto &e : store ? store->list() : std::vector<stored_entry>{}) {
-            json one = entry_json(show_secrets ? e : masked(e));
-            try {
-                (void)one.dump();
-                j.push_back(std::move(one));
-            } catch (const json::type_error &) {
-                std::cerr << "orvane-device: the entry " << in_quotes(e.name)
-                          << " holds text that is not valid UTF-8; it is left out\n";
-                ++bad;
-            }
-        }
-        std::cout << j.dump(2) << "\n";
-        return bad == 0 ? 0 : 1;
-    }
-    if (*show) {
-        auto store = open_store_for_reading();
-        auto found = store ? store->find(name) : std::nullopt;
-        if (!found) throw tool_error("no connection named " + in_quotes(name));
-        stored_entry e = show_secrets ? *found : masked(*found);
-        json j = entry_json(e);
-        if (as_json) {
-            std::cout << j.dump(2) << "\n";
-        } else {
-            std::cout << "name: " << printable(e.name) << "\ncreated: " << e.created << "\nparameters:\n";
-            for (const auto &[k, v] : e.parms) std::cout << "  " << k << " = " << printable(v) << "\n";
-            if (j["device_config"].is_null()) {
-                std::cout << "device configuration: not readable\n";
-            } else {
-                std::cout << "device configuration:\n  speed: " << j["device_config"]["baud_rate"].get<unsigned>()
-                          << "\n  dial modifier: "
-                          << printable(j["device_config"]["dial_modifier"].get<std::string>()) << "\n";
-            }
-            std::cout << "document:\n" << printable(e.document) << "\n";
-        }
-        return 0;
-    }
-    if (*exporter) {
-        auto store = open_store_for_reading();
-        auto found = store ? store->find(name) : std::nullopt;
-        if (!found) throw tool_error("no connection named " + in_quotes(name));
-        orvane_export::connection c = orvane_export::connection_of(*found);
-        if (add && (target != "networkmanager" || !output.empty())) {
-            throw usage_error("--add is for --to networkmanager, without --output");
-        }
-        if (target == "networkmanager") c.device_id = device_identity();  // its UUID's part from the handheld
-        if (add) {
-            std::string uuid = orvane_export::networkmanager_add_by_module(c);
-            std::cout << "added to NetworkManager as " << uuid << "\n";
-            return 0;
-        }
-        if (target == "networkmanager") {
-            std::string text = orvane_export::networkmanager_keyfile_by_module(c);
-            if (output.empty() || output == "-") {
-                std::cout << text;
-            } else {
-                write_file(output, text, force, 0600);  // it holds a password
-            }
-            return 0;
-        }
-        if (output.empty() || output == "-") throw usage_error("export --to pppd needs --output DIR");
-        std::error_code ec;
-        std::filesystem::path dir = std::filesystem::absolute(output, ec);
-        if (!std::filesystem::is_directory(dir, ec)) throw tool_error(in_quotes(output) + " is not a folder");
-        const std::string file = orvane_export::pppd_file_name(found->name);
-        std::filesystem::path peers = dir / file;
-        std::filesystem::path chat = dir / (file + ".chat");
-        orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
-        // Neither is written unless both are.
-        file_batch batch;
-        batch.add(chat, f.chat, force, 0600);
-        batch.add(peers, f.peers, force, 0600);
-        batch.commit();
-        std::cout << "wrote " << printable(peers.string()) << " and " << printable(chat.string()) << "\n";
-        std::cout << "dial with: pon " << file << (dir == "/etc/ppp/peers" ? "" : " (once both are in /etc/ppp/peers)")
-                  << "\n";
-        return 0;
-    }
-    if (*provision) {
-        std::ostringstream text;
-        if (file == "-") {
-            text << std::cin.rdbuf();
-        } else {
-            std::ifstream in(file, std::ios::binary);
-            if (!in) throw tool_error("cannot read " + in_quotes(file) + ": " + std::strerror(errno));
-            text << in.rdbuf();
-        }
-        std::string bytes = text.str();
-        if (std::size_t bad = invalid_utf8_offset(bytes); bad != std::string::npos) {
-            throw tool_error(in_quotes(file) + " is not valid UTF-8 (at byte " + std::to_string(bad) +
-                             "); nothing was stored");
-        }
-        std::string error;
-        long hr = process_provisioning_document(from_utf8(bytes), &error);
-        if (hr < 0) {
-            std::ostringstream o;
-            o << "refused (0x" << std::hex << static_cast<unsigned long>(hr & 0xFFFFFFFFL) << "): " << printable(error);
-            throw tool_error(o.str());
-        }
-        std::cout << "provisioned\n";
-        return 0;
-    }
-    if (*remove) {
-        if (!connection_store::exists()) throw tool_error("no connection named " + in_quotes(name));
-        connection_store store(connection_store::mode::write);
-        if (!store.remove(name)) throw tool_error("no connection named " + in_quotes(name));
-        std::cout << "deleted\n";
-        return 0;
-    }
+    if (*modems) return list_modems(as_json);
+    if (*connections) return list_connections(as_json, show_secrets);
+    if (*show) return show_entry(name, as_json, show_secrets);
+    if (*exporter) return export_entry(name, target, output, force, add);
+    if (*provision) return provision_document(file);
+    if (*remove) return delete_entry(name);
     return 1;
 }
 

@@ -29,8 +29,7 @@ void append_printable(std::string &out, std::string_view s) {
                    static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
             std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
             out += buf;
-        } else if (c == 0xE2 && s.substr(i, 2) == "\xE2\x80" && i + 2 < s.size() &&
-                   (s[i + 2] == '\xA8' || s[i + 2] == '\xA9')) {
+        } else if (s.compare(i, 2, "\xE2\x80") == 0 && i + 2 < s.size() && (s[i + 2] == '\xA8' || s[i + 2] == '\xA9')) {
             // The line and paragraph separators break a terminal's line as a newline does.
             out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
             i += 2;

@@ -99,6 +99,29 @@ constexpr int store_version = 2;
 }  // namespace
 
 connection_store::connection_store(mode m, std::filesystem::path path) : path_(std::move(path)) {
+    int flags = prepare_file(m);
+    if (empty_) return;
+    if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw store_error("cannot open the connection store " + path_.string() + ": " + msg);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_extended_result_codes(db_, 1);
+    try {
+        prepare_database(m, (flags & SQLITE_OPEN_READWRITE) != 0);
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+// The checks on the folder and the files, the file made private before SQLite sees it; the
+// flags to open it with. An empty store file sets `empty_` and opens nothing.
+int connection_store::prepare_file(mode m) {
     std::filesystem::path folder = path_.parent_path();
     if (m == mode::write) {
         if (path_ == default_path()) ensure_device_folder();
@@ -117,68 +140,54 @@ connection_store::connection_store(mode m, std::filesystem::path path) : path_(s
         struct stat st {};
         if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0777) != 0600) ::fchmod(fd, 0600);
         ::close(fd);
-        flags |= SQLITE_OPEN_READWRITE;
-    } else {
-        struct stat st {};
-        if (::stat(path_.c_str(), &st) != 0) throw store_error("no connection store at " + path_.string());
-        // An empty file is an empty store (SQLite reads it as an empty database).
-        if (st.st_size == 0) {
-            empty_ = true;
-            return;
-        }
-        // Opened for writing when it may be, so that an older store can be brought up to date.
-        flags |= ::access(path_.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+        return flags | SQLITE_OPEN_READWRITE;
     }
-    if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw store_error("cannot open the connection store " + path_.string() + ": " + msg);
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) throw store_error("no connection store at " + path_.string());
+    // An empty file is an empty store (SQLite reads it as an empty database).
+    if (st.st_size == 0) {
+        empty_ = true;
+        return flags;
     }
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_extended_result_codes(db_, 1);
-    try {
-        exec("PRAGMA foreign_keys=ON");
-        // What is deleted is overwritten, so a deleted entry's password does not stay in the file.
-        exec("PRAGMA secure_delete=ON");
-        if (m == mode::write) {
-            exec("PRAGMA journal_mode=WAL");
-            exec("PRAGMA synchronous=FULL");
-        }
-        int found = 0;
-        bool has_tables = false;
-        {
-            statement version(db_, "PRAGMA user_version");
-            if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("not a connection store");
-            found = sqlite3_column_int(version.s, 0);
-            statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='entries'");
-            if (tables.s == nullptr || sqlite3_step(tables.s) != SQLITE_ROW) raise("not a connection store");
-            has_tables = sqlite3_column_int(tables.s, 0) > 0;
-        }
-        if (found > store_version) raise("written by a newer version of this program");
-        if (!has_tables) {
-            if ((flags & SQLITE_OPEN_READWRITE) == 0) {
-                raise("not a connection store");
-            }
-            exec("BEGIN IMMEDIATE");
-            exec(schema);
-            exec(("PRAGMA user_version=" + std::to_string(store_version)).c_str());
-            exec("COMMIT");
-        } else if (found < store_version) {
-            if ((flags & SQLITE_OPEN_READWRITE) == 0) raise("an older store that cannot be brought up to date (read-only)");
-            migrate();
-        }
-        // One row at most: a store of any size says here whether it can be read.
-        statement st(db_, "SELECT 1 FROM entries LIMIT 1");
-        if (st.s == nullptr) raise("not a connection store");
-        int rc = sqlite3_step(st.s);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) raise("cannot read");
-    } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw;
+    // Opened for writing when it may be, so that an older store can be brought up to date.
+    return flags | (::access(path_.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+}
+
+// The settings, and the tables made or brought up to date; throws when the file is no store.
+void connection_store::prepare_database(mode m, bool writable) {
+    exec("PRAGMA foreign_keys=ON");
+    // What is deleted is overwritten, so a deleted entry's password does not stay in the file.
+    exec("PRAGMA secure_delete=ON");
+    if (m == mode::write) {
+        exec("PRAGMA journal_mode=WAL");
+        exec("PRAGMA synchronous=FULL");
     }
+    int found = 0;
+    bool has_tables = false;
+    {
+        statement version(db_, "PRAGMA user_version");
+        if (version.s == nullptr || sqlite3_step(version.s) != SQLITE_ROW) raise("not a connection store");
+        found = sqlite3_column_int(version.s, 0);
+        statement tables(db_, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='entries'");
+        if (tables.s == nullptr || sqlite3_step(tables.s) != SQLITE_ROW) raise("not a connection store");
+        has_tables = sqlite3_column_int(tables.s, 0) > 0;
+    }
+    if (found > store_version) raise("written by a newer version of this program");
+    if (!has_tables) {
+        if (!writable) raise("not a connection store");
+        exec("BEGIN IMMEDIATE");
+        exec(schema);
+        exec(("PRAGMA user_version=" + std::to_string(store_version)).c_str());
+        exec("COMMIT");
+    } else if (found < store_version) {
+        if (!writable) raise("an older store that cannot be brought up to date (read-only)");
+        migrate();
+    }
+    // One row at most: a store of any size says here whether it can be read.
+    statement st(db_, "SELECT 1 FROM entries LIMIT 1");
+    if (st.s == nullptr) raise("not a connection store");
+    int rc = sqlite3_step(st.s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) raise("cannot read");
 }
 
 void connection_store::migrate() {

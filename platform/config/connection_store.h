@@ -62,6 +62,8 @@ private:
     void exec(const char *sql) const;
     [[noreturn]] void raise(const std::string &what) const;
     std::vector<stored_entry> query(const char *where, const std::string *arg) const;
+    int prepare_file(mode m);
+    void prepare_database(mode m, bool writable);
     void migrate();
 
     sqlite3 *db_ = nullptr;

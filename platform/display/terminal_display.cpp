@@ -169,6 +169,87 @@ void terminal_display::present(const cell_grid &g) {
     refresh();
 }
 
+namespace {
+
+// A key the library names (function keys, arrows, the mouse): false when it brings nothing
+// (a mouse event that is neither a click nor the wheel).
+bool named_key(wint_t ch, input_event &e) {
+    switch (ch) {
+    case KEY_RESIZE: e.type = input_event::kind::resize; return true;
+    case KEY_F(1): e.k = key::f1; return true;
+    case KEY_F(2): e.k = key::f2; return true;
+    case KEY_BTAB: e.k = key::backtab; return true;
+    case KEY_UP: e.k = key::up; return true;
+    case KEY_DOWN: e.k = key::down; return true;
+    case KEY_LEFT: e.k = key::left; return true;
+    case KEY_RIGHT: e.k = key::right; return true;
+    case KEY_HOME: e.k = key::home; return true;
+    case KEY_END: e.k = key::end; return true;
+    case KEY_PPAGE: e.k = key::page_up; return true;
+    case KEY_NPAGE: e.k = key::page_down; return true;
+    case KEY_ENTER: e.k = key::enter; return true;
+    case KEY_BACKSPACE: e.k = key::backspace; return true;
+    case KEY_DC: e.k = key::del; return true;
+    case KEY_SLEFT: e.k = key::left; e.shift = true; return true;
+    case KEY_SRIGHT: e.k = key::right; e.shift = true; return true;
+    case KEY_SHOME: e.k = key::home; e.shift = true; return true;
+    case KEY_SEND: e.k = key::end; e.shift = true; return true;
+    case KEY_MOUSE: {
+        MEVENT m;
+        if (getmouse(&m) != OK) return false;
+        if ((m.bstate & (BUTTON4_PRESSED | BUTTON5_PRESSED)) != 0) {
+            e.type = input_event::kind::wheel;
+            e.wheel = (m.bstate & BUTTON4_PRESSED) != 0 ? -1 : 1;
+            return true;
+        }
+        if ((m.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED)) != 0) {
+            e.type = input_event::kind::click;
+            e.column = m.x;
+            e.row = m.y;
+            return true;
+        }
+        return false;
+    }
+    default: e.k = key::unbound; return true;
+    }
+}
+
+// What Esc starts: Esc itself, or the key of the sequence that follows it.
+key after_escape() {
+    // Esc alone cancels. Esc and more within the escape delay is Alt+key (Alt+1 and
+    // Alt+2 are the soft keys, for terminals that keep F1 for themselves) or a key
+    // sent as a sequence the terminal description does not name: never Esc. The
+    // library has waited the escape delay already; what followed is in its buffer.
+    timeout(0);
+    wint_t next = 0;
+    int k2 = get_wch(&next);
+    key k = key::unbound;
+    if (k2 == ERR) {
+        k = key::escape;
+    } else if (k2 == OK && next == '1') {
+        k = key::f1;
+    } else if (k2 == OK && next == '2') {
+        k = key::f2;
+    } else if (k2 == OK && next == 'O') {
+        wint_t last = 0;
+        if (get_wch(&last) == OK) {
+            if (last == 'M') k = key::enter;  // keypad Enter
+            if (last == 'P') k = key::f1;
+            if (last == 'Q') k = key::f2;
+        }
+    } else if (k2 == OK && next == '[') {
+        // A control sequence: parameters, then one final byte.
+        for (int i = 0; i < 32; ++i) {
+            wint_t b = 0;
+            if (get_wch(&b) != OK || (b >= 0x40 && b <= 0x7E)) break;
+        }
+    }
+    timeout(-1);
+    return k;
+}
+
+}  // namespace
+
 input_event terminal_display::wait_event() {
     int failures = 0;
     for (;;) {
@@ -185,78 +266,13 @@ input_event terminal_display::wait_event() {
         }
         failures = 0;
         if (kind == KEY_CODE_YES) {
-            switch (ch) {
-            case KEY_RESIZE: e.type = input_event::kind::resize; return e;
-            case KEY_F(1): e.k = key::f1; return e;
-            case KEY_F(2): e.k = key::f2; return e;
-            case KEY_BTAB: e.k = key::backtab; return e;
-            case KEY_UP: e.k = key::up; return e;
-            case KEY_DOWN: e.k = key::down; return e;
-            case KEY_LEFT: e.k = key::left; return e;
-            case KEY_RIGHT: e.k = key::right; return e;
-            case KEY_HOME: e.k = key::home; return e;
-            case KEY_END: e.k = key::end; return e;
-            case KEY_PPAGE: e.k = key::page_up; return e;
-            case KEY_NPAGE: e.k = key::page_down; return e;
-            case KEY_ENTER: e.k = key::enter; return e;
-            case KEY_BACKSPACE: e.k = key::backspace; return e;
-            case KEY_DC: e.k = key::del; return e;
-            case KEY_SLEFT: e.k = key::left; e.shift = true; return e;
-            case KEY_SRIGHT: e.k = key::right; e.shift = true; return e;
-            case KEY_SHOME: e.k = key::home; e.shift = true; return e;
-            case KEY_SEND: e.k = key::end; e.shift = true; return e;
-            case KEY_MOUSE: {
-                MEVENT m;
-                if (getmouse(&m) != OK) continue;
-                if ((m.bstate & (BUTTON4_PRESSED | BUTTON5_PRESSED)) != 0) {
-                    e.type = input_event::kind::wheel;
-                    e.wheel = (m.bstate & BUTTON4_PRESSED) != 0 ? -1 : 1;
-                    return e;
-                }
-                if ((m.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED)) != 0) {
-                    e.type = input_event::kind::click;
-                    e.column = m.x;
-                    e.row = m.y;
-                    return e;
-                }
-                continue;
-            }
-            default: e.k = key::unbound; return e;
-            }
+            if (named_key(ch, e)) return e;
+            continue;
         }
         switch (ch) {
-        case 27: {
-            // Esc alone cancels. Esc and more within the escape delay is Alt+key (Alt+1 and
-            // Alt+2 are the soft keys, for terminals that keep F1 for themselves) or a key
-            // sent as a sequence the terminal description does not name: never Esc. The
-            // library has waited the escape delay already; what followed is in its buffer.
-            timeout(0);
-            wint_t next = 0;
-            int k2 = get_wch(&next);
-            e.k = key::unbound;
-            if (k2 == ERR) {
-                e.k = key::escape;
-            } else if (k2 == OK && next == '1') {
-                e.k = key::f1;
-            } else if (k2 == OK && next == '2') {
-                e.k = key::f2;
-            } else if (k2 == OK && next == 'O') {
-                wint_t last = 0;
-                if (get_wch(&last) == OK) {
-                    if (last == 'M') e.k = key::enter;  // keypad Enter
-                    if (last == 'P') e.k = key::f1;
-                    if (last == 'Q') e.k = key::f2;
-                }
-            } else if (k2 == OK && next == '[') {
-                // A control sequence: parameters, then one final byte.
-                for (int i = 0; i < 32; ++i) {
-                    wint_t b = 0;
-                    if (get_wch(&b) != OK || (b >= 0x40 && b <= 0x7E)) break;
-                }
-            }
-            timeout(-1);
+        case 27:
+            e.k = after_escape();
             return e;
-        }
         case 9: e.k = key::tab; return e;
         case 10:
         case 13: e.k = key::enter; return e;
