@@ -187,4 +187,26 @@ TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
     EXPECT_EQ(pixel_at(f, x, y), focus);
     key_press(orvane_test::key::escape);
     EXPECT_NE(pixel_at(frame(), x, y), focus);
+    // With more entries than rows, the bar's down arrow at the list's bottom right steps it and
+    // the track above the arrow pages it; neither chooses.
+    HWND ops = GetDlgItem(dialog, IDC_OPERATOR);
+    for (int i = 0; i < 40; ++i) SendMessage(ops, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"op"));
+    key_press(orvane_test::key::enter);
+    int field_bottom = static_cast<int>(box.top) + m.line + 2 * (m.border + m.padding);
+    int rows = (320 - m.bar - field_bottom - 2 * m.border) / m.line;
+    int bottom = field_bottom + rows * m.line + m.border;  // inside the frame
+    auto press = [&](int px, int py) {
+        orvane_platform::input_event e;
+        e.type = orvane_platform::input_event::kind::click;
+        e.column = px;
+        e.row = py;
+        orvane_platform::handle_input(e);
+    };
+    int bar_x = static_cast<int>(box.right) - m.border - m.button / 2;
+    press(bar_x, bottom - 2);
+    EXPECT_EQ(SendMessage(ops, CB_GETTOPINDEX, 0, 0), 1);
+    press(bar_x, bottom - m.button - 3);
+    EXPECT_EQ(SendMessage(ops, CB_GETTOPINDEX, 0, 0), 1 + rows);
+    EXPECT_EQ(SendMessage(ops, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessage(ops, CB_GETDROPPEDSTATE, 0, 0), TRUE);
 }

@@ -16,8 +16,9 @@ bool is_live(HWND w) {
 
 surface &current_surface() {
     if (display *d = current_display()) return d->screen();
-    static cell_surface cells(40, 24);
-    return cells;
+    auto &ws = windows();
+    if (!ws.undisplayed) ws.undisplayed = std::make_unique<cell_surface>(40, 24);
+    return *ws.undisplayed;
 }
 
 namespace {
@@ -54,6 +55,7 @@ void clear_window_system() {
     ws.queue.clear();
     ws.focus = nullptr;
     ws.capture = nullptr;
+    ws.undisplayed.reset();
     ws.quit_posted = false;
     ws.boxes_shown.clear();
 }

@@ -80,6 +80,9 @@ struct window_system {
     bool quit_posted = false;
     int quit_code = 0;
     std::vector<message_box_record> boxes_shown;
+    // Without a display, windows are laid out on cells of the terminal's usual 40 x 24 (or
+    // the last size set); cleared with the rest.
+    std::unique_ptr<surface> undisplayed;
 };
 
 inline window_system &windows() {
