@@ -49,6 +49,9 @@ rect rect_of(HWND w) { return {w->rect.left, w->rect.top, w->rect.right - w->rec
 }  // namespace
 
 TEST_F(DialogTest, BuiltFromThePortraitTemplate) {
+    CDialog missing(9999);  // no such template: neither made nor run
+    EXPECT_EQ(missing.DoModal(), -1);
+    EXPECT_EQ(missing.m_hWnd, nullptr);
     HWND w = open();
     ASSERT_EQ(w->children.size(), 14u);
     for (const auto &[id, r] : portrait) {

@@ -243,6 +243,7 @@ TEST(DeviceTool, FitCheckAndScreenshots) {
     EXPECT_NE(r.out.find("label_password \"Password\": 46 px in a 31 px box (portrait, 240x240, 96 dpi)"), std::string::npos) << r.out;
     r = tool("fit --screen 120x160");
     EXPECT_NE(r.out.find("label_apn \"APN\": not shown: its box lies under a bar or off the screen (portrait"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("app_title \"Orvane Connection Manager\": 138 px in a 81 px box (portrait"), std::string::npos) << r.out;
     write_utf16(dir / "fits.lng", u"[APN] [Zugang (APN)]\r\n[Exit] [Beenden]\r\n", bom::with);
     r = tool("fit --language " + shell_quote((dir / "fits.lng").string()));
     EXPECT_EQ(r.status, 0) << r.out << r.err;

@@ -93,6 +93,21 @@ echo "$json" | grep -q '"dial_modifier": ""' || fail "a dial modifier was set wi
 echo "$json" | grep -q '"DeviceName": "Hayes Compatible on COM1:"' || fail "device name"
 echo "$json" | grep -q '"Phone": "\*99\*\*\*1#"' || fail "phone"
 
+echo "== Ctrl+A selects the proposed name, Shift+Left a part of it; typing replaces the selection"
+setup
+start 40 24
+expect_screen "^ Connection *$" "the proposed name is Connection"
+keys C-a
+keys -l "Picked"
+keys S-Left S-Left
+keys -l "er"
+expect_screen "^ Picker *$" "the selections were replaced by what was typed"
+keys F1
+expect_screen "(i) Connection created" "the success box is shown"
+keys Enter
+wait_exit || fail "the program did not end after the success box"
+"$TOOL" show Picker >/dev/null || fail "nothing stored under the typed name Picker"
+
 echo "== operators and language files next to the program"
 setup
 cp "$EXAMPLES/orvanecmgr.xml" "$EXAMPLES/orvanecmgr.lng" "$WORK/bin/"
