@@ -247,11 +247,7 @@ struct open_list {
     HWND box = nullptr;
     explicit open_list(const fs::path &file) {
         fs::copy_file(file, beside_self(".xml"), fs::copy_options::overwrite_existing);
-        HINSTANCE inst = AfxGetResourceHandle();
-        HRSRC res = FindResource(inst, MAKEINTRESOURCE(IDD_CONNECTION_PORTRAIT), RT_DIALOG);
-        dialog = orvane_platform::create_dialog_from_bytes(LockResource(LoadResource(inst, res)),
-                                                           SizeofResource(inst, res), nullptr, &CDialog::dialog_proc,
-                                                           reinterpret_cast<LPARAM>(d.get()));
+        dialog = d->Create(IDD_CONNECTION_PORTRAIT) ? d->m_hWnd : nullptr;
         box = GetDlgItem(dialog, IDC_OPERATOR);
     }
     // Makes this dialog the one that takes the keys and is drawn.

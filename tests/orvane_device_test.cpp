@@ -267,6 +267,12 @@ TEST(DeviceTool, FitCheckAndScreenshots) {
         EXPECT_EQ(r.status, 0) << args << r.err;
         EXPECT_EQ(png_size(dir / "shot.png"), size) << args;
     }
+    // A handheld made landscape in device.toml is shot as it stands, as its window opens.
+    dev.write_profile("[screen]\nwidth = 320\nheight = 240\n");
+    r = tool("screenshot --force --output " + shell_quote((dir / "wide.png").string()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(png_size(dir / "wide.png"), (std::pair{320, 240}));
+    dev.write_profile("");
     // An existing file needs --force, and a file read is never written over; a name at the
     // file system's limit is written.
     r = tool("screenshot --output " + shell_quote((dir / "shot.png").string()));

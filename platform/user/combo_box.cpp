@@ -24,7 +24,7 @@ struct combo_state : edit_field {
     bool dropped = false;
     int highlighted = -1;  // the entry marked in an open list
     int list_top = 0;      // the first entry the open list shows
-    std::optional<int> widest;  // the widest entry on the surface, once measured
+    int widest = 0;        // the widest entry on the surface, measured when the list opens
     std::optional<int> grab;    // while the thumb is dragged: where in it the mouse holds it
     std::u16string typed;  // type-ahead: the letters typed in quick succession
     std::uint64_t typed_at = 0;
@@ -75,12 +75,7 @@ list_geometry open_list(HWND w, surface &s) {
     g.rows = list_rows(w, s);
     g.first = std::clamp(st.list_top, 0, std::max(0, g.count - g.rows));
     bool scrolls = g.count > g.rows;
-    if (!st.widest) {
-        int widest = 0;
-        for (const auto &e : st.entries) widest = std::max(widest, s.text_width(to_utf32(e.text)));
-        st.widest = widest;
-    }
-    int need = *st.widest + 2 * (m.border + m.padding) + (scrolls ? m.button : 0);
+    int need = st.widest + 2 * (m.border + m.padding) + (scrolls ? m.button : 0);
     int width = std::max(1, std::min(std::max(static_cast<int>(field.right), need), m.width));
     int left = std::max(0, std::min(static_cast<int>(place.left), m.width - width));
     int top = static_cast<int>(place.top + field.bottom);
@@ -89,11 +84,21 @@ list_geometry open_list(HWND w, surface &s) {
     return g;
 }
 
+// Measured once as the list opens (and when the screen or the entries change while it is
+// open), not each time it is painted: a list of thousands stays quick to draw.
+void measure_widest(HWND w) {
+    combo_state &st = state(w);
+    surface &s = current_surface();
+    st.widest = 0;
+    for (const auto &e : st.entries) st.widest = std::max(st.widest, s.text_width(to_utf32(e.text)));
+}
+
 void set_dropped(HWND w, bool open) {
     combo_state &st = state(w);
     st.dropped = open;
     st.grab.reset();
     if (open) {
+        measure_widest(w);
         set_capture(w);
     } else if (capture() == w) {
         set_capture(nullptr);
@@ -401,7 +406,6 @@ LRESULT add_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         at = static_cast<int>(pos - st.entries.begin());
     }
     st.entries.insert(st.entries.begin() + at, std::move(e));
-    st.widest.reset();
     if (st.selected >= at) ++st.selected;
     if (st.highlighted >= at) ++st.highlighted;
     return at;
@@ -434,7 +438,9 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_ADDSTRING:
     case CB_INSERTSTRING:
         try {
-            return add_entry(w, msg, wp, lp);
+            LRESULT at = add_entry(w, msg, wp, lp);
+            if (st.dropped) measure_widest(w);
+            return at;
         } catch (const std::exception &) {
             return CB_ERRSPACE;
         }
@@ -449,7 +455,6 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_DELETESTRING:
         if (!valid) return CB_ERR;
         st.entries.erase(st.entries.begin() + static_cast<std::ptrdiff_t>(wp));
-        st.widest.reset();
         if (st.selected == static_cast<int>(wp)) {
             st.selected = -1;
         } else if (st.selected > static_cast<int>(wp)) {
@@ -461,7 +466,6 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         st.entries.clear();
         st.selected = st.highlighted = -1;
         st.list_top = 0;
-        st.widest.reset();
         return 0;
     case CB_GETCOUNT:
         return count;
@@ -564,8 +568,10 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE:
         return st.dropped ? DLGC_WANTALLKEYS : 0;
     case wm_screen_changed:
-        st.widest.reset();
-        if (st.dropped) show_highlighted(w);
+        if (st.dropped) {
+            measure_widest(w);
+            show_highlighted(w);
+        }
         return 0;
     case wm_key:
         return combo_box_key(w, *reinterpret_cast<const input_event *>(lp)) ? TRUE : FALSE;
