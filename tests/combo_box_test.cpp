@@ -120,6 +120,11 @@ TEST_F(ComboTest, SelectStringPrefixAndSearchOrder) {
     EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 0);  // a failed search keeps the selection
     EXPECT_EQ(SendMessage(plain, CB_SELECTSTRING, 0, reinterpret_cast<LPARAM>(u"Other longer")), CB_ERR);
     EXPECT_EQ(SendMessage(sorted, CB_SELECTSTRING, 0, reinterpret_cast<LPARAM>(u"x")), CB_ERR);
+    // A list without an edit field takes as its text only an entry's whole text, in any case.
+    EXPECT_EQ(SendMessage(plain, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"OTHER")), TRUE);
+    EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SendMessage(plain, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Oth")), CB_ERR);
+    EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), 2);
     EXPECT_EQ(selchange_count, 0);
 }
 
