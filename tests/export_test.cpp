@@ -142,7 +142,7 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip4_config(nm))),
                  NM_SETTING_IP4_CONFIG_METHOD_AUTO);
     EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip6_config(nm))),
-                 NM_SETTING_IP6_CONFIG_METHOD_AUTO);
+                 NM_SETTING_IP6_CONFIG_METHOD_DISABLED);
     g_object_unref(nm);
 
     // Without an APN the block has no modifier, and the connection no APN; another entry,
@@ -217,7 +217,7 @@ TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
     EXPECT_EQ(first["gsm.password"], "p\"w d");
     EXPECT_EQ(first["serial.baud"], "115200");
     EXPECT_EQ(first["ipv4.method"], "auto");
-    EXPECT_EQ(first["ipv6.method"], "auto");
+    EXPECT_EQ(first["ipv6.method"], "disabled");  // the entry's context is "IP"
     EXPECT_EQ(second["connection.id"], "Second");
     EXPECT_EQ(second["gsm.apn"], "--");
     EXPECT_EQ(second["gsm.number"], "*99#");

@@ -79,8 +79,10 @@ connection_ptr built(const connection &c) {
     NMSetting *s_ip4 = nm_setting_ip4_config_new();
     g_object_set(G_OBJECT(s_ip4), NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP4_CONFIG_METHOD_AUTO, nullptr);
     nm_connection_add_setting(conn, s_ip4);
+    // The entry's own dial modifier defines an "IP" (IPv4) context; with IPv6 off the modem is
+    // asked for that type too, not a dual-stack one that some networks refuse.
     NMSetting *s_ip6 = nm_setting_ip6_config_new();
-    g_object_set(G_OBJECT(s_ip6), NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP6_CONFIG_METHOD_AUTO, nullptr);
+    g_object_set(G_OBJECT(s_ip6), NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP6_CONFIG_METHOD_DISABLED, nullptr);
     nm_connection_add_setting(conn, s_ip6);
 
     GError *raw = nullptr;
