@@ -177,6 +177,33 @@ std::map<std::string, std::string> shown_fields(const std::string &nmcli_output)
     return fields;
 }
 
+// The entry the dialog made, exported and brought up in a real NetworkManager, dials through
+// a real ModemManager to a simulated modem with its own context type and APN, and
+// NetworkManager hands the port to pppd with its user name. (pppd stops there: this kernel
+// has no PPP.)
+TEST(ExportNetworkManager, TheEntryDialsThroughModemManagerWithItsOwnContext) {
+    if (geteuid() != 0) GTEST_SKIP() << "a modem stack of the test's own needs root (unshare, mounts)";
+    if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a modem stack of the test's own needs unshare";
+    device_sandbox dev;
+    created(u"Dial Me", u"dial.apn");
+    temp_dir logs;
+    const std::string tool = shell_quote(ORVANE_DEVICE_TOOL);
+    const std::string script =
+        tool + " export 'Dial Me' --to networkmanager --output \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
+        "nmcli connection load \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
+        "{ nmcli --wait 20 connection up 'Dial Me' >/dev/null 2>&1; true; }";
+    auto r = run_command("ORVANE_STACK_LOGS=" + shell_quote(logs.path().string()) + " unshare --net --mount --fork " +
+                         shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string modem = read_bytes(logs.path() / "modem.log");
+    EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"dial.apn\""), std::string::npos) << modem;
+    EXPECT_EQ(modem.find("IPV4V6"), std::string::npos) << modem;
+    EXPECT_NE(modem.find("ATD*99***1#"), std::string::npos) << modem;
+    const std::string nm = read_bytes(logs.path() / "nm.log");
+    EXPECT_NE(nm.find("pppd"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
+    EXPECT_NE(nm.find("user web"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
+}
+
 TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
     if (geteuid() != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs root (unshare, mounts)";
     if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs unshare";
