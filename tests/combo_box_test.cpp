@@ -318,6 +318,15 @@ TEST_F(ComboTest, OpenListWidthScrollMarkAndCells) {
     EXPECT_EQ(g->cursor_row, p.top + 2);  // on the marked entry
     EXPECT_EQ(g->at(39, p.top)->ch, U' ');  // at the top: no arrow up
     EXPECT_EQ(g->at(39, p.top + p.rows - 1)->ch, U'\u25BC');  // more below
+    // A list of two and of three rows: the arrow at the bottom, the thumb between when there is room.
+    for (int rows : {2, 3}) {
+        screen.resize(40, p.top + rows + 1);
+        orvane_platform::handle_input(screen.wait_event());
+        g = &orvane_test::painted(screen);
+        EXPECT_EQ(orvane_test::open_list_on(*g).rows, rows);
+        EXPECT_EQ(g->at(39, p.top + rows - 1)->ch, U'\u25BC') << rows;
+        EXPECT_EQ(g->at(39, p.top + 1)->ch, rows == 3 ? U'\u2588' : U'\u25BC') << rows;
+    }
 }
 
 TEST_F(ComboTest, OnlyTheUsersChangesNotify) {

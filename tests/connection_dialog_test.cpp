@@ -464,8 +464,11 @@ TEST_F(DialogTest, SelectionPasteAndSelectAllInTheFields) {
     e.text = U"  web.apn\r\n";
     orvane_platform::handle_input(e);  // the line, without its break, in place of all
     key_press(key::right);  // at the end already: stays there
-    type(U"!");
-    EXPECT_EQ(text_of(apn), u"  web.apn!");
+    type(U"!\U0001F600");
+    key_press(key::left);  // over the emoji's two units at once, both ways
+    key_press(key::right);
+    type(U"x");
+    EXPECT_EQ(text_of(apn), u"  web.apn!\U0001F600x");
     // Past the typing limit a paste is cut, never inside a surrogate pair.
     HWND name = GetDlgItem(w, 1014);
     SetFocus(name);

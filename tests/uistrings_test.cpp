@@ -86,6 +86,12 @@ TEST(UiStrings, EnglishTextsOfAllSixteen) {
     }
     EXPECT_EQ(english_ui_string(0), nullptr);
     EXPECT_EQ(english_ui_string(ui_string_count + 1), nullptr);
+    // The names the tools print, at both ends of the table and one past each.
+    EXPECT_STREQ(ui_string_name(app_title), "app_title");
+    EXPECT_STREQ(ui_string_name(custom_operator), "custom_operator");
+    EXPECT_STREQ(ui_string_name(label_apn), "label_apn");
+    EXPECT_EQ(ui_string_name(0), nullptr);
+    EXPECT_EQ(ui_string_name(ui_string_count + 1), nullptr);
 }
 
 // Runs in a child process of its own, before the table of this process exists.

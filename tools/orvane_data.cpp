@@ -318,7 +318,7 @@ void check_language(const std::u16string &text, diagnostics &d) {
             seen.emplace(key, number);
         }
         if (value.empty()) d.at(number, "the translation of " + quoted_text(key) + " is empty; the text will be blank");
-        if (key == orvane_cr::english_ui_string(orvane_cr::default_connection_name) && !value.empty()) {
+        if (key == orvane_cr::english_ui_string(orvane_cr::default_connection_name)) {
             if (std::string why = orvane_tools::proposed_name_problem(value); !why.empty()) d.at(number, why);
         }
         return true;

@@ -14,6 +14,14 @@ said=$(env -u WAYLAND_DISPLAY DISPLAY=:9999 ORVANE_DISPLAY=window ORVANE_DEVICE=
 [ $? = 1 ] && echo "$said" | grep -q "no desktop" || { echo "FAIL: with a display that is not there: $said"; exit 1; }
 said=$(ORVANE_DISPLAY=pixels "$PROGRAM" 2>&1)
 [ $? = 1 ] && echo "$said" | grep -q "use terminal (the default) or window" || { echo "FAIL: ORVANE_DISPLAY=pixels: $said"; exit 1; }
+# A build tree without the pixel module says how to build it.
+BARE=$(mktemp -d)
+cp "$PROGRAM" "$BARE/orvanecmgr"
+: > "$BARE/CMakeCache.txt"
+said=$(ORVANE_DISPLAY=window ORVANE_DEVICE="$(mktemp -u)" "$BARE/orvanecmgr" 2>&1)
+[ $? = 1 ] && echo "$said" | grep -q "$BARE/orvane-pixels.so, which is not built yet: cmake --build $BARE --target orvane-pixels" ||
+    { echo "FAIL: a build tree without the module: $said"; rm -rf "$BARE"; exit 1; }
+rm -rf "$BARE"
 for needed in Xvfb xdotool; do
     command -v "$needed" >/dev/null || { echo "SKIP: $needed is not installed (scripts/install-deps.sh test)"; exit 77; }
 done
