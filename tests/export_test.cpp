@@ -254,6 +254,30 @@ TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
     EXPECT_NE(r.out.find("Connection 1.nmconnection"), std::string::npos) << r.out;
 }
 
+// Exported by the tool and put where its advice says, the peers file's own connect line dials
+// the simulated modem with the entry's APN and number.
+TEST(ExportPppd, ThePeersFilesConnectLineDialsFromItsFinalPlace) {
+    if (geteuid() != 0) GTEST_SKIP() << "/etc/ppp/peers of the test's own needs root (unshare, mounts)";
+    if (access("/usr/sbin/chat", X_OK) != 0) GTEST_SKIP() << "chat (Debian package ppp) is not installed";
+    device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = \"Hayes Compatible on COM1:\"\nport = \"/dev/ttyS0\"\n");
+    created(u"Peer Net", u"peer.apn", u"*99#");
+    temp_dir dir;
+    const std::string d = shell_quote(dir.path().string());
+    const std::string script =
+        shell_quote(ORVANE_DEVICE_TOOL) + " export 'Peer Net' --to pppd --output " + d + "/out >/dev/null && "
+        "mount --bind " + d + "/out /etc/ppp/peers && "
+        "python3 " + shell_quote(ORVANE_SIM_MODEM) + " " + d + "/tty " + d + "/modem.log & "
+        "for i in $(seq 50); do [ -e " + d + "/tty ] && break; sleep 0.1; done; "
+        "connect=$(sed -n 's/^connect \"\\(.*\\)\"$/\\1/p' /etc/ppp/peers/Peer_Net) && "
+        "sh -c \"$connect\" <" + d + "/tty >" + d + "/tty; status=$?; kill %1; exit $status";
+    ASSERT_EQ(system(("mkdir " + d + "/out").c_str()), 0);
+    auto r = run_command("unshare --mount sh -c " + shell_quote(script));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const std::string modem = read_bytes(dir.path() / "modem.log");
+    EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"peer.apn\"\nATD*99#"), std::string::npos) << modem;
+}
+
 TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
     if (access("/usr/sbin/chat", X_OK) != 0) GTEST_SKIP() << "chat (Debian package ppp) is not installed";
     device_sandbox dev;

@@ -302,7 +302,9 @@ int export_entry(const std::string &name, const std::string &target, const std::
     const std::string file = orvane_export::pppd_file_name(found->name);
     std::filesystem::path peers = dir / file;
     std::filesystem::path chat = dir / (file + ".chat");
-    orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), chat.string());
+    // The peers file names its chat script where both go to be dialled, as the advice below says.
+    const std::string final_chat = "/etc/ppp/peers/" + file + ".chat";
+    orvane_export::pppd_files f = orvane_export::pppd_export(c, serial_port_of(c.device_name), final_chat);
     // Neither is written unless both are.
     file_batch batch;
     batch.add(chat, f.chat, force, 0600);
