@@ -147,7 +147,7 @@ int connection_store::prepare_file(mode m) {
     // An empty file is an empty store (SQLite reads it as an empty database).
     if (st.st_size == 0) {
         empty_ = true;
-        return flags;
+        return 0;  // nothing to open
     }
     // Opened for writing when it may be, so that an older store can be brought up to date.
     return flags | (::access(path_.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
