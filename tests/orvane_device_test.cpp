@@ -113,6 +113,16 @@ TEST(DeviceTool, SecretsMaskedAndExportFilesPrivate) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     EXPECT_EQ(tool("export Net --to networkmanager --force --output " + shell_quote(key.string())).status, 0);
+    // The UUID is the handheld's: with another identity, the same entry exports another one.
+    auto uuid = [&] {
+        std::string text = tool("export Net --to networkmanager").out;
+        std::size_t at = text.find("\nuuid=");
+        return at == std::string::npos ? std::string() : text.substr(at, 43);
+    };
+    const std::string first = uuid();
+    ASSERT_EQ(first.size(), 43u);
+    std::filesystem::remove(dev.folder() / "identity");
+    EXPECT_NE(uuid(), first);
     // libnm is loaded for this export alone: a copy of the tool without its module still
     // lists, and its export says what is missing.
     std::filesystem::copy_file(ORVANE_DEVICE_TOOL, dir / "orvane-device");

@@ -108,6 +108,16 @@ keys Enter
 wait_exit || fail "the program did not end after the success box"
 "$TOOL" show Picker >/dev/null || fail "nothing stored under the typed name Picker"
 
+echo "== a mouse click on \"ok\" in the title bar ends the program, creating nothing"
+setup
+start 40 24
+# A press and a release at column 39, row 1, as tmux's terminal reports them (X10 encoding:
+# 32 plus the button, the column and the row).
+keys -l "$(printf '\033[M G!')"
+keys -l "$(printf '\033[M#G!')"
+wait_exit || fail "the click on ok did not end the program"
+[ -z "$("$TOOL" connections)" ] || fail "the click on ok stored something"
+
 echo "== operators and language files next to the program"
 setup
 cp "$EXAMPLES/orvanecmgr.xml" "$EXAMPLES/orvanecmgr.lng" "$WORK/bin/"
