@@ -9,7 +9,7 @@ set(ORVANE_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/orvane-connection-manager")
 
 install(TARGETS orvanecmgr RUNTIME DESTINATION ${ORVANE_INSTALL_PRIVATEDIR})
 install(TARGETS orvane-device orvane-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS orvane-nm orvane-pixels LIBRARY DESTINATION ${ORVANE_INSTALL_PRIVATEDIR})
+install(TARGETS orvane-nm orvane-pixels orvane-mm LIBRARY DESTINATION ${ORVANE_INSTALL_PRIVATEDIR})
 
 # Links are made when installing, because --prefix (and DESTDIR) are known only then.
 # The configuration folder follows GNUInstallDirs: /etc for the prefix /usr, /etc/opt/...

@@ -6,7 +6,7 @@
 set -eu
 what=${1:-test}
 RUN="build-essential cmake pkg-config g++ llvm-14 \
-libncurses-dev libutf8proc-dev libsqlite3-dev libtomlplusplus-dev libpugixml-dev libcli11-dev nlohmann-json3-dev libnm-dev libutfcpp-dev libicu-dev \
+libncurses-dev libutf8proc-dev libsqlite3-dev libtomlplusplus-dev libpugixml-dev libcli11-dev nlohmann-json3-dev libnm-dev libmm-glib-dev libutfcpp-dev libicu-dev \
 libsdl2-dev libcairo2-dev libpango1.0-dev libfreetype-dev fonts-wine fonts-liberation2"
 TEST="ninja-build ccache clang-14 clang-tidy-14 libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev \
 sqlite3 tmux ppp dpkg-dev mobile-broadband-provider-info whiptail network-manager modemmanager polkitd dbus python3 xvfb xdotool"

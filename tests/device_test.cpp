@@ -92,6 +92,9 @@ TEST(DeviceProfile, ReadsModemsAndFaults) {
     EXPECT_EQ(p.screen.dpi, 192);
     EXPECT_EQ(p.screen.zoom, 0);  // not given: as large as fits the desktop
     EXPECT_EQ(parse_device_profile("", "d").screen.width, 240);
+    EXPECT_FALSE(parse_device_profile("", "d").modemmanager);
+    EXPECT_FALSE(parse_device_profile("[telephony]\nsource = \"profile\"\n", "d").modemmanager);
+    EXPECT_TRUE(parse_device_profile("[telephony]\nsource = \"modemmanager\"\n", "d").modemmanager);
     // A bad screen value is named and costs only itself: the modems and the rest are kept.
     p = parse_device_profile("[[modem]]\nname = \"M\"\n[screen]\nzoom = 100\nwidth = \"wide\"\nheight = 480\n", "d");
     ASSERT_TRUE(p.valid) << p.error;
@@ -115,7 +118,7 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
                          bad{"[[modem]]\ntype = 70000\n", "line 2"}, bad{"modem = 3\n", "line 1"},
                          bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
                          bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"},
-                         bad{"screen = 3\n", "line 1"}}) {
+                         bad{"screen = 3\n", "line 1"}, bad{"[telephony]\nsource = \"udev\"\n", "line 2"}}) {
         device_profile p;
         EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
         EXPECT_FALSE(p.valid) << b.text;

@@ -188,13 +188,23 @@ TEST(ExportNetworkManager, TheEntryDialsThroughModemManagerWithItsOwnContext) {
     created(u"Dial Me", u"dial.apn");
     temp_dir logs;
     const std::string tool = shell_quote(ORVANE_DEVICE_TOOL);
+    // A handheld whose modems are the machine's: ModemManager's, named as the program names a modem.
+    temp_dir machine;
+    ASSERT_EQ(chmod(machine.path().c_str(), 0700), 0);
+    write_bytes(machine.path() / "device.toml", "[telephony]\nsource = \"modemmanager\"\n");
+    const std::string on_machine = "ORVANE_DEVICE=" + shell_quote(machine.path().string()) + " ";
+    auto alone = run_command(on_machine + tool + " modems");
+    EXPECT_EQ(alone.out, "");  // no ModemManager here: no modems, and the tool says why
+    EXPECT_NE(alone.err.find("orvane-device: no modems: "), std::string::npos) << alone.err;
     const std::string script =
-        tool + " export 'Dial Me' --to networkmanager --output \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
+        on_machine + tool + " modems && "
+        + tool + " export 'Dial Me' --to networkmanager --output \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
         "nmcli connection load \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
         "{ nmcli --wait 20 connection up 'Dial Me' >/dev/null 2>&1; true; }";
     auto r = run_command("ORVANE_STACK_LOGS=" + shell_quote(logs.path().string()) + " unshare --net --mount --fork " +
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\n");
     const std::string modem = read_bytes(logs.path() / "modem.log");
     EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"dial.apn\""), std::string::npos) << modem;
     EXPECT_EQ(modem.find("IPV4V6"), std::string::npos) << modem;

@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include "../telephony/mm_module.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -225,7 +227,17 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
     device_profile p;
     try {
         toml::table root = toml::parse(toml_text, source_name);
-        warn_unknown_keys(root, {"modem", "faults", "screen"}, "the table or key", p, source_name);
+        warn_unknown_keys(root, {"modem", "faults", "screen", "telephony"}, "the table or key", p, source_name);
+        if (const toml::node *tel = root.get("telephony")) {
+            const auto *t = tel->as_table();
+            if (t == nullptr) fail(*tel, "\"telephony\" must be a table ([telephony])");
+            warn_unknown_keys(*t, {"source"}, "the telephony key", p, source_name);
+            std::u16string source = text_field(*t, "source", u"profile");
+            if (source != u"profile" && source != u"modemmanager") {
+                fail(*t->get("source"), "\"source\" must be \"profile\" or \"modemmanager\"");
+            }
+            p.modemmanager = source == u"modemmanager";
+        }
         if (const toml::node *sc = root.get("screen")) {
             const auto *t = sc->as_table();
             if (t == nullptr) fail(*sc, "\"screen\" must be a table ([screen])");
@@ -318,6 +330,28 @@ device_profile unusable(std::string why) {
 
 }  // namespace
 
+namespace {
+
+// The machine's modems in place of the profile's: each a data modem of the standard provider
+// named "<model> on <port>:", its block at the speed ModemManager probes with. Asked once a
+// process; none, with a warning that says why, when ModemManager cannot be asked or has none.
+void use_system_modems(device_profile &p) {
+    static const std::pair<std::vector<modem_profile>, std::string> found = [] {
+        std::vector<system_modem> modems;
+        std::string error;
+        std::vector<modem_profile> out;
+        if (!system_modems(modems, error)) return std::pair{out, "no modems: " + error};
+        for (const system_modem &m : modems) {
+            out.push_back({from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port, true});
+        }
+        return std::pair{out, out.empty() ? std::string("ModemManager has no modem") : std::string()};
+    }();
+    p.modems = found.first;
+    if (!found.second.empty()) p.warnings.push_back(found.second);
+}
+
+}  // namespace
+
 device_profile load_device_profile() {
     std::string file;
     try {
@@ -328,8 +362,11 @@ device_profile load_device_profile() {
     std::string text;
     int error = 0;
     switch (read_small_file(file, 1024 * 1024, text, &error)) {
-    case small_file_status::ok:
-        return parse_device_profile(text, file);
+    case small_file_status::ok: {
+        device_profile p = parse_device_profile(text, file);
+        if (p.valid && p.modemmanager) use_system_modems(p);
+        return p;
+    }
     case small_file_status::missing:
         try {
             ensure_device_folder();

@@ -34,6 +34,9 @@ struct screen_profile {
 
 struct device_profile {
     std::vector<modem_profile> modems;
+    // Where the modems come from: device.toml's [[modem]] tables (or the built-in three), or
+    // the machine's ModemManager ([telephony] source = "modemmanager").
+    bool modemmanager = false;
     screen_profile screen;
     std::set<std::string, std::less<>> faults;  // looked up by the calls' own names, uncopied
     // False when device.toml could not be used; `error` then says why, with line and column.
