@@ -33,9 +33,10 @@ FAILED=0
 # ORVANE_FAIL_FAST (set by the mutation runs) stops at the first failure instead of reporting them all.
 fail() { echo "FAIL: $*"; FAILED=1; [ -z "${ORVANE_FAIL_FAST:-}" ] || exit 1; }
 
-# Xvfb takes a free display number and says which.
+# Xvfb takes a free display number and says which; -noreset: the server does not start over
+# when its last client leaves, so that the next start of the program finds it there.
 exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
 XVFB=$!
 exec 3>&-
 for _ in $(seq 1 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
