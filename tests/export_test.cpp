@@ -196,8 +196,16 @@ TEST(ExportNetworkManager, TheEntryDialsThroughModemManagerWithItsOwnContext) {
     auto alone = run_command(on_machine + tool + " modems");
     EXPECT_EQ(alone.out, "");  // no ModemManager here: no modems, and the tool says why
     EXPECT_NE(alone.err.find("orvane-device: no modems: "), std::string::npos) << alone.err;
+    // The dialog in a terminal lists that modem and creates an entry on it with Create.
+    const std::string t = "tmux -S " + shell_quote((logs.path() / "tmux").string()) + " ";
+    const std::string dialog =
+        t + "new-session -d -x 40 -y 24 " + shell_quote(on_machine + shell_quote(ORVANE_PROGRAM)) + " && "
+        "for i in $(seq 100); do " + t + "capture-pane -p | grep -q 'SIM-1 on ttyUSB0:' && break; sleep 0.1; done && " +
+        t + "capture-pane -p | grep -q 'SIM-1 on ttyUSB0:' && " + t + "send-keys F1 && sleep 1 && " + t +
+        "send-keys Enter && for i in $(seq 50); do " + t + "has-session 2>/dev/null || break; sleep 0.1; done && " +
+        on_machine + tool + " show --json Connection > " + shell_quote((logs.path() / "entry.json").string()) + " && ";
     const std::string script =
-        on_machine + tool + " modems && "
+        on_machine + tool + " modems && " + dialog
         + tool + " export 'Dial Me' --to networkmanager --output \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
         "nmcli connection load \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
         "{ nmcli --wait 20 connection up 'Dial Me' >/dev/null 2>&1; true; }";
@@ -205,6 +213,9 @@ TEST(ExportNetworkManager, TheEntryDialsThroughModemManagerWithItsOwnContext) {
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\n");
+    const std::string entry = read_bytes(logs.path() / "entry.json");
+    EXPECT_NE(entry.find("\"DeviceName\": \"SIM-1 on ttyUSB0:\""), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"baud_rate\": 115200"), std::string::npos) << entry;
     const std::string modem = read_bytes(logs.path() / "modem.log");
     EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"dial.apn\""), std::string::npos) << modem;
     EXPECT_EQ(modem.find("IPV4V6"), std::string::npos) << modem;
