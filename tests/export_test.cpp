@@ -288,10 +288,10 @@ TEST(ExportPppd, ThePeersFilesConnectLineDialsFromItsFinalPlace) {
     const std::string script =
         shell_quote(ORVANE_DEVICE_TOOL) + " export 'Peer Net' --to pppd --output " + d + "/out >/dev/null && "
         "mount --bind " + d + "/out /etc/ppp/peers && "
-        "python3 " + shell_quote(ORVANE_SIM_MODEM) + " " + d + "/tty " + d + "/modem.log & "
+        "python3 " + shell_quote(ORVANE_SIM_MODEM) + " " + d + "/tty " + d + "/modem.log & modem=$!; "
         "for i in $(seq 50); do [ -e " + d + "/tty ] && break; sleep 0.1; done; "
         "connect=$(sed -n 's/^connect \"\\(.*\\)\"$/\\1/p' /etc/ppp/peers/Peer_Net) && "
-        "sh -c \"$connect\" <" + d + "/tty >" + d + "/tty; status=$?; kill %1; exit $status";
+        "sh -c \"$connect\" <" + d + "/tty >" + d + "/tty; status=$?; kill $modem; wait $modem; exit $status";
     ASSERT_EQ(system(("mkdir " + d + "/out").c_str()), 0);
     auto r = run_command("unshare --mount sh -c " + shell_quote(script));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
