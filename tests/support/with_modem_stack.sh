@@ -68,27 +68,7 @@ python3 "$here/sim_modem.py" /dev/ttyUSB0 "$ORVANE_MODEM_LOG" &
 pids="$pids $!"
 for _ in $(seq 1 50); do [ -e /dev/ttyUSB0 ] && break; sleep 0.1; done
 
-cat > "$work/bus.conf" <<'CONF'
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=/run/dbus/system_bus_socket</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_type="method_return"/>
-    <allow send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="signal"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-  </policy>
-</busconfig>
-CONF
+cp "$here/system_bus.conf" "$work/bus.conf"
 cat > "$work/NetworkManager.conf" <<CONF
 [main]
 plugins=keyfile

@@ -5,31 +5,12 @@
 # named to the command as $ORVANE_NM_KEYFILES. Exits with the command's status, or 1 when
 # NetworkManager does not come up.
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 mkdir -p "$work/keyfiles" "$work/conf.d"
 mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs /var/lib/NetworkManager || exit 1
 mkdir -p /run/dbus /run/NetworkManager
-cat > "$work/bus.conf" <<'CONF'
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=/run/dbus/system_bus_socket</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_type="method_return"/>
-    <allow send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="signal"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-  </policy>
-</busconfig>
-CONF
+cp "$here/system_bus.conf" "$work/bus.conf"
 cat > "$work/NetworkManager.conf" <<CONF
 [main]
 plugins=keyfile
