@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "config/connection_store.h"
+#include "networkmanager/nm_connections.h"
 #include "modems/orvane_tapi.h"
 #include "provisioning/orvane_ras.h"
 #include "support/test_support.h"
@@ -115,9 +116,9 @@ std::vector<std::string> dial_with_chat(const std::string &script, int &chat_sta
 
 TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     device_sandbox dev;
-    auto c = orvane_export::connection_of(created(u"Work", u"web.apn"));
-    std::string text = orvane_export::networkmanager_keyfile(c);
-    EXPECT_EQ(text, orvane_export::networkmanager_keyfile(c));  // the same entry, the same file and UUID
+    auto c = orvane_platform::dialup_connection_of(created(u"Work", u"web.apn"));
+    std::string text = orvane_nm::keyfile(c);
+    EXPECT_EQ(text, orvane_nm::keyfile(c));  // the same entry, the same file and UUID
     NMConnection *nm = read_keyfile(text);
     ASSERT_NE(nm, nullptr);
     GError *error = nullptr;
@@ -147,21 +148,21 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
 
     // Without an APN the block has no modifier, and the connection no APN; another entry,
     // another UUID.
-    NMConnection *plain = read_keyfile(orvane_export::networkmanager_keyfile(
-        orvane_export::connection_of(created(u"Plain", u""))));
+    NMConnection *plain = read_keyfile(orvane_nm::keyfile(
+        orvane_platform::dialup_connection_of(created(u"Plain", u""))));
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(nm_setting_gsm_get_apn(nm_connection_get_setting_gsm(plain)), nullptr);
     EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(plain)), uuid);
     g_object_unref(plain);
     // The same entry on another handheld: another UUID.
     c.device_id = "another handheld";
-    NMConnection *elsewhere = read_keyfile(orvane_export::networkmanager_keyfile(c));
+    NMConnection *elsewhere = read_keyfile(orvane_nm::keyfile(c));
     ASSERT_NE(elsewhere, nullptr);
     EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(elsewhere)), uuid);
     g_object_unref(elsewhere);
-    EXPECT_EQ(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
-    EXPECT_FALSE(orvane_export::apn_in_modifier("X1"));
-    EXPECT_FALSE(orvane_export::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
+    EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
+    EXPECT_FALSE(orvane_platform::apn_in_modifier("X1"));
+    EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
 }
 
 // Every field of a connection as a real NetworkManager shows it, one "field: value" a line.
@@ -315,7 +316,7 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
         {u"Echoed OK", u"OK.NET", u"*99#", {"ATE0", "AT+CGDCONT=1,\"IP\",\"OK.NET\"", "ATD*99#"}},
     };
     for (const auto &a : attempts) {
-        auto c = orvane_export::connection_of(created(a.name, a.apn, a.phone));
+        auto c = orvane_platform::dialup_connection_of(created(a.name, a.apn, a.phone));
         std::string chat_path = (dir / (u8(a.name) + ".chat")).string();
         auto files = orvane_export::pppd_export(c, "/dev/ttyUSB0", chat_path);
         write_bytes(chat_path, files.chat);
@@ -327,7 +328,7 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
         EXPECT_NE(files.peers.find("\nconnect \"/usr/sbin/chat -v -f '" + chat_path + "'\"\n"), std::string::npos);
     }
     // What the files, chat or the modem cannot take is refused, not written.
-    auto c = orvane_export::connection_of(created(u"Broken", u"web"));
+    auto c = orvane_platform::dialup_connection_of(created(u"Broken", u"web"));
     auto refused = [&](orvane_export::connection broken) {
         EXPECT_THROW(orvane_export::pppd_export(broken, "/dev/ttyUSB0", "/x.chat"), orvane_export::export_error);
     };
@@ -376,7 +377,7 @@ TEST(ExportPppd, ChatDialsTheSimulatedModemWithTheRightCommands) {
             by_pppd = false;
         }
         try {
-            orvane_export::networkmanager_keyfile(b);
+            orvane_nm::keyfile(b);
         } catch (const orvane_export::export_error &) {
             by_nm = false;
         }

@@ -2,18 +2,9 @@
 
 #include <cctype>
 
-#include "common/utf.h"
-#include "telephony/modem_config.h"
 
 namespace orvane_export {
 namespace {
-
-std::string value_of(const orvane_platform::stored_entry &e, const std::string &name) {
-    for (const auto &[k, v] : e.parms) {
-        if (k == name) return v;
-    }
-    return {};
-}
 
 // Any control character ends a line or a word in the files pppd and chat read.
 void refuse_controls(const std::string &value, const std::string &what) {
@@ -108,29 +99,6 @@ std::string pppd_file_name(const std::string &name) {
         out += kept && !(out.empty() && c == '-') ? c : '_';
     }
     return out;
-}
-
-std::optional<std::string> apn_in_modifier(const std::string &modifier) {
-    const std::string head = "+CGDCONT=1,\"IP\",\"";
-    if (modifier.size() < head.size() + 1 || modifier.compare(0, head.size(), head) != 0 || modifier.back() != '"') {
-        return std::nullopt;
-    }
-    return modifier.substr(head.size(), modifier.size() - head.size() - 1);
-}
-
-connection connection_of(const orvane_platform::stored_entry &e) {
-    connection c;
-    c.name = e.name;
-    c.created = e.created;
-    c.phone = value_of(e, "Phone");
-    c.user = value_of(e, "UserName");
-    c.password = value_of(e, "Password");
-    c.device_name = value_of(e, "DeviceName");
-    auto block = orvane_platform::decode_modem_config_hex(value_of(e, "DeviceSpecificRAW"));
-    if (!block) throw export_error("the entry's device configuration cannot be read");
-    c.baud = block->baud_rate;
-    c.apn = apn_in_modifier(orvane_platform::to_utf8(block->dial_modifier));
-    return c;
 }
 
 pppd_files pppd_export(const connection &c, const std::string &port, const std::string &chat_path) {

@@ -23,7 +23,7 @@
 #include "kernel/process.h"
 #include "export.h"
 #include "handheld_view.h"
-#include "nm_module.h"
+#include "config/dialup.h"
 #include "tool_io.h"
 #include "telephony/modem_config.h"
 
@@ -276,18 +276,17 @@ int export_entry(const std::string &name, const std::string &target, const std::
     auto store = open_store_for_reading();
     auto found = store ? store->find(name) : std::nullopt;
     if (!found) throw tool_error("no connection named " + in_quotes(name));
-    orvane_export::connection c = orvane_export::connection_of(*found);
+    orvane_export::connection c = orvane_platform::dialup_connection_of(*found);
     if (add && (target != "networkmanager" || !output.empty())) {
         throw usage_error("--add is for --to networkmanager, without --output");
     }
-    if (target == "networkmanager") c.device_id = device_identity();  // its UUID's part from the handheld
     if (add) {
-        std::string uuid = orvane_export::networkmanager_add_by_module(c);
+        std::string uuid = orvane_platform::networkmanager_add(c);
         std::cout << "added to NetworkManager as " << uuid << "\n";
         return 0;
     }
     if (target == "networkmanager") {
-        std::string text = orvane_export::networkmanager_keyfile_by_module(c);
+        std::string text = orvane_platform::networkmanager_keyfile(c);
         if (output.empty() || output == "-") {
             std::cout << text;
         } else {

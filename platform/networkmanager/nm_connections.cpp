@@ -1,14 +1,20 @@
-// The NetworkManager keyfile of an entry, written by libnm. Built into a module of its own,
-// so that only an export to NetworkManager loads libnm and GLib.
+// Entries as NetworkManager connections, through libnm: the keyfile of an entry, and the
+// entry added to or removed from the running NetworkManager. Built into a module of its own,
+// so that only the work with NetworkManager loads libnm and GLib.
+#include "nm_connections.h"
+
 #include <NetworkManager.h>
 
 #include <array>
 #include <memory>
 
-#include "export.h"
-#include "nm_module.h"
+#include "config/nm_module.h"
 
-namespace orvane_export {
+namespace orvane_nm {
+
+using orvane_platform::dialup_connection;
+using orvane_platform::dialup_error;
+
 namespace {
 
 template <typename T, void (*Free)(T *)>
@@ -51,11 +57,13 @@ std::string name_based_uuid(const std::string &name) {
 
 namespace {
 
-// The entry as a connection NetworkManager takes; throws export_error when it refuses it.
-connection_ptr built(const connection &c) {
+std::string uuid_of(const dialup_connection &c) { return name_based_uuid(c.device_id + '\n' + c.name + '\n' + c.created); }
+
+// The entry as a connection NetworkManager takes; throws dialup_error when it refuses it.
+connection_ptr built(const dialup_connection &c) {
     NMConnection *conn = nm_simple_connection_new();
     connection_ptr owner(G_OBJECT(conn));
-    std::string uuid = name_based_uuid(c.device_id + '\n' + c.name + '\n' + c.created);
+    std::string uuid = uuid_of(c);
 
     NMSetting *s_con = nm_setting_connection_new();
     g_object_set(G_OBJECT(s_con), NM_SETTING_CONNECTION_ID, c.name.c_str(), NM_SETTING_CONNECTION_UUID, uuid.c_str(),
@@ -68,6 +76,8 @@ connection_ptr built(const connection &c) {
     if (!c.phone.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_NUMBER, c.phone.c_str(), nullptr);
     if (!c.user.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_USERNAME, c.user.c_str(), nullptr);
     if (!c.password.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD, c.password.c_str(), nullptr);
+    // Only the modem the entry was made for dials it.
+    if (!c.modem_id.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_DEVICE_ID, c.modem_id.c_str(), nullptr);
     // Stored in the file itself, as the handheld's entry holds it.
     g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD_FLAGS, NM_SETTING_SECRET_FLAG_NONE, nullptr);
     nm_connection_add_setting(conn, s_gsm);
@@ -88,7 +98,7 @@ connection_ptr built(const connection &c) {
     GError *raw = nullptr;
     if (!nm_connection_verify(conn, &raw)) {
         error_ptr err(raw);
-        throw export_error(std::string("NetworkManager does not take this connection: ") +
+        throw dialup_error(std::string("NetworkManager does not take this connection: ") +
                            (err ? err->message : "unknown reason"));
     }
     return owner;
@@ -97,66 +107,111 @@ connection_ptr built(const connection &c) {
 void unref_loop(GMainLoop *l) { g_main_loop_unref(l); }
 using loop_ptr = std::unique_ptr<GMainLoop, freer<GMainLoop, unref_loop>>;
 
-struct add_result {
-    GMainLoop *loop = nullptr;
-    NMRemoteConnection *added = nullptr;
+// The running NetworkManager; throws dialup_error when there is none to ask.
+connection_ptr client() {
+    GError *raw = nullptr;
+    connection_ptr nm(G_OBJECT(nm_client_new(nullptr, &raw)));
+    error_ptr err(raw);
+    if (!nm || !nm_client_get_nm_running(NM_CLIENT(nm.get()))) {
+        throw dialup_error(std::string("NetworkManager is not running") + (err ? std::string(": ") + err->message : ""));
+    }
+    return nm;
+}
+
+// One call of libnm's asynchronous API, waited for.
+struct waited_call {
+    loop_ptr loop{g_main_loop_new(nullptr, FALSE)};
+    GObject *result = nullptr;
+    bool done = false;
     GError *error = nullptr;
+
+    void run() { g_main_loop_run(loop.get()); }
+    void finish() { g_main_loop_quit(loop.get()); }
 };
 
-void added(GObject *client, GAsyncResult *result, gpointer data) {
-    auto *r = static_cast<add_result *>(data);
-    r->added = nm_client_add_connection2_finish(NM_CLIENT(client), result, nullptr, &r->error);
-    g_main_loop_quit(r->loop);
+void added(GObject *source, GAsyncResult *result, gpointer data) {
+    auto *call = static_cast<waited_call *>(data);
+    call->result = G_OBJECT(nm_client_add_connection2_finish(NM_CLIENT(source), result, nullptr, &call->error));
+    call->finish();
+}
+
+void deleted(GObject *source, GAsyncResult *result, gpointer data) {
+    auto *call = static_cast<waited_call *>(data);
+    call->done = nm_remote_connection_delete_finish(NM_REMOTE_CONNECTION(source), result, &call->error) != FALSE;
+    call->finish();
 }
 
 }  // namespace
 
-std::string networkmanager_add(const connection &c) {
+std::string add(const dialup_connection &c) {
     connection_ptr conn = built(c);
-    GError *raw = nullptr;
-    connection_ptr client(G_OBJECT(nm_client_new(nullptr, &raw)));
-    if (!client || !nm_client_get_nm_running(NM_CLIENT(client.get()))) {
-        error_ptr err(raw);
-        throw export_error(std::string("NetworkManager is not running") + (err ? std::string(": ") + err->message : ""));
-    }
-    loop_ptr loop(g_main_loop_new(nullptr, FALSE));
-    add_result r{loop.get()};
+    connection_ptr nm = client();
+    waited_call call;
     // Kept on disk, as the handheld keeps its entries, and not dialled on its own.
-    nm_client_add_connection2(NM_CLIENT(client.get()),
+    nm_client_add_connection2(NM_CLIENT(nm.get()),
                               nm_connection_to_dbus(NM_CONNECTION(conn.get()), NM_CONNECTION_SERIALIZE_ALL),
                               static_cast<NMSettingsAddConnection2Flags>(NM_SETTINGS_ADD_CONNECTION2_FLAG_TO_DISK |
                                                                          NM_SETTINGS_ADD_CONNECTION2_FLAG_BLOCK_AUTOCONNECT),
-                              nullptr, TRUE, nullptr, added, &r);
-    g_main_loop_run(loop.get());
-    error_ptr err(r.error);
-    if (r.added == nullptr) {
-        throw export_error(std::string("NetworkManager refuses the connection: ") + (err ? err->message : "unknown reason"));
+                              nullptr, TRUE, nullptr, added, &call);
+    call.run();
+    error_ptr err(call.error);
+    connection_ptr result(call.result);
+    if (!result) {
+        throw dialup_error(std::string("NetworkManager refuses the connection: ") + (err ? err->message : "unknown reason"));
     }
-    g_object_unref(r.added);
-    return nm_setting_connection_get_uuid(nm_connection_get_setting_connection(NM_CONNECTION(conn.get())));
+    return uuid_of(c);
 }
 
-std::string networkmanager_keyfile(const connection &c) {
+bool remove(const dialup_connection &c) {
+    connection_ptr nm = client();
+    std::string uuid = uuid_of(c);
+    NMRemoteConnection *found = nm_client_get_connection_by_uuid(NM_CLIENT(nm.get()), uuid.c_str());
+    if (found == nullptr) return false;
+    waited_call call;
+    nm_remote_connection_delete_async(found, nullptr, deleted, &call);
+    call.run();
+    error_ptr err(call.error);
+    if (!call.done) {
+        throw dialup_error(std::string("NetworkManager does not remove the connection: ") +
+                           (err ? err->message : "unknown reason"));
+    }
+    return true;
+}
+
+std::vector<std::string> names() {
+    connection_ptr nm = client();
+    std::vector<std::string> out;
+    const GPtrArray *all = nm_client_get_connections(NM_CLIENT(nm.get()));
+    for (guint i = 0; all != nullptr && i < all->len; ++i) {
+        const char *id = nm_connection_get_id(NM_CONNECTION(g_ptr_array_index(all, i)));
+        if (id != nullptr) out.emplace_back(id);
+    }
+    return out;
+}
+
+std::string keyfile(const dialup_connection &c) {
     connection_ptr owner = built(c);
     NMConnection *conn = NM_CONNECTION(owner.get());
     GError *raw = nullptr;
     keyfile_ptr file(nm_keyfile_write(conn, NM_KEYFILE_HANDLER_FLAGS_NONE, nullptr, nullptr, &raw));
     if (!file) {
         error_ptr err(raw);
-        throw export_error(std::string("libnm cannot write the keyfile: ") + (err ? err->message : "unknown reason"));
+        throw dialup_error(std::string("libnm cannot write the keyfile: ") + (err ? err->message : "unknown reason"));
     }
     gsize length = 0;
     chars_ptr text(g_key_file_to_data(file.get(), &length, nullptr));
     return std::string(text.get(), length);
 }
 
-}  // namespace orvane_export
+}  // namespace orvane_nm
 
-extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add(const orvane_export::connection &c,
-                                                                                std::string &uuid,
-                                                                                std::string &error) noexcept {
+namespace {
+
+// An entry point's body: what it throws comes back as false and the reason.
+template <typename Work>
+bool answered(std::string &error, Work work) noexcept {
     try {
-        uuid = orvane_export::networkmanager_add(c);
+        work();
         return true;
     } catch (const std::exception &e) {
         error = e.what();
@@ -164,14 +219,27 @@ extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add
     }
 }
 
-extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_keyfile(const orvane_export::connection &c,
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_keyfile(const orvane_platform::dialup_connection &c,
                                                                                      std::string &text,
                                                                                      std::string &error) noexcept {
-    try {
-        text = orvane_export::networkmanager_keyfile(c);
-        return true;
-    } catch (const std::exception &e) {
-        error = e.what();
-        return false;
-    }
+    return answered(error, [&] { text = orvane_nm::keyfile(c); });
+}
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add(const orvane_platform::dialup_connection &c,
+                                                                                std::string &uuid,
+                                                                                std::string &error) noexcept {
+    return answered(error, [&] { uuid = orvane_nm::add(c); });
+}
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_remove(const orvane_platform::dialup_connection &c,
+                                                                                   bool &found,
+                                                                                   std::string &error) noexcept {
+    return answered(error, [&] { found = orvane_nm::remove(c); });
+}
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_names(std::vector<std::string> &names,
+                                                                                  std::string &error) noexcept {
+    return answered(error, [&] { names = orvane_nm::names(); });
 }
