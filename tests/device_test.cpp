@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "support/test_support.h"
+#include "telephony/mm_module.h"
 
 using namespace orvane_test;
 using namespace orvane_platform;
@@ -95,6 +95,8 @@ TEST(DeviceProfile, ReadsModemsAndFaults) {
     EXPECT_FALSE(parse_device_profile("", "d").modemmanager);
     EXPECT_FALSE(parse_device_profile("[telephony]\nsource = \"profile\"\n", "d").modemmanager);
     EXPECT_TRUE(parse_device_profile("[telephony]\nsource = \"modemmanager\"\n", "d").modemmanager);
+    EXPECT_FALSE(parse_device_profile("[store]\n", "d").networkmanager);
+    EXPECT_TRUE(parse_device_profile("[store]\nnetworkmanager = true\n", "d").networkmanager);
     // A bad screen value is named and costs only itself: the modems and the rest are kept.
     p = parse_device_profile("[[modem]]\nname = \"M\"\n[screen]\nzoom = 100\nwidth = \"wide\"\nheight = 480\n", "d");
     ASSERT_TRUE(p.valid) << p.error;
@@ -118,7 +120,8 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
                          bad{"[[modem]]\ntype = 70000\n", "line 2"}, bad{"modem = 3\n", "line 1"},
                          bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
                          bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"},
-                         bad{"screen = 3\n", "line 1"}, bad{"[telephony]\nsource = \"udev\"\n", "line 2"}}) {
+                         bad{"screen = 3\n", "line 1"}, bad{"[telephony]\nsource = \"udev\"\n", "line 2"},
+                         bad{"[store]\nnetworkmanager = \"yes\"\n", "line 2, column 18"}, bad{"store = 1\n", "line 1"}}) {
         device_profile p;
         EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
         EXPECT_FALSE(p.valid) << b.text;
@@ -220,4 +223,93 @@ TEST(DeviceIdentity, MadeOnceKeptAndDifferentOnEachHandheld) {
     }
     device_sandbox other;
     EXPECT_NE(device_identity(), first);
+}
+
+TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
+    device_sandbox dev;
+    const std::string file = (ensure_device_folder() / "modems.toml").string();
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", "dev-a"},
+                                        {"Odd\nmodel", "ttyACM0", "id \"with\" quotes", "dev-b"},
+                                        {"Anonymous", "ttyUSB3", "", "dev-c"}};
+    std::vector<std::string> warnings;
+    auto first = system_modem_profiles(modems, file, warnings);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].name, u"SIM-1 on ttyUSB0:");
+    EXPECT_EQ(first[0].port, "/dev/ttyUSB0");
+    EXPECT_EQ(first[0].manager_id, "dev-a");
+    EXPECT_EQ(first[1].baud_rate, 115200u);
+    EXPECT_EQ(first[1].dial_modifier, u"");
+    const std::string made = read_bytes(file);
+    // The two that have an identity are kept; the model's line break cannot start a line.
+    EXPECT_NE(made.find("\n# Odd model on ttyACM0\n"), std::string::npos) << made;
+    EXPECT_EQ(made.find("ttyUSB3"), std::string::npos) << made;
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // Seen again, nothing is added; what the user set there is each modem's block.
+    warnings.clear();
+    system_modem_profiles(modems, file, warnings);
+    EXPECT_EQ(read_bytes(file), made);
+    std::string edited = made;
+    edited.replace(edited.find("baud_rate = 115200"), 18, "baud_rate = 57600");
+    auto second_block = edited.find("dial_modifier = ''", edited.find("ttyACM0"));
+    edited.replace(second_block, 18, "dial_modifier = '+CGDCONT=1,\"IP\",\"kept.apn\"'");
+    write_bytes(file, edited);
+    auto kept = system_modem_profiles(modems, file, warnings);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(kept[0].baud_rate, 57600u);
+    EXPECT_EQ(kept[0].dial_modifier, u"");
+    EXPECT_EQ(kept[1].baud_rate, 115200u);
+    EXPECT_EQ(kept[1].dial_modifier, u"+CGDCONT=1,\"IP\",\"kept.apn\"");
+
+    // A new modem is added after what is there, which stays as the user wrote it.
+    modems.push_back({"SIM-2", "ttyUSB1", "2", "dev-d"});
+    system_modem_profiles(modems, file, warnings);
+    const std::string grown = read_bytes(file);
+    EXPECT_EQ(grown.compare(0, edited.size(), edited), 0);
+    EXPECT_NE(grown.find("# SIM-2 on ttyUSB1\n[modem.2]\nbaud_rate = 115200\n"), std::string::npos) << grown;
+}
+
+TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
+    device_sandbox dev;
+    const std::string file = (ensure_device_folder() / "modems.toml").string();
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "1", ""}, {"SIM-2", "ttyUSB1", "2", ""}};
+    auto one = [&](const std::string &text, std::vector<std::string> &warnings) {
+        write_bytes(file, text);
+        warnings.clear();
+        return system_modem_profiles(modems, file, warnings);
+    };
+    std::vector<std::string> warnings;
+    // A bad value costs that value of that modem only.
+    auto got = one("[modem.1]\nbaud_rate = 12345\ndial_modifier = 'X'\n[modem.2]\nbaud_rate = 9600\n"
+                   "dial_modifier = '" + std::string(256, 'a') + "'\n", warnings);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find("line 2, column 13: \"baud_rate\" is not a speed the modem provider knows; the modem "
+                               "keeps 115200 bit/s"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find("at most 255 characters; the modem keeps no dial modifier"), std::string::npos);
+    EXPECT_EQ(got[0].baud_rate, 115200u);
+    EXPECT_EQ(got[0].dial_modifier, u"X");
+    EXPECT_EQ(got[1].baud_rate, 9600u);
+    EXPECT_EQ(got[1].dial_modifier, u"");
+    one("[modem.1]\nbaud_rate = 'fast'\ndial_modifier = 7\n", warnings);
+    EXPECT_EQ(warnings.size(), 2u);
+
+    // A file that is not TOML is left as it is: nothing added to it, every modem at the defaults.
+    got = one("[modem.1\nbaud_rate = 9600\n", warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(file + ": line 1"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("the modems keep 115200 bit/s and no dial modifier"), std::string::npos);
+    EXPECT_EQ(read_bytes(file), "[modem.1\nbaud_rate = 9600\n");
+    EXPECT_EQ(got[0].baud_rate, 115200u);
+
+    // A FIFO in its place holds nobody up.
+    std::filesystem::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    warnings.clear();
+    got = system_modem_profiles(modems, file, warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("not a regular file"), std::string::npos);
+    EXPECT_EQ(got.size(), 2u);
 }

@@ -341,9 +341,7 @@ int provision_document(const std::string &file) {
 }
 
 int delete_entry(const std::string &name) {
-    if (!connection_store::exists()) throw tool_error("no connection named " + in_quotes(name));
-    connection_store store(connection_store::mode::write);
-    if (!store.remove(name)) throw tool_error("no connection named " + in_quotes(name));
+    if (!delete_connection(name)) throw tool_error("no connection named " + in_quotes(name));
     std::cout << "deleted\n";
     return 0;
 }

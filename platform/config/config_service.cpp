@@ -9,6 +9,7 @@
 #include "../common/utf.h"
 #include "../device/device.h"
 #include "../ras/entry_name.h"
+#include "dialup.h"
 #include "provisioning.h"
 
 namespace orvane_platform {
@@ -146,16 +147,69 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
     return entries;
 }
 
+namespace {
+
+// The modem an entry names, as NetworkManager knows it; empty when it is none of ModemManager's.
+std::string manager_id_of(const device_profile &profile, const std::string &device_name) {
+    std::u16string name = from_utf8(device_name);
+    for (const modem_profile &m : profile.modems) {
+        if (m.name == name) return m.manager_id;
+    }
+    return {};
+}
+
+// Each entry into the store and into the running NetworkManager: both or neither.
+void insert_with_networkmanager(connection_store &store, const std::vector<stored_entry> &entries,
+                                const device_profile &profile) {
+    for (const stored_entry &e : entries) {
+        if (auto n = networkmanager_name_like(e.name)) {
+            throw entry_exists("NetworkManager has a connection named \"" + *n + "\"");
+        }
+    }
+    std::vector<dialup_connection> added;
+    try {
+        store.insert(entries, [&](const std::vector<stored_entry> &stored) {
+            for (const stored_entry &e : stored) {
+                dialup_connection c = dialup_connection_of(e);
+                c.modem_id = manager_id_of(profile, c.device_name);
+                networkmanager_add(c);
+                added.push_back(std::move(c));
+            }
+        });
+    } catch (...) {
+        for (const dialup_connection &c : added) {
+            try {
+                networkmanager_remove(c);
+            } catch (const std::exception &) {  // NetworkManager went away: nothing more can be undone
+            }
+        }
+        throw;
+    }
+}
+
+// The profile that says where entries go; one that cannot be used says nothing of it.
+device_profile store_profile() {
+    device_profile profile = load_device_profile();
+    if (!profile.valid) throw store_error(profile.error);
+    return profile;
+}
+
+}  // namespace
+
 long process_provisioning_document(std::u16string_view document, std::string *error) {
     try {
-        device_profile profile = load_device_profile();
+        device_profile profile = store_profile();
         if (profile.faults.count("DMProcessConfigXML") != 0) {
             if (error != nullptr) *error = "the configuration service is failing (device.toml faults)";
             return E_FAIL;
         }
         std::vector<stored_entry> entries = parse_provisioning_document(document);
         connection_store store(connection_store::mode::write);
-        store.insert(entries);
+        if (profile.networkmanager) {
+            insert_with_networkmanager(store, entries, profile);
+        } else {
+            store.insert(entries);
+        }
         return S_OK;
     } catch (const document_error &e) {
         if (error != nullptr) *error = e.what();
@@ -170,6 +224,23 @@ long process_provisioning_document(std::u16string_view document, std::string *er
         if (error != nullptr) *error = e.what();
         return E_FAIL;
     }
+}
+
+bool delete_connection(const std::string &name) {
+    const device_profile profile = store_profile();
+    if (!connection_store::exists()) return false;
+    connection_store store(connection_store::mode::write);
+    if (!profile.networkmanager) return store.remove(name);
+    return store.remove(name, [](const std::vector<stored_entry> &removed) {
+        for (const stored_entry &e : removed) {
+            // Its UUID is all NetworkManager needs, and an entry whose block cannot be read has one too.
+            dialup_connection c;
+            c.name = e.name;
+            c.created = e.created;
+            c.device_id = device_identity();
+            networkmanager_remove(c);
+        }
+    });
 }
 
 }  // namespace orvane_platform

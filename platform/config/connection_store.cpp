@@ -273,16 +273,17 @@ bool connection_store::contains(const std::string &name) const {
     return false;
 }
 
-void connection_store::insert(const std::vector<stored_entry> &entries) {
+void connection_store::insert(const std::vector<stored_entry> &entries, const before_commit &also) {
     if (db_ == nullptr) throw store_error("connection store " + path_.string() + ": opened for reading");
     // IMMEDIATE takes the write lock first, so two writers of one name cannot both pass the check.
     exec("BEGIN IMMEDIATE");
     try {
         statement taken(db_, "SELECT 1 FROM entries WHERE name_key = ?1");
-        statement ins(db_, "INSERT INTO entries(name, name_key, document) VALUES(?1, ?2, ?3)");
+        statement ins(db_, "INSERT INTO entries(name, name_key, document) VALUES(?1, ?2, ?3) RETURNING created");
         statement p(db_, "INSERT INTO parms(entry_id, position, name, value) VALUES(?1, ?2, ?3, ?4)");
         if (taken.s == nullptr || ins.s == nullptr || p.s == nullptr) raise("cannot write");
-        for (const stored_entry &e : entries) {
+        std::vector<stored_entry> stored = entries;
+        for (stored_entry &e : stored) {
             std::string key = fold_entry_name(e.name);
             sqlite3_reset(taken.s);
             taken.bind(1, key);
@@ -293,6 +294,8 @@ void connection_store::insert(const std::vector<stored_entry> &entries) {
             ins.bind(1, e.name);
             ins.bind(2, key);
             ins.bind(3, e.document.empty() ? entry_document(e) : e.document);
+            if (sqlite3_step(ins.s) != SQLITE_ROW) raise("cannot write");
+            e.created = ins.column(0);
             if (sqlite3_step(ins.s) != SQLITE_DONE) raise("cannot write");
             sqlite3_int64 id = sqlite3_last_insert_rowid(db_);
             int position = 0;
@@ -305,6 +308,7 @@ void connection_store::insert(const std::vector<stored_entry> &entries) {
                 if (sqlite3_step(p.s) != SQLITE_DONE) raise("cannot write");
             }
         }
+        if (also) also(stored);
         exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -358,13 +362,23 @@ std::optional<stored_entry> connection_store::find(const std::string &name) cons
     return found.front();
 }
 
-bool connection_store::remove(const std::string &name) {
+bool connection_store::remove(const std::string &name, const before_commit &also) {
     if (db_ == nullptr) throw store_error("connection store " + path_.string() + ": opened for reading");
-    statement st(db_, "DELETE FROM entries WHERE name_key = ?1");
-    if (st.s == nullptr) raise("cannot write");
-    st.bind(1, fold_entry_name(name));
-    if (sqlite3_step(st.s) != SQLITE_DONE) raise("cannot write");
-    bool removed = sqlite3_changes(db_) > 0;
+    exec("BEGIN IMMEDIATE");
+    bool removed = false;
+    try {
+        std::vector<stored_entry> found = query("WHERE name_key = ?1", &name);
+        statement st(db_, "DELETE FROM entries WHERE name_key = ?1");
+        if (st.s == nullptr) raise("cannot write");
+        st.bind(1, fold_entry_name(name));
+        if (sqlite3_step(st.s) != SQLITE_DONE) raise("cannot write");
+        removed = sqlite3_changes(db_) > 0;
+        if (removed && also) also(found);
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
     // The overwritten pages are in the write-ahead log until it is folded into the file.
     if (removed) exec("PRAGMA wal_checkpoint(TRUNCATE)");
     return removed;

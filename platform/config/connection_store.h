@@ -48,14 +48,19 @@ public:
     connection_store &operator=(const connection_store &) = delete;
 
     bool contains(const std::string &name) const;
+    // The step of a change that must be made with it or not at all: run once the store holds
+    // the change, before it is committed; what it throws undoes the change.
+    using before_commit = std::function<void(const std::vector<stored_entry> &changed)>;
     // All in one transaction; throws entry_exists when any name is taken, store_error otherwise.
-    void insert(const std::vector<stored_entry> &entries);
+    // `also` gets the entries as stored, their creation time included.
+    void insert(const std::vector<stored_entry> &entries, const before_commit &also = {});
     std::vector<stored_entry> list() const;
     // The names alone, in the order stored, each handed to `visit` as it is read: a listing
     // of many entries then holds no copy of them all.
     void each_name(const std::function<void(std::string_view)> &visit) const;
     std::optional<stored_entry> find(const std::string &name) const;
-    bool remove(const std::string &name);
+    // False when no entry has that name; `also` gets the entry removed.
+    bool remove(const std::string &name, const before_commit &also = {});
     std::string integrity_check() const;
 
 private:

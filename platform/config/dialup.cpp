@@ -84,11 +84,15 @@ bool networkmanager_remove(const dialup_connection &c) {
     return found;
 }
 
-std::vector<std::string> networkmanager_names() {
+std::optional<std::string> networkmanager_name_like(const std::string &name) {
     std::vector<std::string> names;
     std::string error;
     if (!module_entry<nm_name_lister>(nm_name_lister_symbol)(names, error)) throw dialup_error(error);
-    return names;
+    const std::string key = fold_entry_name(name);
+    for (const std::string &n : names) {
+        if (fold_entry_name(n) == key) return n;
+    }
+    return std::nullopt;
 }
 
 }  // namespace orvane_platform

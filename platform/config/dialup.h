@@ -45,7 +45,7 @@ std::string networkmanager_keyfile(const dialup_connection &c);
 std::string networkmanager_add(const dialup_connection &c);
 // Removed from it; false when it has no connection of that entry.
 bool networkmanager_remove(const dialup_connection &c);
-// The names of its connections.
-std::vector<std::string> networkmanager_names();
+// The name of its connection that is `name` as entry names compare (case folded), if any.
+std::optional<std::string> networkmanager_name_like(const std::string &name);
 
 }  // namespace orvane_platform

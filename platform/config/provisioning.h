@@ -18,6 +18,13 @@ struct document_error : std::runtime_error {
 std::vector<stored_entry> parse_provisioning_document(std::u16string_view document);
 
 // Parses, then stores every entry in one transaction. Returns the HRESULT of the service.
+// With [store] networkmanager = true, each entry goes into the running NetworkManager too, and
+// a name NetworkManager has is taken: both or neither.
 long process_provisioning_document(std::u16string_view document, std::string *error = nullptr);
+
+// Removes the entry of that name from the store, and from NetworkManager with [store]
+// networkmanager = true: both or neither. False when the store has no such entry; throws
+// store_error or dialup_error, having changed nothing.
+bool delete_connection(const std::string &name);
 
 }  // namespace orvane_platform

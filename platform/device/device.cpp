@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,12 +15,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 #include <toml++/toml.h>
 
 #include "../common/small_file.h"
 #include "../common/utf.h"
+#include "../telephony/modem_config.h"
 
 namespace orvane_platform {
 namespace {
@@ -198,9 +201,9 @@ std::string device_identity() {
 
 device_profile builtin_profile() {
     device_profile p;
-    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true});
-    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true});
-    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true});
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true, "", ""});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true, "", ""});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true, "", ""});
     return p;
 }
 
@@ -227,7 +230,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
     device_profile p;
     try {
         toml::table root = toml::parse(toml_text, source_name);
-        warn_unknown_keys(root, {"modem", "faults", "screen", "telephony"}, "the table or key", p, source_name);
+        warn_unknown_keys(root, {"modem", "faults", "screen", "telephony", "store"}, "the table or key", p, source_name);
         if (const toml::node *tel = root.get("telephony")) {
             const auto *t = tel->as_table();
             if (t == nullptr) fail(*tel, "\"telephony\" must be a table ([telephony])");
@@ -237,6 +240,15 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
                 fail(*t->get("source"), "\"source\" must be \"profile\" or \"modemmanager\"");
             }
             p.modemmanager = source == u"modemmanager";
+        }
+        if (const toml::node *st = root.get("store")) {
+            const auto *t = st->as_table();
+            if (t == nullptr) fail(*st, "\"store\" must be a table ([store])");
+            warn_unknown_keys(*t, {"networkmanager"}, "the store key", p, source_name);
+            if (const toml::node *nm = t->get("networkmanager")) {
+                if (!nm->is_boolean()) fail(*nm, "\"networkmanager\" must be true or false");
+                p.networkmanager = nm->as_boolean()->get();
+            }
         }
         if (const toml::node *sc = root.get("screen")) {
             const auto *t = sc->as_table();
@@ -332,22 +344,116 @@ device_profile unusable(std::string why) {
 
 namespace {
 
+// Every control character of a modem's own text, made a space: it goes into a comment line.
+std::string one_line(std::string text) {
+    for (char &c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return text;
+}
+
+// The block modems.toml keeps for one modem, as far as its values can be used.
+void read_kept_block(const toml::table &kept, const std::string &file, modem_profile &m, std::vector<std::string> &warnings) {
+    try {
+        auto baud = static_cast<std::uint32_t>(integer_field(kept, "baud_rate", m.baud_rate, 1, 0xFFFFFFFF));
+        if (!valid_baud_rate(baud)) fail(*kept.get("baud_rate"), "\"baud_rate\" is not a speed the modem provider knows");
+        m.baud_rate = baud;
+    } catch (const profile_error &e) {
+        warnings.push_back(file + ": " + e.what() + "; the modem keeps " + std::to_string(m.baud_rate) + " bit/s");
+    }
+    try {
+        std::u16string modifier = text_field(kept, "dial_modifier", m.dial_modifier);
+        if (modifier.size() > max_dial_modifier) fail(*kept.get("dial_modifier"), "\"dial_modifier\" holds at most 255 characters");
+        m.dial_modifier = std::move(modifier);
+    } catch (const profile_error &e) {
+        warnings.push_back(file + ": " + e.what() + "; the modem keeps no dial modifier");
+    }
+}
+
+}  // namespace
+
+std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem> &modems, const std::string &file,
+                                                 std::vector<std::string> &warnings) {
+    std::vector<modem_profile> out;
+    for (const system_modem &m : modems) {
+        out.push_back({from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port, true,
+                       m.equipment_id, m.device_identifier});
+    }
+    auto defaults = [&](const std::string &why) {
+        warnings.push_back(file + ": " + why + "; the modems keep 115200 bit/s and no dial modifier");
+        return out;
+    };
+    try {
+        check_own_path(file, false);
+    } catch (const std::exception &e) {
+        return defaults(e.what());
+    }
+    // Locked while read and added to, so that two programs seeing a new modem add it once.
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) return defaults(std::string("cannot be opened: ") + std::strerror(errno));
+    std::unique_ptr<int, void (*)(int *)> closer(&fd, [](int *f) { ::close(*f); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return defaults("not a regular file");
+    if (st.st_size > 1024 * 1024) return defaults("larger than 1 MB");
+    if (::flock(fd, LOCK_EX) != 0) return defaults(std::string("cannot be locked: ") + std::strerror(errno));
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) return defaults(std::string("cannot be read: ") + std::strerror(errno));
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > 1024 * 1024) return defaults("larger than 1 MB");
+    }
+    toml::table root;
+    try {
+        root = toml::parse(text, file);
+    } catch (const toml::parse_error &e) {
+        return defaults(where(e.source()) + ": " + std::string(e.description()));
+    }
+    const toml::table *kept = root["modem"].as_table();
+    std::string added;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        // A modem without an identity cannot be told from the next one: it keeps the defaults.
+        if (modems[i].equipment_id.empty()) continue;
+        const toml::table *block = kept != nullptr ? (*kept)[modems[i].equipment_id].as_table() : nullptr;
+        if (block != nullptr) {
+            read_kept_block(*block, file, out[i], warnings);
+            continue;
+        }
+        toml::table entry{{"baud_rate", static_cast<std::int64_t>(out[i].baud_rate)}, {"dial_modifier", ""}};
+        toml::table id{{modems[i].equipment_id, std::move(entry)}};
+        std::ostringstream table;
+        table << toml::table{{"modem", std::move(id)}};
+        added += "\n# " + one_line(modems[i].model) + " on " + one_line(modems[i].port) + "\n" + table.str() + "\n";
+    }
+    if (text.empty() && !added.empty()) {
+        added = "# The configuration block of each modem ModemManager has shown, by its equipment identifier:\n"
+                "# the speed in bits per second and the dial modifier its new entries start with.\n" +
+                added;
+    }
+    if (!added.empty() && ::write(fd, added.data(), added.size()) != static_cast<ssize_t>(added.size())) {
+        warnings.push_back(file + ": cannot be written: " + std::strerror(errno) +
+                           "; the new modems keep 115200 bit/s and no dial modifier");
+    }
+    return out;
+}
+
+namespace {
+
 // The machine's modems in place of the profile's: each a data modem of the standard provider
-// named "<model> on <port>:", its block at the speed ModemManager probes with. Asked once a
-// process; none, with a warning that says why, when ModemManager cannot be asked or has none.
+// named "<model> on <port>:", its block as modems.toml keeps it. Asked once a process; none,
+// with a warning that says why, when ModemManager cannot be asked or has none.
 void use_system_modems(device_profile &p) {
-    static const std::pair<std::vector<modem_profile>, std::string> found = [] {
+    static const std::pair<std::vector<modem_profile>, std::vector<std::string>> found = [] {
         std::vector<system_modem> modems;
         std::string error;
-        std::vector<modem_profile> out;
-        if (!system_modems(modems, error)) return std::pair{out, "no modems: " + error};
-        for (const system_modem &m : modems) {
-            out.push_back({from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port, true});
-        }
-        return std::pair{out, out.empty() ? std::string("ModemManager has no modem") : std::string()};
+        std::vector<std::string> warnings;
+        if (!system_modems(modems, error)) return std::pair{std::vector<modem_profile>{}, std::vector{"no modems: " + error}};
+        if (modems.empty()) return std::pair{std::vector<modem_profile>{}, std::vector<std::string>{"ModemManager has no modem"}};
+        std::vector<modem_profile> out = system_modem_profiles(modems, device_file("modems.toml"), warnings);
+        return std::pair{std::move(out), std::move(warnings)};
     }();
     p.modems = found.first;
-    if (!found.second.empty()) p.warnings.push_back(found.second);
+    p.warnings.insert(p.warnings.end(), found.second.begin(), found.second.end());
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ struct modem_profile {
     std::u16string dial_modifier;
     std::string port;  // the Linux serial device, for export to pppd; empty when not given
     bool has_config = true;  // false: the provider keeps no configuration block for it
+    std::string equipment_id;  // ModemManager's modems: the IMEI, or what the modem gives for one
+    std::string manager_id;    // ModemManager's modems: its identifier, by which NetworkManager binds a connection
 };
 
 // The screen the pixel display shows: its size in pixels, its dots per inch, and how many
@@ -37,6 +39,8 @@ struct device_profile {
     // Where the modems come from: device.toml's [[modem]] tables (or the built-in three), or
     // the machine's ModemManager ([telephony] source = "modemmanager").
     bool modemmanager = false;
+    // Each accepted entry also goes into the running NetworkManager ([store] networkmanager = true).
+    bool networkmanager = false;
     screen_profile screen;
     std::set<std::string, std::less<>> faults;  // looked up by the calls' own names, uncopied
     // False when device.toml could not be used; `error` then says why, with line and column.
@@ -67,6 +71,13 @@ std::vector<std::string> take_device_notices();
 std::string device_identity();
 
 device_profile builtin_profile();
+struct system_modem;
+// The machine's modems as the standard provider's, each with the configuration block `file`
+// (modems.toml) keeps for its equipment identifier; a modem not yet there is added to it with
+// 115200 bit/s and no dial modifier. A value or file that cannot be used is a warning, and the
+// modem keeps that default.
+std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem> &modems, const std::string &file,
+                                                 std::vector<std::string> &warnings);
 // Reads device.toml from the device folder; without one, the built-in profile.
 device_profile load_device_profile();
 device_profile parse_device_profile(const std::string &toml_text, const std::string &source_name);

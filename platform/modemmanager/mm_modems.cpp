@@ -47,7 +47,8 @@ extern "C" __attribute__((visibility("default"))) bool orvane_modemmanager_modem
             auto text = [](const gchar *s) { return std::string(s != nullptr ? s : ""); };
             std::string model = text(mm_modem_get_model(modem));
             modems.push_back({model.empty() ? "Modem" : model, text(mm_modem_get_primary_port(modem)),
-                              text(mm_modem_get_equipment_identifier(modem))});
+                              text(mm_modem_get_equipment_identifier(modem)),
+                              text(mm_modem_get_device_identifier(modem))});
         }
         g_list_free_full(objects, g_object_unref);
         return true;

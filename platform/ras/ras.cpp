@@ -7,6 +7,7 @@
 
 #include "../common/utf.h"
 #include "../config/connection_store.h"
+#include "../config/dialup.h"
 #include "../device/device.h"
 #include "entry_name.h"
 
@@ -36,13 +37,26 @@ bool entry_name_valid(std::u16string_view name) {
 
 namespace {
 
-bool name_taken(const std::string &utf8_name) {
+bool stored(const std::string &utf8_name) {
     std::string path = device_file("connections.db");
     struct stat st {};
     // No store, or an empty one, holds no name.
     if (::stat(path.c_str(), &st) != 0 || st.st_size == 0) return false;
     return connection_store(connection_store::mode::read, path).contains(utf8_name);
 }
+
+// A name NetworkManager has is taken when entries go there too. One that cannot be asked
+// takes none: creating the entry then fails, saying why.
+bool taken_in_networkmanager(const std::string &utf8_name) {
+    if (!load_device_profile().networkmanager) return false;
+    try {
+        return networkmanager_name_like(utf8_name).has_value();
+    } catch (const dialup_error &) {
+        return false;
+    }
+}
+
+bool name_taken(const std::string &utf8_name) { return stored(utf8_name) || taken_in_networkmanager(utf8_name); }
 
 }  // namespace
 }  // namespace orvane_platform

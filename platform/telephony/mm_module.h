@@ -11,6 +11,7 @@ struct system_modem {
     std::string model;         // as ModemManager reports it
     std::string port;          // the primary port's name ("ttyUSB0")
     std::string equipment_id;  // the IMEI, or what the modem gives for one
+    std::string device_identifier;  // ModemManager's own, which NetworkManager binds connections by
 };
 
 // The module's entry point: false, with the reason in `error`, when ModemManager cannot be
