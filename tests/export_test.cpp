@@ -160,6 +160,13 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     ASSERT_NE(elsewhere, nullptr);
     EXPECT_NE(nm_setting_connection_get_uuid(nm_connection_get_setting_connection(elsewhere)), uuid);
     g_object_unref(elsewhere);
+    // Without a password it dials without one; NetworkManager would wait for someone to type it.
+    c.password.clear();
+    NMConnection *open = read_keyfile(orvane_nm::keyfile(c));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(nm_setting_gsm_get_password(nm_connection_get_setting_gsm(open)), nullptr);
+    EXPECT_EQ(nm_setting_gsm_get_password_flags(nm_connection_get_setting_gsm(open)), NM_SETTING_SECRET_FLAG_NOT_REQUIRED);
+    g_object_unref(open);
     EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
     EXPECT_FALSE(orvane_platform::apn_in_modifier("X1"));
     EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
@@ -178,52 +185,96 @@ std::map<std::string, std::string> shown_fields(const std::string &nmcli_output)
     return fields;
 }
 
-// The entry the dialog made, exported and brought up in a real NetworkManager, dials through
-// a real ModemManager to a simulated modem with its own context type and APN, and
-// NetworkManager hands the port to pppd with its user name. (pppd stops there: this kernel
-// has no PPP.)
-TEST(ExportNetworkManager, TheEntryDialsThroughModemManagerWithItsOwnContext) {
+// A shell function for scripts that drive the dialog in tmux on socket `socket`: `k KEYS` sends
+// keys, `shows PATTERN` waits up to 10 s for the screen to show it, `ended` for the dialog to end.
+std::string dialog_driver(const std::string &socket) {
+    const std::string t = "tmux -S " + shell_quote(socket);
+    return "k() { " + t + " send-keys \"$@\"; sleep 0.15; }; "
+           "shows() { for i in $(seq 100); do " + t + " capture-pane -p | grep -q \"$1\" && return 0; sleep 0.1; "
+           "done; " + t + " capture-pane -p >&2; return 1; }; "
+           "ended() { for i in $(seq 100); do " + t + " has-session 2>/dev/null || return 0; sleep 0.1; done; "
+           "return 1; }; "
+           "dialog() { " + t + " new-session -d -x 40 -y 24 \"$1\"; }; ";
+}
+
+// With both settings on, the dialog lists the modem ModemManager has under its name, and an
+// entry typed there and created goes into the running NetworkManager, bound to that modem; it
+// dials the simulated modem through ModemManager with its own context type and the typed APN,
+// and NetworkManager hands the port to pppd with the typed user name. (pppd stops there: this
+// kernel has no PPP.) A name NetworkManager has is refused, and delete takes it from both.
+TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnContext) {
     if (geteuid() != 0) GTEST_SKIP() << "a modem stack of the test's own needs root (unshare, mounts)";
     if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a modem stack of the test's own needs unshare";
-    device_sandbox dev;
-    created(u"Dial Me", u"dial.apn");
     temp_dir logs;
     const std::string tool = shell_quote(ORVANE_DEVICE_TOOL);
-    // A handheld whose modems are the machine's: ModemManager's, named as the program names a modem.
     temp_dir machine;
     ASSERT_EQ(chmod(machine.path().c_str(), 0700), 0);
-    write_bytes(machine.path() / "device.toml", "[telephony]\nsource = \"modemmanager\"\n");
+    write_bytes(machine.path() / "device.toml",
+                "[telephony]\nsource = \"modemmanager\"\n[store]\nnetworkmanager = true\n");
     const std::string on_machine = "ORVANE_DEVICE=" + shell_quote(machine.path().string()) + " ";
     auto alone = run_command(on_machine + tool + " modems");
     EXPECT_EQ(alone.out, "");  // no ModemManager here: no modems, and the tool says why
     EXPECT_NE(alone.err.find("orvane-device: no modems: "), std::string::npos) << alone.err;
-    // The dialog in a terminal lists that modem and creates an entry on it with Create.
-    const std::string t = "tmux -S " + shell_quote((logs.path() / "tmux").string()) + " ";
-    const std::string dialog =
-        t + "new-session -d -x 40 -y 24 " + shell_quote(on_machine + shell_quote(ORVANE_PROGRAM)) + " && "
-        "for i in $(seq 100); do " + t + "capture-pane -p | grep -q 'SIM-1 on ttyUSB0:' && break; sleep 0.1; done && " +
-        t + "capture-pane -p | grep -q 'SIM-1 on ttyUSB0:' && " + t + "send-keys F1 && sleep 1 && " + t +
-        "send-keys Enter && for i in $(seq 50); do " + t + "has-session 2>/dev/null || break; sleep 0.1; done && " +
-        on_machine + tool + " show --json Connection > " + shell_quote((logs.path() / "entry.json").string()) + " && ";
+    const std::string l = shell_quote(logs.path().string());
+    const std::string program = shell_quote(on_machine + shell_quote(ORVANE_PROGRAM));
     const std::string script =
-        on_machine + tool + " modems && " + dialog
-        + tool + " export 'Dial Me' --to networkmanager --output \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
-        "nmcli connection load \"$ORVANE_NM_KEYFILES/dial.nmconnection\" && "
-        "{ nmcli --wait 20 connection up 'Dial Me' >/dev/null 2>&1; true; }";
-    auto r = run_command("ORVANE_STACK_LOGS=" + shell_quote(logs.path().string()) + " unshare --net --mount --fork " +
+        dialog_driver((logs.path() / "tmux").string()) + "set -e; " + on_machine + tool + " modems; "
+        "nmcli connection add type gsm ifname '*' con-name Theirs gsm.apn x connection.autoconnect no >/dev/null; "
+        // A name NetworkManager has, in other case, is taken.
+        "dialog " + program + "; shows 'SIM-1 on ttyUSB0:'; "
+        "k End BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace; k -l THEIRS; k F1; "
+        "shows 'such name'; k Enter; k Escape; ended; "
+        "dialog " + program + "; shows 'SIM-1 on ttyUSB0:'; "
+        "k End BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace; k -l 'Typed Net'; "
+        "k Tab Tab Tab; k -l typed.user; k Tab Tab C-a; k -l typed.apn; k F1; "
+        "shows 'Connection created'; k Enter; ended; " +
+        on_machine + tool + " connections > " + l + "/stored; "
+        "nmcli -g connection.id,gsm.apn,gsm.username,gsm.device-id connection show 'Typed Net' > " + l + "/shown; "
+        "mmcli -m 0 -K | sed -n 's/^modem.generic.device-identifier *: //p' > " + l + "/modem_id; "
+        "nmcli --wait 20 connection up 'Typed Net' >/dev/null 2>&1 || true; " +
+        on_machine + tool + " delete 'Typed Net'; " + on_machine + tool + " connections > " + l + "/stored_after; "
+        "nmcli -g NAME connection show > " + l + "/shown_after";
+    auto r = run_command("ORVANE_STACK_LOGS=" + l + " unshare --net --mount --fork " +
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\n");
-    const std::string entry = read_bytes(logs.path() / "entry.json");
-    EXPECT_NE(entry.find("\"DeviceName\": \"SIM-1 on ttyUSB0:\""), std::string::npos) << entry;
-    EXPECT_NE(entry.find("\"baud_rate\": 115200"), std::string::npos) << entry;
+    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\ndeleted\n");
+    EXPECT_EQ(read_bytes(logs.path() / "stored"), "Typed Net\n");
+    const std::string modem_id = read_bytes(logs.path() / "modem_id");
+    ASSERT_EQ(modem_id.size(), 41u) << modem_id;
+    EXPECT_EQ(read_bytes(logs.path() / "shown"), "Typed Net\ntyped.apn\ntyped.user\n" + modem_id);
+    // The modem's block is kept by its equipment identifier (the simulated modem's IMEI).
+    EXPECT_NE(read_bytes(machine.path() / "modems.toml").find("\n[modem.490154203237518]\nbaud_rate = 115200\n"),
+              std::string::npos);
     const std::string modem = read_bytes(logs.path() / "modem.log");
-    EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"dial.apn\""), std::string::npos) << modem;
+    EXPECT_NE(modem.find("AT+CGDCONT=1,\"IP\",\"typed.apn\""), std::string::npos) << modem;
     EXPECT_EQ(modem.find("IPV4V6"), std::string::npos) << modem;
     EXPECT_NE(modem.find("ATD*99***1#"), std::string::npos) << modem;
     const std::string nm = read_bytes(logs.path() / "nm.log");
-    EXPECT_NE(nm.find("pppd"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
-    EXPECT_NE(nm.find("user web"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
+    EXPECT_NE(nm.find("user typed.user"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
+    EXPECT_EQ(read_bytes(logs.path() / "stored_after"), "");
+    EXPECT_EQ(read_bytes(logs.path() / "shown_after"), "Theirs\n");
+}
+
+// With entries going to NetworkManager and none to ask, Create fails and nothing is stored.
+TEST(ExportNetworkManager, WithoutNetworkManagerCreateFailsAndNothingIsStored) {
+    device_sandbox dev;
+    dev.write_profile("[store]\nnetworkmanager = true\n");
+    temp_dir work;
+    // A system bus that is not there: never the machine's own NetworkManager.
+    const std::string env = "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (work.path() / "none").string() + " ORVANE_DEVICE=" +
+                            shell_quote(dev.folder().string()) + " ";
+    auto r = run_command(dialog_driver((work.path() / "tmux").string()) + "dialog " +
+                         shell_quote(env + shell_quote(ORVANE_PROGRAM)) +
+                         " && shows Create && k F1 && shows 'Could not create' && k Enter && k Escape && ended");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    auto listed = run_command(env + shell_quote(ORVANE_DEVICE_TOOL) + " connections");
+    EXPECT_EQ(listed.out, "");
+    write_bytes(work.path() / "doc.xml", "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
+                                        "<characteristic type=\"Net\"/></characteristic></wap-provisioningdoc>");
+    auto provisioned = run_command(env + shell_quote(ORVANE_DEVICE_TOOL) + " provision " +
+                                   shell_quote((work.path() / "doc.xml").string()));
+    EXPECT_EQ(provisioned.status, 1);
+    EXPECT_NE(provisioned.err.find("NetworkManager is not running"), std::string::npos) << provisioned.err;
 }
 
 TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {

@@ -78,8 +78,10 @@ connection_ptr built(const dialup_connection &c) {
     if (!c.password.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD, c.password.c_str(), nullptr);
     // Only the modem the entry was made for dials it.
     if (!c.modem_id.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_DEVICE_ID, c.modem_id.c_str(), nullptr);
-    // Stored in the file itself, as the handheld's entry holds it.
-    g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD_FLAGS, NM_SETTING_SECRET_FLAG_NONE, nullptr);
+    // Stored in the file itself, as the handheld's entry holds it; an entry without one dials
+    // without one, where NetworkManager would otherwise wait for someone to type it.
+    g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD_FLAGS,
+                 c.password.empty() ? NM_SETTING_SECRET_FLAG_NOT_REQUIRED : NM_SETTING_SECRET_FLAG_NONE, nullptr);
     nm_connection_add_setting(conn, s_gsm);
 
     NMSetting *s_serial = nm_setting_serial_new();
