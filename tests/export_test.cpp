@@ -217,9 +217,20 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     EXPECT_NE(alone.err.find("orvane-device: no modems: "), std::string::npos) << alone.err;
     const std::string l = shell_quote(logs.path().string());
     const std::string program = shell_quote(on_machine + shell_quote(ORVANE_PROGRAM));
+    // One document of two entries, the second with an APN NetworkManager refuses: neither is kept.
+    {
+        device_sandbox dev;
+        const std::string head = "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">";
+        const std::string tail = "</characteristic></wap-provisioningdoc>";
+        auto inner = [&](const std::string &doc) { return doc.substr(head.size(), doc.size() - head.size() - tail.size()); };
+        write_bytes(logs.path() / "both.xml", head + inner(created(u"Good One", u"good.apn").document) +
+                                                  inner(created(u"Bad One", u"a b").document) + tail);
+    }
     const std::string script =
         dialog_driver((logs.path() / "tmux").string()) + "set -e; " + on_machine + tool + " modems; "
         "nmcli connection add type gsm ifname '*' con-name Theirs gsm.apn x connection.autoconnect no >/dev/null; "
+        "! " + on_machine + tool + " provision " + l + "/both.xml 2> " + l + "/refused; "
+        "nmcli -g NAME connection show > " + l + "/shown_refused; "
         // A name NetworkManager has, in other case, is taken.
         "dialog " + program + "; shows 'SIM-1 on ttyUSB0:'; "
         "k End BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace; k -l THEIRS; k F1; "
@@ -238,6 +249,9 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\ndeleted\n");
+    EXPECT_NE(read_bytes(logs.path() / "refused").find("NetworkManager does not take this connection"),
+              std::string::npos) << read_bytes(logs.path() / "refused");
+    EXPECT_EQ(read_bytes(logs.path() / "shown_refused"), "Theirs\n");
     EXPECT_EQ(read_bytes(logs.path() / "stored"), "Typed Net\n");
     const std::string modem_id = read_bytes(logs.path() / "modem_id");
     ASSERT_EQ(modem_id.size(), 41u) << modem_id;
@@ -255,9 +269,11 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     EXPECT_EQ(read_bytes(logs.path() / "shown_after"), "Theirs\n");
 }
 
-// With entries going to NetworkManager and none to ask, Create fails and nothing is stored.
+// With entries going to NetworkManager and none to ask, Create fails and nothing is stored, and
+// delete keeps what is stored.
 TEST(ExportNetworkManager, WithoutNetworkManagerCreateFailsAndNothingIsStored) {
     device_sandbox dev;
+    created(u"Kept", u"kept.apn");
     dev.write_profile("[store]\nnetworkmanager = true\n");
     temp_dir work;
     // A system bus that is not there: never the machine's own NetworkManager.
@@ -267,8 +283,12 @@ TEST(ExportNetworkManager, WithoutNetworkManagerCreateFailsAndNothingIsStored) {
                          shell_quote(env + shell_quote(ORVANE_PROGRAM)) +
                          " && shows Create && k F1 && shows 'Could not create' && k Enter && k Escape && ended");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
+    // Nor is an entry deleted from one place only.
+    auto deleted = run_command(env + shell_quote(ORVANE_DEVICE_TOOL) + " delete Kept");
+    EXPECT_EQ(deleted.status, 1);
+    EXPECT_NE(deleted.err.find("NetworkManager is not running"), std::string::npos) << deleted.err;
     auto listed = run_command(env + shell_quote(ORVANE_DEVICE_TOOL) + " connections");
-    EXPECT_EQ(listed.out, "");
+    EXPECT_EQ(listed.out, "Kept\n");
     write_bytes(work.path() / "doc.xml", "<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\">"
                                         "<characteristic type=\"Net\"/></characteristic></wap-provisioningdoc>");
     auto provisioned = run_command(env + shell_quote(ORVANE_DEVICE_TOOL) + " provision " +
