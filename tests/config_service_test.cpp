@@ -100,6 +100,11 @@ TEST(ConfigService, StoreFailuresAreNegativeAndOverwriteNothing) {
     std::string content = read_bytes(dev.store());
     EXPECT_EQ(content.substr(0, 16), "this is not a da");
     EXPECT_THROW(connection_store{connection_store::mode::read}, store_error);
+    // A device.toml that cannot be used says nothing of where entries go: none is stored.
+    std::filesystem::remove(dev.store());
+    dev.write_profile("[store]\nnetworkmanager = 1\n");
+    EXPECT_LT(submit(provisioning_doc(provisioning_entry(u"X"))), 0);
+    EXPECT_FALSE(connection_store::exists());
 }
 
 TEST(ConnectionStore, ListFindRemove) {
@@ -111,8 +116,27 @@ TEST(ConnectionStore, ListFindRemove) {
     EXPECT_THROW(s.insert({{"three", {}, "", ""}, {"one", {}, "", ""}}), entry_exists);
     EXPECT_FALSE(s.contains("three"));
     EXPECT_EQ(s.list().size(), 2u);
+    // A step that must go with the change gets the entries as stored; what it throws undoes it.
+    std::vector<stored_entry> seen;
+    EXPECT_THROW(s.insert({{"Three", {{"Phone", "3"}}, "", ""}},
+                          [&](const std::vector<stored_entry> &stored) {
+                              seen = stored;
+                              throw store_error("refused");
+                          }),
+                 store_error);
+    EXPECT_FALSE(s.contains("Three"));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].created.size(), 20u);  // 2026-12-10T17:00:00Z
+    EXPECT_EQ(seen[0].parms.size(), 1u);
+    EXPECT_THROW(s.remove("ONE", [&](const std::vector<stored_entry> &removed) {
+        seen = removed;
+        throw store_error("refused");
+    }), store_error);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].name, "One");
+    EXPECT_EQ(seen[0].created, s.find("one")->created);
     EXPECT_TRUE(s.remove("one"));
-    EXPECT_FALSE(s.remove("one"));
+    EXPECT_FALSE(s.remove("one", [](const std::vector<stored_entry> &) { throw store_error("not called"); }));
     EXPECT_EQ(s.list().size(), 1u);
     EXPECT_EQ(fold_entry_name("ÄbC"), "äbc");
 }
