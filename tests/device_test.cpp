@@ -304,6 +304,18 @@ TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
     EXPECT_EQ(read_bytes(file), "[modem.1\nbaud_rate = 9600\n");
     EXPECT_EQ(got[0].baud_rate, 115200u);
 
+    // Up to 1 MB is read; a larger file is left alone.
+    std::string padding = "[modem.1]\nbaud_rate = 9600\n#";
+    padding.resize(1024 * 1024 - 1, 'x');
+    got = one(padding + "\n", warnings);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(got[0].baud_rate, 9600u);
+    got = one(padding + "x\n", warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("larger than 1 MB"), std::string::npos) << warnings[0];
+    EXPECT_EQ(got[0].baud_rate, 115200u);
+    EXPECT_EQ(read_bytes(file).size(), 1024u * 1024 + 1);
+
     // A FIFO in its place holds nobody up.
     std::filesystem::remove(file);
     ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);

@@ -170,6 +170,8 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
     EXPECT_FALSE(orvane_platform::apn_in_modifier("X1"));
     EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
+    EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"open"));
+    EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"\""), "");  // the network's default APN
 }
 
 // Every field of a connection as a real NetworkManager shows it, one "field: value" a line.

@@ -394,7 +394,6 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
     std::unique_ptr<int, void (*)(int *)> closer(&fd, [](int *f) { ::close(*f); });
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return defaults("not a regular file");
-    if (st.st_size > 1024 * 1024) return defaults("larger than 1 MB");
     if (::flock(fd, LOCK_EX) != 0) return defaults(std::string("cannot be locked: ") + std::strerror(errno));
     std::string text;
     char buffer[4096];
