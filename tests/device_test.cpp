@@ -247,6 +247,11 @@ TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
     struct stat st {};
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Made private again when others may read it, as the store is.
+    ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    system_modem_profiles(modems, file, warnings);
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     // Seen again, nothing is added; what the user set there is each modem's block.
     warnings.clear();
@@ -315,6 +320,13 @@ TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
     EXPECT_NE(warnings[0].find("larger than 1 MB"), std::string::npos) << warnings[0];
     EXPECT_EQ(got[0].baud_rate, 115200u);
     EXPECT_EQ(read_bytes(file).size(), 1024u * 1024 + 1);
+
+    // A file that cannot be made.
+    warnings.clear();
+    got = system_modem_profiles(modems, file + ".d/modems.toml", warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("cannot be opened: No such file or directory"), std::string::npos) << warnings[0];
+    EXPECT_EQ(got.size(), 2u);
 
     // A FIFO in its place holds nobody up.
     std::filesystem::remove(file);

@@ -77,11 +77,9 @@ std::string networkmanager_add(const dialup_connection &c) {
     return uuid;
 }
 
-bool networkmanager_remove(const dialup_connection &c) {
-    bool found = false;
+void networkmanager_remove(const dialup_connection &c) {
     std::string error;
-    if (!module_entry<nm_connection_remover>(nm_connection_remover_symbol)(c, found, error)) throw dialup_error(error);
-    return found;
+    if (!module_entry<nm_connection_remover>(nm_connection_remover_symbol)(c, error)) throw dialup_error(error);
 }
 
 std::optional<std::string> networkmanager_name_like(const std::string &name) {

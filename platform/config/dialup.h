@@ -43,8 +43,8 @@ std::optional<std::string> apn_in_modifier(const std::string &modifier);
 std::string networkmanager_keyfile(const dialup_connection &c);
 // Added to the running NetworkManager, kept on disk; gives its UUID.
 std::string networkmanager_add(const dialup_connection &c);
-// Removed from it; false when it has no connection of that entry.
-bool networkmanager_remove(const dialup_connection &c);
+// Removed from it; nothing to do when it has no connection of that entry (one removed there).
+void networkmanager_remove(const dialup_connection &c);
 // The name of its connection that is `name` as entry names compare (case folded), if any.
 std::optional<std::string> networkmanager_name_like(const std::string &name);
 

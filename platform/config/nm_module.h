@@ -16,7 +16,7 @@ inline constexpr const char *nm_keyfile_writer_symbol = "orvane_networkmanager_k
 using nm_connection_adder = bool (*)(const dialup_connection &c, std::string &uuid, std::string &error) noexcept;
 inline constexpr const char *nm_connection_adder_symbol = "orvane_networkmanager_add";
 
-using nm_connection_remover = bool (*)(const dialup_connection &c, bool &found, std::string &error) noexcept;
+using nm_connection_remover = bool (*)(const dialup_connection &c, std::string &error) noexcept;
 inline constexpr const char *nm_connection_remover_symbol = "orvane_networkmanager_remove";
 
 using nm_name_lister = bool (*)(std::vector<std::string> &names, std::string &error) noexcept;

@@ -164,11 +164,11 @@ std::string add(const dialup_connection &c) {
     return uuid_of(c);
 }
 
-bool remove(const dialup_connection &c) {
+void remove(const dialup_connection &c) {
     connection_ptr nm = client();
     std::string uuid = uuid_of(c);
     NMRemoteConnection *found = nm_client_get_connection_by_uuid(NM_CLIENT(nm.get()), uuid.c_str());
-    if (found == nullptr) return false;
+    if (found == nullptr) return;
     waited_call call;
     nm_remote_connection_delete_async(found, nullptr, deleted, &call);
     call.run();
@@ -177,7 +177,6 @@ bool remove(const dialup_connection &c) {
         throw dialup_error(std::string("NetworkManager does not remove the connection: ") +
                            (err ? err->message : "unknown reason"));
     }
-    return true;
 }
 
 std::vector<std::string> names() {
@@ -236,9 +235,8 @@ extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add
 }
 
 extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_remove(const orvane_platform::dialup_connection &c,
-                                                                                   bool &found,
                                                                                    std::string &error) noexcept {
-    return answered(error, [&] { found = orvane_nm::remove(c); });
+    return answered(error, [&] { orvane_nm::remove(c); });
 }
 
 extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_names(std::vector<std::string> &names,

@@ -14,7 +14,7 @@ std::string name_based_uuid(const std::string &name);
 // As orvane_platform's functions of the same purpose, which reach these through the module.
 std::string keyfile(const orvane_platform::dialup_connection &c);
 std::string add(const orvane_platform::dialup_connection &c);
-bool remove(const orvane_platform::dialup_connection &c);
+void remove(const orvane_platform::dialup_connection &c);
 std::vector<std::string> names();
 
 }  // namespace orvane_nm
