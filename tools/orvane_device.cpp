@@ -101,13 +101,6 @@ std::vector<line_device> query_modems(int &failed) {
     return out;
 }
 
-std::string value_of(const stored_entry &e, const std::string &name) {
-    for (const auto &[k, v] : e.parms) {
-        if (k == name) return v;
-    }
-    return {};
-}
-
 
 
 constexpr const char *hidden = "<hidden>";
@@ -138,7 +131,7 @@ json entry_json(const stored_entry &e) {
     json parms = json::object();
     for (const auto &[k, v] : e.parms) parms[k] = v;
     json j = {{"name", e.name}, {"parms", parms}, {"created", e.created}, {"document", e.document}};
-    auto cfg = decode_modem_config_hex(value_of(e, "DeviceSpecificRAW"));
+    auto cfg = decode_modem_config_hex(parm_value(e, "DeviceSpecificRAW"));
     if (cfg) {
         j["device_config"] = {{"baud_rate", cfg->baud_rate}, {"dial_modifier", to_utf8(cfg->dial_modifier)}};
     } else {

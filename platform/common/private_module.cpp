@@ -3,11 +3,13 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "../kernel/process.h"
 
 namespace orvane_platform {
+namespace {
 
 void *load_private_module(const std::string &what, const std::string &file, const std::string &from_bindir,
                           std::string &error) {
@@ -33,6 +35,19 @@ void *load_private_module(const std::string &what, const std::string &file, cons
         error = what + " needs " + candidates[1].string() + ", which is missing; reinstall the package";
     }
     return nullptr;
+}
+
+}  // namespace
+
+void *private_module_symbol(const std::string &what, const std::string &file, const std::string &from_bindir,
+                            const char *symbol, std::string &error) {
+    static std::map<std::string, void *> loaded;
+    void *&module = loaded[file];
+    if (module == nullptr) module = load_private_module(what, file, from_bindir, error);
+    if (module == nullptr) return nullptr;
+    void *found = dlsym(module, symbol);
+    if (found == nullptr) error = "the module of " + what + " has no " + symbol;
+    return found;
 }
 
 }  // namespace orvane_platform

@@ -161,11 +161,9 @@ std::string manager_id_of(const device_profile &profile, const std::string &devi
 // Each entry into the store and into the running NetworkManager: both or neither.
 void insert_with_networkmanager(connection_store &store, const std::vector<stored_entry> &entries,
                                 const device_profile &profile) {
-    for (const stored_entry &e : entries) {
-        if (auto n = networkmanager_name_like(e.name)) {
-            throw entry_exists("NetworkManager has a connection named \"" + *n + "\"");
-        }
-    }
+    std::vector<std::string> names;
+    for (const stored_entry &e : entries) names.push_back(e.name);
+    if (auto n = networkmanager_name_like(names)) throw entry_exists("NetworkManager has a connection named \"" + *n + "\"");
     std::vector<dialup_connection> added;
     try {
         store.insert(entries, [&](const std::vector<stored_entry> &stored) {

@@ -58,6 +58,13 @@ std::string fold_entry_name(const std::string &utf8_name) {
     return to_utf8(fold_case(from_utf8(utf8_name)));
 }
 
+std::string parm_value(const stored_entry &e, std::string_view name) {
+    for (const auto &[k, v] : e.parms) {
+        if (k == name) return v;
+    }
+    return {};
+}
+
 std::string entry_document(const stored_entry &e) {
     pugi::xml_document doc;
     pugi::xml_node group = doc.append_child("wap-provisioningdoc").append_child("characteristic");

@@ -29,6 +29,8 @@ struct stored_entry {
     std::string created;
 };
 
+// The value of the entry's parameter `name`; empty when it has none.
+std::string parm_value(const stored_entry &e, std::string_view name);
 // Case-insensitive key of an entry name, as registry keys compare (Unicode simple case folding).
 std::string fold_entry_name(const std::string &utf8_name);
 // The entry alone as a provisioning document: its own characteristic inside CM_PPPEntries.

@@ -1,6 +1,6 @@
 #include "dialup.h"
 
-#include <dlfcn.h>
+#include <set>
 
 #include "../common/private_module.h"
 #include "../common/utf.h"
@@ -11,30 +11,13 @@
 namespace orvane_platform {
 namespace {
 
-std::string value_of(const stored_entry &e, const std::string &name) {
-    for (const auto &[k, v] : e.parms) {
-        if (k == name) return v;
-    }
-    return {};
-}
-
-// The module's entry point of that name, the module loaded at the first call and kept.
-void *module_symbol(const char *name) {
-    static void *module = nullptr;
-    if (module == nullptr) {
-        std::string error;
-        module = load_private_module("NetworkManager's connections", ORVANE_NM_MODULE, ORVANE_NM_MODULE_FROM_BINDIR,
-                                     error);
-        if (module == nullptr) throw dialup_error(error);
-    }
-    void *symbol = dlsym(module, name);
-    if (symbol == nullptr) throw dialup_error("the NetworkManager module has no " + std::string(name));
-    return symbol;
-}
-
 template <typename Entry>
 Entry module_entry(const char *name) {
-    return reinterpret_cast<Entry>(module_symbol(name));
+    std::string error;
+    void *symbol =
+        private_module_symbol("NetworkManager's connections", ORVANE_NM_MODULE, ORVANE_NM_MODULE_FROM_BINDIR, name, error);
+    if (symbol == nullptr) throw dialup_error(error);
+    return reinterpret_cast<Entry>(symbol);
 }
 
 }  // namespace
@@ -51,11 +34,11 @@ dialup_connection dialup_connection_of(const stored_entry &e) {
     dialup_connection c;
     c.name = e.name;
     c.created = e.created;
-    c.phone = value_of(e, "Phone");
-    c.user = value_of(e, "UserName");
-    c.password = value_of(e, "Password");
-    c.device_name = value_of(e, "DeviceName");
-    auto block = decode_modem_config_hex(value_of(e, "DeviceSpecificRAW"));
+    c.phone = parm_value(e, "Phone");
+    c.user = parm_value(e, "UserName");
+    c.password = parm_value(e, "Password");
+    c.device_name = parm_value(e, "DeviceName");
+    auto block = decode_modem_config_hex(parm_value(e, "DeviceSpecificRAW"));
     if (!block) throw dialup_error("the entry's device configuration cannot be read");
     c.baud = block->baud_rate;
     c.apn = apn_in_modifier(to_utf8(block->dial_modifier));
@@ -82,13 +65,14 @@ void networkmanager_remove(const dialup_connection &c) {
     if (!module_entry<nm_connection_remover>(nm_connection_remover_symbol)(c, error)) throw dialup_error(error);
 }
 
-std::optional<std::string> networkmanager_name_like(const std::string &name) {
-    std::vector<std::string> names;
+std::optional<std::string> networkmanager_name_like(const std::vector<std::string> &names) {
+    std::vector<std::string> theirs;
     std::string error;
-    if (!module_entry<nm_name_lister>(nm_name_lister_symbol)(names, error)) throw dialup_error(error);
-    const std::string key = fold_entry_name(name);
-    for (const std::string &n : names) {
-        if (fold_entry_name(n) == key) return n;
+    if (!module_entry<nm_name_lister>(nm_name_lister_symbol)(theirs, error)) throw dialup_error(error);
+    std::set<std::string> keys;
+    for (const std::string &n : names) keys.insert(fold_entry_name(n));
+    for (const std::string &n : theirs) {
+        if (keys.count(fold_entry_name(n)) != 0) return n;
     }
     return std::nullopt;
 }

@@ -45,7 +45,8 @@ std::string networkmanager_keyfile(const dialup_connection &c);
 std::string networkmanager_add(const dialup_connection &c);
 // Removed from it; nothing to do when it has no connection of that entry (one removed there).
 void networkmanager_remove(const dialup_connection &c);
-// The name of its connection that is `name` as entry names compare (case folded), if any.
-std::optional<std::string> networkmanager_name_like(const std::string &name);
+// The name of its first connection that is one of `names` as entry names compare (case
+// folded), if any; asked once for them all.
+std::optional<std::string> networkmanager_name_like(const std::vector<std::string> &names);
 
 }  // namespace orvane_platform

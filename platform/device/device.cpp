@@ -201,9 +201,9 @@ std::string device_identity() {
 
 device_profile builtin_profile() {
     device_profile p;
-    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true, "", ""});
-    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true, "", ""});
-    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true, "", ""});
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true, ""});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true, ""});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true, ""});
     return p;
 }
 
@@ -377,7 +377,7 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
     std::vector<modem_profile> out;
     for (const system_modem &m : modems) {
         out.push_back({from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port, true,
-                       m.equipment_id, m.device_identifier});
+                       m.device_identifier});
     }
     auto defaults = [&](const std::string &why) {
         warnings.push_back(file + ": " + why + "; the modems keep 115200 bit/s and no dial modifier");

@@ -21,7 +21,6 @@ struct modem_profile {
     std::u16string dial_modifier;
     std::string port;  // the Linux serial device, for export to pppd; empty when not given
     bool has_config = true;  // false: the provider keeps no configuration block for it
-    std::string equipment_id;  // ModemManager's modems: the IMEI, or what the modem gives for one
     std::string manager_id;    // ModemManager's modems: its identifier, by which NetworkManager binds a connection
 };
 

@@ -24,7 +24,7 @@ struct freer {
     }
 };
 void unref_object(GObject *o) { g_object_unref(o); }
-using connection_ptr = std::unique_ptr<GObject, freer<GObject, unref_object>>;
+using object_ptr = std::unique_ptr<GObject, freer<GObject, unref_object>>;
 using keyfile_ptr = std::unique_ptr<GKeyFile, freer<GKeyFile, g_key_file_unref>>;
 using error_ptr = std::unique_ptr<GError, freer<GError, g_error_free>>;
 void free_chars(char *p) { g_free(p); }
@@ -60,9 +60,9 @@ namespace {
 std::string uuid_of(const dialup_connection &c) { return name_based_uuid(c.device_id + '\n' + c.name + '\n' + c.created); }
 
 // The entry as a connection NetworkManager takes; throws dialup_error when it refuses it.
-connection_ptr built(const dialup_connection &c) {
+object_ptr built(const dialup_connection &c) {
     NMConnection *conn = nm_simple_connection_new();
-    connection_ptr owner(G_OBJECT(conn));
+    object_ptr owner(G_OBJECT(conn));
     std::string uuid = uuid_of(c);
 
     NMSetting *s_con = nm_setting_connection_new();
@@ -110,9 +110,9 @@ void unref_loop(GMainLoop *l) { g_main_loop_unref(l); }
 using loop_ptr = std::unique_ptr<GMainLoop, freer<GMainLoop, unref_loop>>;
 
 // The running NetworkManager; throws dialup_error when there is none to ask.
-connection_ptr client() {
+object_ptr client() {
     GError *raw = nullptr;
-    connection_ptr nm(G_OBJECT(nm_client_new(nullptr, &raw)));
+    object_ptr nm(G_OBJECT(nm_client_new(nullptr, &raw)));
     error_ptr err(raw);
     if (!nm || !nm_client_get_nm_running(NM_CLIENT(nm.get()))) {
         throw dialup_error(std::string("NetworkManager is not running") + (err ? std::string(": ") + err->message : ""));
@@ -123,7 +123,6 @@ connection_ptr client() {
 // One call of libnm's asynchronous API, waited for.
 struct waited_call {
     loop_ptr loop{g_main_loop_new(nullptr, FALSE)};
-    GObject *result = nullptr;
     bool done = false;
     GError *error = nullptr;
 
@@ -133,7 +132,9 @@ struct waited_call {
 
 void added(GObject *source, GAsyncResult *result, gpointer data) {
     auto *call = static_cast<waited_call *>(data);
-    call->result = G_OBJECT(nm_client_add_connection2_finish(NM_CLIENT(source), result, nullptr, &call->error));
+    NMRemoteConnection *made = nm_client_add_connection2_finish(NM_CLIENT(source), result, nullptr, &call->error);
+    call->done = made != nullptr;
+    if (made != nullptr) g_object_unref(made);
     call->finish();
 }
 
@@ -146,8 +147,8 @@ void deleted(GObject *source, GAsyncResult *result, gpointer data) {
 }  // namespace
 
 std::string add(const dialup_connection &c) {
-    connection_ptr conn = built(c);
-    connection_ptr nm = client();
+    object_ptr conn = built(c);
+    object_ptr nm = client();
     waited_call call;
     // Kept on disk, as the handheld keeps its entries, and not dialled on its own.
     nm_client_add_connection2(NM_CLIENT(nm.get()),
@@ -157,15 +158,14 @@ std::string add(const dialup_connection &c) {
                               nullptr, TRUE, nullptr, added, &call);
     call.run();
     error_ptr err(call.error);
-    connection_ptr result(call.result);
-    if (!result) {
+    if (!call.done) {
         throw dialup_error(std::string("NetworkManager refuses the connection: ") + (err ? err->message : "unknown reason"));
     }
     return uuid_of(c);
 }
 
 void remove(const dialup_connection &c) {
-    connection_ptr nm = client();
+    object_ptr nm = client();
     std::string uuid = uuid_of(c);
     NMRemoteConnection *found = nm_client_get_connection_by_uuid(NM_CLIENT(nm.get()), uuid.c_str());
     if (found == nullptr) return;
@@ -180,7 +180,7 @@ void remove(const dialup_connection &c) {
 }
 
 std::vector<std::string> names() {
-    connection_ptr nm = client();
+    object_ptr nm = client();
     std::vector<std::string> out;
     const GPtrArray *all = nm_client_get_connections(NM_CLIENT(nm.get()));
     for (guint i = 0; all != nullptr && i < all->len; ++i) {
@@ -191,7 +191,7 @@ std::vector<std::string> names() {
 }
 
 std::string keyfile(const dialup_connection &c) {
-    connection_ptr owner = built(c);
+    object_ptr owner = built(c);
     NMConnection *conn = NM_CONNECTION(owner.get());
     GError *raw = nullptr;
     keyfile_ptr file(nm_keyfile_write(conn, NM_KEYFILE_HANDLER_FLAGS_NONE, nullptr, nullptr, &raw));

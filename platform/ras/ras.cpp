@@ -48,15 +48,16 @@ bool stored(const std::string &utf8_name) {
 // A name NetworkManager has is taken when entries go there too. One that cannot be asked
 // takes none: creating the entry then fails, saying why.
 bool taken_in_networkmanager(const std::string &utf8_name) {
-    if (!load_device_profile().networkmanager) return false;
     try {
-        return networkmanager_name_like(utf8_name).has_value();
+        return networkmanager_name_like({utf8_name}).has_value();
     } catch (const dialup_error &) {
         return false;
     }
 }
 
-bool name_taken(const std::string &utf8_name) { return stored(utf8_name) || taken_in_networkmanager(utf8_name); }
+bool name_taken(const std::string &utf8_name, const device_profile &profile) {
+    return stored(utf8_name) || (profile.networkmanager && taken_in_networkmanager(utf8_name));
+}
 
 }  // namespace
 }  // namespace orvane_platform
@@ -67,9 +68,10 @@ DWORD RasValidateEntryName(LPCWSTR phone_book, LPCWSTR entry_name) {
     if (entry_name == nullptr) return ERROR_INVALID_NAME;
     std::u16string_view name(entry_name);
     if (!entry_name_valid(name)) return ERROR_INVALID_NAME;
-    if (fault_requested("RasValidateEntryName")) return ERROR_CAN_NOT_COMPLETE;
+    const device_profile profile = load_device_profile();
+    if (profile.faults.count("RasValidateEntryName") != 0) return ERROR_CAN_NOT_COMPLETE;
     try {
-        return name_taken(to_utf8(name)) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+        return name_taken(to_utf8(name), profile) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
     } catch (const std::exception &) {
         return ERROR_CAN_NOT_COMPLETE;
     }
