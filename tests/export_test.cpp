@@ -167,11 +167,47 @@ TEST(ExportNetworkManager, KeyfileReadsBackAsTheSameConnection) {
     EXPECT_EQ(nm_setting_gsm_get_password(nm_connection_get_setting_gsm(open)), nullptr);
     EXPECT_EQ(nm_setting_gsm_get_password_flags(nm_connection_get_setting_gsm(open)), NM_SETTING_SECRET_FLAG_NOT_REQUIRED);
     g_object_unref(open);
-    EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"a\"b\""), "a\"b");
-    EXPECT_FALSE(orvane_platform::apn_in_modifier("X1"));
-    EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\""));
-    EXPECT_FALSE(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"open"));
-    EXPECT_EQ(orvane_platform::apn_in_modifier("+CGDCONT=1,\"IP\",\"\""), "");  // the network's default APN
+}
+
+// A dial modifier's context is read whole: its type decides the IP methods, its APN the APN.
+TEST(ExportNetworkManager, TheModifiersContextTypeAndApn) {
+    device_sandbox dev;
+    struct row {
+        const char *modifier;
+        const char *type;  // nullptr: no context the export takes
+        const char *apn;
+    };
+    const row rows[] = {
+        {"+CGDCONT=1,\"IP\",\"a\"b\"", "IP", "a\"b"},  {"+CGDCONT=1,\"IP\",\"\"", "IP", ""},
+        {"+CGDCONT=1,\"IPV6\",\"v6.apn\"", "IPV6", "v6.apn"}, {"+CGDCONT=2,\"IPV4V6\",\"ds\"", "IPV4V6", "ds"},
+        {"X1", nullptr, nullptr},                            {"+CGDCONT=1,\"IP\",\"", nullptr, nullptr},
+        {"+CGDCONT=1,\"IP\",\"open", nullptr, nullptr},       {"+CGDCONT=,\"IP\",\"x\"", nullptr, nullptr},
+        {"+CGDCONT=1,\"PPP\",\"x\"", nullptr, nullptr},       {"+CGDCONT=1,\"ipv6\",\"x\"", nullptr, nullptr},
+    };
+    for (const row &r : rows) {
+        auto got = orvane_platform::context_in_modifier(r.modifier);
+        ASSERT_EQ(got.has_value(), r.type != nullptr) << r.modifier;
+        if (!got) continue;
+        EXPECT_EQ(got->type, r.type) << r.modifier;
+        EXPECT_EQ(got->apn, r.apn) << r.modifier;
+    }
+    // What NetworkManager's keyfile reader makes of each type.
+    auto c = orvane_platform::dialup_connection_of(created(u"Typed", u"web.apn"));
+    struct methods {
+        const char *type;
+        const char *ip4;
+        const char *ip6;
+    };
+    for (const methods &m : {methods{"IP", "auto", "disabled"}, methods{"IPV6", "disabled", "auto"},
+                             methods{"IPV4V6", "auto", "auto"}}) {
+        c.pdp_type = m.type;
+        NMConnection *read = read_keyfile(orvane_nm::keyfile(c));
+        ASSERT_NE(read, nullptr);
+        EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip4_config(read))), m.ip4) << m.type;
+        EXPECT_STREQ(nm_setting_ip_config_get_method(NM_SETTING_IP_CONFIG(nm_connection_get_setting_ip6_config(read))), m.ip6) << m.type;
+        EXPECT_STREQ(nm_setting_gsm_get_apn(nm_connection_get_setting_gsm(read)), "web.apn");
+        g_object_unref(read);
+    }
 }
 
 // Every field of a connection as a real NetworkManager shows it, one "field: value" a line.
@@ -250,7 +286,7 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     auto r = run_command("ORVANE_STACK_LOGS=" + l + " unshare --net --mount --fork " +
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\ndeleted\n");
+    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\ndeleted; removed from NetworkManager\n");
     EXPECT_NE(read_bytes(logs.path() / "refused").find("NetworkManager does not take this connection"),
               std::string::npos) << read_bytes(logs.path() / "refused");
     EXPECT_EQ(read_bytes(logs.path() / "shown_refused"), "Theirs\n");

@@ -14,6 +14,7 @@
 
 #include "config/connection_store.h"
 #include "config/provisioning.h"
+#include "device/device.h"
 #include "modems/orvane_tapi.h"
 #include "provisioning/ui_exception.h"
 #include "support/heap_counter.h"
@@ -304,6 +305,9 @@ TEST(CreateConnection, TheReplyIsReleasedAndOtherNameResultsGoOn) {
     dev.fail("[\"DMProcessConfigXML\"]");
     t.name = u"Refused";
     EXPECT_EQ(refusal(m, t).line(), 112);
+    // The service's reason is kept for the user, beside the screen.
+    EXPECT_EQ(orvane_platform::take_device_notices(),
+              std::vector<std::string>{"the connection was not created: the configuration service is failing (device.toml faults)"});
     if (heap_counted()) {
         EXPECT_EQ(heap_now().blocks, before);
     }

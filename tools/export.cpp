@@ -106,7 +106,7 @@ pppd_files pppd_export(const connection &c, const std::string &port, const std::
     std::string modifier_command;
     if (c.apn) {
         check_apn(*c.apn);
-        modifier_command = chat_string("AT+CGDCONT=1,\"IP\",\"" + *c.apn + "\"", "the APN");
+        modifier_command = chat_string("AT+CGDCONT=1,\"" + c.pdp_type + "\",\"" + *c.apn + "\"", "the APN");
     }
     // ATD alone dials nothing, and a ";" ends the number as a voice call.
     if (c.phone.empty()) throw export_error("the entry has no phone number to dial");

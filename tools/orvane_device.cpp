@@ -208,9 +208,24 @@ int list_modems(bool as_json) {
     return failed == 0 ? 0 : 1;
 }
 
+// Where an entry stands in NetworkManager: "" when its connection is there under its name.
+std::string drift_of(const stored_entry &e, const std::vector<connection_ref> &theirs) {
+    dialup_connection c;
+    c.name = e.name;
+    c.created = e.created;
+    c.device_id = device_identity();
+    const std::string uuid = networkmanager_uuid(c);
+    for (const connection_ref &r : theirs) {
+        if (r.uuid != uuid) continue;
+        return r.id == e.name ? "" : "in NetworkManager as " + in_quotes(r.id);
+    }
+    return "not in NetworkManager";
+}
+
 int list_connections(bool as_json, bool show_secrets) {
+    const device_profile profile = load_device_profile();
     auto store = open_store_for_reading();
-    if (!as_json) {
+    if (!as_json && (!profile.valid || !profile.networkmanager)) {
         // Written once the store is read, so that a slow reader of the output does not
         // keep the store's read transaction open.
         std::string out;
@@ -219,6 +234,31 @@ int list_connections(bool as_json, bool show_secrets) {
                 append_printable(out, n);
                 out += '\n';
             });
+        }
+        std::cout << out;
+        return 0;
+    }
+    if (!as_json) {
+        // In host mode each entry says where its connection in NetworkManager stands.
+        std::vector<stored_entry> entries = store ? store->list() : std::vector<stored_entry>{};
+        std::vector<connection_ref> theirs;
+        try {
+            theirs = networkmanager_connections();
+        } catch (const dialup_error &e) {
+            for (const stored_entry &en : entries) std::cout << printable(en.name) << "\n";
+            std::cerr << "orvane-device: " << printable(e.what()) << "; the entries are shown without it\n";
+            return 1;
+        }
+        std::string out;
+        for (const stored_entry &en : entries) {
+            append_printable(out, en.name);
+            std::string drift = drift_of(en, theirs);
+            if (!drift.empty()) {
+                out += "\t(";
+                append_printable(out, drift);
+                out += ')';
+            }
+            out += '\n';
         }
         std::cout << out;
         return 0;
@@ -269,7 +309,9 @@ int export_entry(const std::string &name, const std::string &target, const std::
     auto store = open_store_for_reading();
     auto found = store ? store->find(name) : std::nullopt;
     if (!found) throw tool_error("no connection named " + in_quotes(name));
-    orvane_export::connection c = orvane_platform::dialup_connection_of(*found);
+    const device_profile profile = add ? usable_profile() : device_profile{};
+    // Added, it is bound to its modem as the dialog's entries are.
+    orvane_export::connection c = orvane_platform::dialup_connection_of(*found, add ? &profile : nullptr);
     if (add && (target != "networkmanager" || !output.empty())) {
         throw usage_error("--add is for --to networkmanager, without --output");
     }
@@ -334,9 +376,58 @@ int provision_document(const std::string &file) {
 }
 
 int delete_entry(const std::string &name) {
-    if (!delete_connection(name)) throw tool_error("no connection named " + in_quotes(name));
-    std::cout << "deleted\n";
+    deletion done = delete_connection(name);
+    if (!done.found) throw tool_error("no connection named " + in_quotes(name));
+    std::cout << "deleted";
+    if (done.networkmanager_asked) {
+        if (!done.networkmanager_name) {
+            std::cout << "; NetworkManager had no connection for it";
+        } else if (*done.networkmanager_name == name) {
+            std::cout << "; removed from NetworkManager";
+        } else {
+            std::cout << "; removed from NetworkManager, where it was named " << in_quotes(*done.networkmanager_name);
+        }
+    }
+    std::cout << "\n";
     return 0;
+}
+
+// Adds to NetworkManager the entries it has no connection of (`only`: that one entry), bound to
+// their modems: those made before host mode was on, or removed there.
+int sync_entries(const std::optional<std::string> &only) {
+    const device_profile profile = usable_profile();
+    if (!profile.networkmanager) throw tool_error("device.toml does not put entries into NetworkManager ([store] networkmanager = true)");
+    auto store = open_store_for_reading();
+    std::vector<stored_entry> entries = store ? store->list() : std::vector<stored_entry>{};
+    if (only) {
+        std::erase_if(entries, [&](const stored_entry &e) { return fold_entry_name(e.name) != fold_entry_name(*only); });
+        if (entries.empty()) throw tool_error("no connection named " + in_quotes(*only));
+    }
+    std::vector<connection_ref> theirs = networkmanager_connections();
+    int failed = 0;
+    for (const stored_entry &e : entries) {
+        std::string drift = drift_of(e, theirs);
+        if (drift != "not in NetworkManager") {
+            std::cout << printable(e.name) << ": " << (drift.empty() ? "in NetworkManager" : printable(drift)) << "\n";
+            continue;
+        }
+        if (auto other = name_like(theirs, {e.name})) {
+            std::cerr << "orvane-device: " << printable(e.name) << ": NetworkManager has another connection named "
+                      << printable(in_quotes(*other)) << "; not added\n";
+            ++failed;
+            continue;
+        }
+        try {
+            dialup_connection c = dialup_connection_of(e, &profile);
+            networkmanager_add(c);
+            theirs.push_back({c.name, networkmanager_uuid(c)});
+            std::cout << printable(e.name) << ": added to NetworkManager\n";
+        } catch (const dialup_error &err) {
+            std::cerr << "orvane-device: " << printable(e.name) << ": " << printable(err.what()) << "\n";
+            ++failed;
+        }
+    }
+    return failed == 0 ? 0 : 1;
 }
 
 int run(int argc, char **argv) {
@@ -369,6 +460,9 @@ int run(int argc, char **argv) {
     auto *remove = app.add_subcommand("delete", "delete an entry");
     remove->add_option("NAME", name, "entry name")->required();
     auto *where = app.add_subcommand("path", "print the device folder");
+    auto *sync = app.add_subcommand(
+        "sync", "add to NetworkManager the entries it has no connection of, bound to their modems (host mode)");
+    sync->add_option("NAME", name, "only this entry");
     auto *exporter = app.add_subcommand(
         "export", "an entry as a NetworkManager keyfile, or as a pppd peers file with its chat script");
     exporter->add_option("NAME", name, "entry name")->required();
@@ -429,6 +523,7 @@ int run(int argc, char **argv) {
     if (*exporter) return export_entry(name, target, output, force, add);
     if (*provision) return provision_document(file);
     if (*remove) return delete_entry(name);
+    if (*sync) return sync_entries(sync->count("NAME") > 0 ? std::optional<std::string>(name) : std::nullopt);
     return 1;
 }
 

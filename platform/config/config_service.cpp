@@ -6,6 +6,14 @@
 #include <pugixml.hpp>
 #include <unordered_set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "../common/bounded_lock.h"
+#include "../common/service_call.h"
 #include "../common/utf.h"
 #include "../device/device.h"
 #include "../ras/entry_name.h"
@@ -149,35 +157,62 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
 
 namespace {
 
-// The modem an entry names, as NetworkManager knows it; empty when it is none of ModemManager's.
-std::string manager_id_of(const device_profile &profile, const std::string &device_name) {
-    std::u16string name = from_utf8(device_name);
-    for (const modem_profile &m : profile.modems) {
-        if (m.name == name) return m.manager_id;
+// Held while a name is tested in NetworkManager and the entries added there, by every user of
+// the program on this machine: two users adding names that fold alike at once would otherwise
+// both find the name free. A file in the machine's shared lock folder, opened for reading so
+// that any user can lock it; the lock ends with the process, whatever becomes of it.
+class machine_lock {
+public:
+    machine_lock() {
+        const char *folder = ::access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
+        path_ = std::string(folder) + "/orvane-networkmanager.lock";
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+        if (fd_ < 0) throw dialup_error("the lock " + path_ + " cannot be opened: " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd_);
+            throw dialup_error("the lock " + path_ + " is not a plain file");
+        }
+        // Made under a tight umask, it would shut other users out; under umask 000, open to writing.
+        if (st.st_uid == ::geteuid() && (st.st_mode & 07777) != 0644) ::fchmod(fd_, 0644);
+        const service_call limits = service_limits();
+        std::string why;
+        if (!lock_exclusive_within(fd_, limits.timeout_ms, limits.ending, why)) {
+            ::close(fd_);
+            throw dialup_error("the lock " + path_ + " " + why);
+        }
     }
-    return {};
-}
+    ~machine_lock() { ::close(fd_); }
+    machine_lock(const machine_lock &) = delete;
+    machine_lock &operator=(const machine_lock &) = delete;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
 
 // Each entry into the store and into the running NetworkManager: both or neither.
 void insert_with_networkmanager(connection_store &store, const std::vector<stored_entry> &entries,
                                 const device_profile &profile) {
+    machine_lock lock;
     std::vector<std::string> names;
     for (const stored_entry &e : entries) names.push_back(e.name);
-    if (auto n = networkmanager_name_like(names)) throw entry_exists("NetworkManager has a connection named \"" + *n + "\"");
-    std::vector<dialup_connection> added;
+    if (auto n = name_like(networkmanager_connections(), names)) {
+        throw entry_exists("NetworkManager has a connection named \"" + *n + "\"");
+    }
+    std::vector<dialup_connection> tried;
     try {
         store.insert(entries, [&](const std::vector<stored_entry> &stored) {
             for (const stored_entry &e : stored) {
-                dialup_connection c = dialup_connection_of(e);
-                c.modem_id = manager_id_of(profile, c.device_name);
-                networkmanager_add(c);
-                added.push_back(std::move(c));
+                // Noted before it is asked for: an addition cut short may still have been made.
+                tried.push_back(dialup_connection_of(e, &profile));
+                networkmanager_add(tried.back());
             }
         });
     } catch (...) {
-        for (const dialup_connection &c : added) {
+        for (const dialup_connection &c : tried) {
             try {
-                networkmanager_remove(c);
+                networkmanager_remove(c, removal::undo);
             } catch (const std::exception &) {  // NetworkManager went away: nothing more can be undone
             }
         }
@@ -224,21 +259,27 @@ long process_provisioning_document(std::u16string_view document, std::string *er
     }
 }
 
-bool delete_connection(const std::string &name) {
+deletion delete_connection(const std::string &name) {
     const device_profile profile = store_profile();
-    if (!connection_store::exists()) return false;
+    deletion done;
+    if (!connection_store::exists()) return done;
     connection_store store(connection_store::mode::write);
-    if (!profile.networkmanager) return store.remove(name);
-    return store.remove(name, [](const std::vector<stored_entry> &removed) {
+    if (!profile.networkmanager) {
+        done.found = store.remove(name);
+        return done;
+    }
+    done.found = store.remove(name, [&](const std::vector<stored_entry> &removed) {
         for (const stored_entry &e : removed) {
             // Its UUID is all NetworkManager needs, and an entry whose block cannot be read has one too.
             dialup_connection c;
             c.name = e.name;
             c.created = e.created;
             c.device_id = device_identity();
-            networkmanager_remove(c);
+            done.networkmanager_asked = true;
+            done.networkmanager_name = networkmanager_remove(c);
         }
     });
+    return done;
 }
 
 }  // namespace orvane_platform
@@ -247,7 +288,10 @@ HRESULT DMProcessConfigXML(LPCWSTR config_xml, DWORD flags, LPWSTR *reply) {
     if (reply != nullptr) *reply = nullptr;
     if (config_xml == nullptr || reply == nullptr || (flags & CFGFLAG_PROCESS) == 0) return E_INVALIDARG;
     std::u16string_view doc(config_xml);
-    auto hr = static_cast<HRESULT>(orvane_platform::process_provisioning_document(doc));
+    std::string why;
+    auto hr = static_cast<HRESULT>(orvane_platform::process_provisioning_document(doc, &why));
+    // The handheld's own answer is a code; the reason goes where the user finds it.
+    if (FAILED(hr) && !why.empty()) orvane_platform::add_device_notice("the connection was not created: " + why);
     if (SUCCEEDED(hr)) {
         auto *copy = new (std::nothrow) WCHAR[doc.size() + 1];
         if (copy != nullptr) {

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "../common/private_module.h"
+#include "../common/service_call.h"
 #include "../common/utf.h"
 #include "../device/device.h"
 #include "../telephony/modem_config.h"
@@ -22,15 +23,24 @@ Entry module_entry(const char *name) {
 
 }  // namespace
 
-std::optional<std::string> apn_in_modifier(const std::string &modifier) {
-    const std::string head = "+CGDCONT=1,\"IP\",\"";
-    if (modifier.size() < head.size() + 1 || modifier.compare(0, head.size(), head) != 0 || modifier.back() != '"') {
-        return std::nullopt;
+std::optional<pdp_context> context_in_modifier(const std::string &modifier) {
+    const std::string head = "+CGDCONT=";
+    if (modifier.compare(0, head.size(), head) != 0) return std::nullopt;
+    std::size_t at = head.size();
+    const std::size_t digits = at;
+    while (at < modifier.size() && modifier[at] >= '0' && modifier[at] <= '9') ++at;
+    if (at == digits || at >= modifier.size() || modifier[at] != ',') return std::nullopt;
+    for (const char *type : {"IP", "IPV6", "IPV4V6"}) {
+        const std::string quoted = std::string(",\"") + type + "\",\"";
+        if (modifier.compare(at, quoted.size(), quoted) != 0) continue;
+        const std::size_t apn = at + quoted.size();
+        if (modifier.size() < apn + 1 || modifier.back() != '"') return std::nullopt;
+        return pdp_context{type, modifier.substr(apn, modifier.size() - apn - 1)};
     }
-    return modifier.substr(head.size(), modifier.size() - head.size() - 1);
+    return std::nullopt;
 }
 
-dialup_connection dialup_connection_of(const stored_entry &e) {
+dialup_connection dialup_connection_of(const stored_entry &e, const device_profile *profile) {
     dialup_connection c;
     c.name = e.name;
     c.created = e.created;
@@ -41,8 +51,17 @@ dialup_connection dialup_connection_of(const stored_entry &e) {
     auto block = decode_modem_config_hex(parm_value(e, "DeviceSpecificRAW"));
     if (!block) throw dialup_error("the entry's device configuration cannot be read");
     c.baud = block->baud_rate;
-    c.apn = apn_in_modifier(to_utf8(block->dial_modifier));
+    if (auto context = context_in_modifier(to_utf8(block->dial_modifier))) {
+        c.apn = context->apn;
+        c.pdp_type = context->type;
+    }
     c.device_id = device_identity();
+    if (profile != nullptr) {
+        const std::u16string name = from_utf8(c.device_name);
+        for (const modem_profile &m : profile->modems) {
+            if (m.name == name) c.modem_id = m.manager_id;
+        }
+    }
     return c;
 }
 
@@ -53,26 +72,47 @@ std::string networkmanager_keyfile(const dialup_connection &c) {
     return text;
 }
 
-std::string networkmanager_add(const dialup_connection &c) {
+std::string networkmanager_uuid(const dialup_connection &c) {
     std::string uuid;
     std::string error;
-    if (!module_entry<nm_connection_adder>(nm_connection_adder_symbol)(c, uuid, error)) throw dialup_error(error);
+    if (!module_entry<nm_uuid_maker>(nm_uuid_maker_symbol)(c, uuid, error)) throw dialup_error(error);
     return uuid;
 }
 
-void networkmanager_remove(const dialup_connection &c) {
+std::string networkmanager_add(const dialup_connection &c) {
+    std::string uuid;
     std::string error;
-    if (!module_entry<nm_connection_remover>(nm_connection_remover_symbol)(c, error)) throw dialup_error(error);
+    if (!module_entry<nm_connection_adder>(nm_connection_adder_symbol)(c, service_limits(), uuid, error)) {
+        throw dialup_error(error);
+    }
+    return uuid;
 }
 
-std::optional<std::string> networkmanager_name_like(const std::vector<std::string> &names) {
-    std::vector<std::string> theirs;
+std::optional<std::string> networkmanager_remove(const dialup_connection &c, removal why) {
+    std::optional<std::string> removed;
     std::string error;
-    if (!module_entry<nm_name_lister>(nm_name_lister_symbol)(theirs, error)) throw dialup_error(error);
+    service_call limits = service_limits();
+    if (why == removal::undo) limits.ending = nullptr;
+    if (!module_entry<nm_connection_remover>(nm_connection_remover_symbol)(c, limits, removed, error)) {
+        throw dialup_error(error);
+    }
+    return removed;
+}
+
+std::vector<connection_ref> networkmanager_connections() {
+    std::vector<connection_ref> all;
+    std::string error;
+    if (!module_entry<nm_connection_lister>(nm_connection_lister_symbol)(service_limits(), all, error)) {
+        throw dialup_error(error);
+    }
+    return all;
+}
+
+std::optional<std::string> name_like(const std::vector<connection_ref> &theirs, const std::vector<std::string> &names) {
     std::set<std::string> keys;
     for (const std::string &n : names) keys.insert(fold_entry_name(n));
-    for (const std::string &n : theirs) {
-        if (keys.count(fold_entry_name(n)) != 0) return n;
+    for (const connection_ref &c : theirs) {
+        if (keys.count(fold_entry_name(c.id)) != 0) return c.id;
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 // The configuration service's reading of a provisioning document.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,14 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
 long process_provisioning_document(std::u16string_view document, std::string *error = nullptr);
 
 // Removes the entry of that name from the store, and from NetworkManager with [store]
-// networkmanager = true: both or neither. False when the store has no such entry; throws
-// store_error or dialup_error, having changed nothing.
-bool delete_connection(const std::string &name);
+// networkmanager = true: both or neither. Throws store_error or dialup_error, having changed
+// nothing.
+struct deletion {
+    bool found = false;                 // the store had the entry
+    bool networkmanager_asked = false;  // NetworkManager was asked to remove its connection
+    // The name that connection had there; none when NetworkManager had none of the entry.
+    std::optional<std::string> networkmanager_name;
+};
+deletion delete_connection(const std::string &name);
 
 }  // namespace orvane_platform

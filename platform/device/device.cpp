@@ -104,6 +104,8 @@ std::string octal_mode(mode_t mode) {
 
 }  // namespace
 
+void add_device_notice(const std::string &text) { notice(text); }
+
 std::vector<std::string> take_device_notices() {
     return std::exchange(pending_notices, {});
 }

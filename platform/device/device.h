@@ -62,8 +62,11 @@ std::filesystem::path ensure_device_folder();
 // Refuses (std::runtime_error) a folder or file that exists and belongs to another user, or
 // is not a folder / regular file; tightens one of the user's own to 0700 / 0600.
 void check_own_path(const std::filesystem::path &path, bool folder);
-// What was tightened since the last call, for the device tool to tell on stderr.
+// What the platform has to tell the user beside the screen (a file tightened, a service that
+// could not be asked, why an entry was refused), since the last call: the tools and the dialog
+// print them on stderr, the dialog once its screen is put back.
 std::vector<std::string> take_device_notices();
+void add_device_notice(const std::string &text);
 
 // A random value made once and kept in the device folder (file "identity"): what tells this
 // handheld from another. Throws std::runtime_error when it cannot be read or made.

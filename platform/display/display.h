@@ -117,6 +117,9 @@ public:
     // Blocks until there is input; kind::none means no more input will come. Clicks and
     // wheels are in the surface's units.
     virtual input_event wait_event() = 0;
+    // The signal that asked the program to end (SIGTERM, SIGINT, a hang-up), or 0; a wait for
+    // a service gives up when it is set.
+    virtual int ending_signal() { return 0; }
 };
 
 // A display of character cells: frames are painted into a grid, then presented.
@@ -141,5 +144,7 @@ char32_t ascii_stand_in(char32_t c);
 
 void set_display(display *d);
 display *current_display();
+// The current display's ending signal, or 0 without one.
+int ending_signal() noexcept;
 
 }  // namespace orvane_platform

@@ -38,8 +38,6 @@ public:
     virtual std::string png(std::string &error) = 0;
     // The family of the face the system font was loaded from.
     virtual std::string font_family() = 0;
-    // The signal that ended the dialog (Ctrl+C counts as SIGINT), or 0.
-    virtual int ending_signal() = 0;
 };
 
 // window: a desktop window that takes keys and clicks; otherwise offscreen, with no input.

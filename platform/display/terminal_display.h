@@ -11,8 +11,6 @@ class terminal_display : public cell_display {
 public:
     // False, with the reason, when the terminal cannot show a full-screen dialog.
     static bool usable(std::string &why);
-    // The signal that asked the program to end, or 0.
-    static int ending_signal();
 
     terminal_display();
     ~terminal_display() override;
@@ -22,6 +20,7 @@ public:
     void size(int &columns, int &rows) override;
     void present(const cell_grid &grid) override;
     input_event wait_event() override;
+    int ending_signal() override;
 
 private:
     bool colours_ = false;

@@ -28,6 +28,11 @@ int run_on(orvane_platform::display &screen) {
     return result;
 }
 
+// Said once the screen is put back, so that it stays readable in the terminal.
+void print_notices() {
+    for (const std::string &n : orvane_platform::take_device_notices()) std::fprintf(stderr, "orvanecmgr: %s\n", n.c_str());
+}
+
 // The handheld's screen in a desktop window, as device.toml's [screen] describes it.
 int run_in_window() {
     orvane_platform::device_profile profile = orvane_platform::load_device_profile();
@@ -45,6 +50,7 @@ int run_in_window() {
     int result = run_on(*screen);
     int sig = screen->ending_signal();
     screen.reset();
+    print_notices();
     if (sig != 0) {
         std::signal(sig, SIG_DFL);
         std::raise(sig);
@@ -91,12 +97,15 @@ int main(int argc, char **argv) {
         return 1;
     }
     int result = 0;
+    int sig = 0;
     {
         orvane_platform::terminal_display screen;
         result = run_on(screen);
+        sig = screen.ending_signal();
     }
+    print_notices();
     // The screen is restored; a signal that ended the dialog now ends the program as it would have.
-    if (int sig = orvane_platform::terminal_display::ending_signal(); sig != 0) {
+    if (sig != 0) {
         std::signal(sig, SIG_DFL);
         std::raise(sig);
     }

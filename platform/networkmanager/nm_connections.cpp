@@ -5,15 +5,19 @@
 
 #include <NetworkManager.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "config/nm_module.h"
 
 namespace orvane_nm {
 
 using orvane_platform::dialup_connection;
+using orvane_platform::connection_ref;
 using orvane_platform::dialup_error;
+using orvane_platform::service_call;
 
 namespace {
 
@@ -88,13 +92,18 @@ object_ptr built(const dialup_connection &c) {
     g_object_set(G_OBJECT(s_serial), NM_SETTING_SERIAL_BAUD, static_cast<guint>(c.baud), nullptr);
     nm_connection_add_setting(conn, s_serial);
 
+    // The context type of the entry's dial modifier: ModemManager asks the modem for IPv4, IPv6
+    // or both as the IP methods say, so an "IP" entry never becomes a dual-stack context that
+    // some networks refuse.
+    const bool v4 = c.pdp_type != "IPV6";
+    const bool v6 = c.pdp_type == "IPV6" || c.pdp_type == "IPV4V6";
     NMSetting *s_ip4 = nm_setting_ip4_config_new();
-    g_object_set(G_OBJECT(s_ip4), NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP4_CONFIG_METHOD_AUTO, nullptr);
+    g_object_set(G_OBJECT(s_ip4), NM_SETTING_IP_CONFIG_METHOD,
+                 v4 ? NM_SETTING_IP4_CONFIG_METHOD_AUTO : NM_SETTING_IP4_CONFIG_METHOD_DISABLED, nullptr);
     nm_connection_add_setting(conn, s_ip4);
-    // The entry's own dial modifier defines an "IP" (IPv4) context; with IPv6 off the modem is
-    // asked for that type too, not a dual-stack one that some networks refuse.
     NMSetting *s_ip6 = nm_setting_ip6_config_new();
-    g_object_set(G_OBJECT(s_ip6), NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP6_CONFIG_METHOD_DISABLED, nullptr);
+    g_object_set(G_OBJECT(s_ip6), NM_SETTING_IP_CONFIG_METHOD,
+                 v6 ? NM_SETTING_IP6_CONFIG_METHOD_AUTO : NM_SETTING_IP6_CONFIG_METHOD_DISABLED, nullptr);
     nm_connection_add_setting(conn, s_ip6);
 
     GError *raw = nullptr;
@@ -106,89 +115,278 @@ object_ptr built(const dialup_connection &c) {
     return owner;
 }
 
-void unref_loop(GMainLoop *l) { g_main_loop_unref(l); }
-using loop_ptr = std::unique_ptr<GMainLoop, freer<GMainLoop, unref_loop>>;
+void unref_variant(GVariant *v) { g_variant_unref(v); }
+using variant_ptr = std::unique_ptr<GVariant, freer<GVariant, unref_variant>>;
 
-// The running NetworkManager; throws dialup_error when there is none to ask.
-object_ptr client() {
-    GError *raw = nullptr;
-    object_ptr nm(G_OBJECT(nm_client_new(nullptr, &raw)));
-    error_ptr err(raw);
-    if (!nm || !nm_client_get_nm_running(NM_CLIENT(nm.get()))) {
-        throw dialup_error(std::string("NetworkManager is not running") + (err ? std::string(": ") + err->message : ""));
-    }
-    return nm;
-}
+constexpr const char *nm_service = "org.freedesktop.NetworkManager";
+constexpr const char *settings_path = "/org/freedesktop/NetworkManager/Settings";
+constexpr const char *settings_iface = "org.freedesktop.NetworkManager.Settings";
+constexpr const char *connection_iface = "org.freedesktop.NetworkManager.Settings.Connection";
+// Calls in flight at once: the system bus refuses a client past 128 pending replies
+// (max_replies_per_connection), which is how libnm's own client loses connections.
+constexpr std::size_t batch = 32;
 
-// One call of libnm's asynchronous API, waited for.
-struct waited_call {
-    loop_ptr loop{g_main_loop_new(nullptr, FALSE)};
+// What a reply brought: the value, or the error.
+struct reply {
+    variant_ptr value;
+    error_ptr error;
     bool done = false;
-    GError *error = nullptr;
-
-    void run() { g_main_loop_run(loop.get()); }
-    void finish() { g_main_loop_quit(loop.get()); }
 };
 
-void added(GObject *source, GAsyncResult *result, gpointer data) {
-    auto *call = static_cast<waited_call *>(data);
-    NMRemoteConnection *made = nm_client_add_connection2_finish(NM_CLIENT(source), result, nullptr, &call->error);
-    call->done = made != nullptr;
-    if (made != nullptr) g_object_unref(made);
-    call->finish();
+// The system bus on a main context of our own, every wait bounded by the call's limits:
+// a service that does not answer is treated as one that is not running, and a signal that
+// ends the program stops the wait at once.
+class bus_session {
+public:
+    explicit bus_session(const service_call &limits) : limits_(limits) {
+        g_main_context_push_thread_default(context_);
+        // Wakes the waits a few times a second, to see the ending signal.
+        tick_ = g_timeout_source_new(50);
+        g_source_set_callback(tick_, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+        g_source_attach(tick_, context_);
+        bus_wait got{this, nullptr, false};
+        ++pending_;
+        g_bus_get(G_BUS_TYPE_SYSTEM, cancel_, bus_ready, &got);
+        try {
+            wait_until([&] { return got.done; });
+        } catch (...) {
+            close();
+            throw;
+        }
+        if (bus_ != nullptr) g_dbus_connection_set_exit_on_close(bus_, FALSE);  // the bus going away is an error, not our end
+        if (bus_ == nullptr) {
+            std::string why = got.error ? got.error->message : "unknown reason";
+            close();
+            throw dialup_error("NetworkManager is not running: no system bus to ask it on (" + why + ")");
+        }
+    }
+    ~bus_session() { close(); }
+    bus_session(const bus_session &) = delete;
+    bus_session &operator=(const bus_session &) = delete;
+
+    // Starts a call whose answer lands in `into`.
+    void start(const char *path, const char *iface, const char *method, GVariant *args, const char *reply_type,
+               reply &into) {
+        ++pending_;
+        auto *slot = new call_slot{this, &into};
+        g_dbus_connection_call(bus_, nm_service, path, iface, method, args, G_VARIANT_TYPE(reply_type),
+                               G_DBUS_CALL_FLAGS_NO_AUTO_START, limits_.timeout_ms, cancel_, call_done, slot);
+    }
+
+    // Waits for every one of `replies`.
+    void wait_for(const std::vector<reply *> &replies) {
+        wait_until([&] { return std::all_of(replies.begin(), replies.end(), [](const reply *r) { return r->done; }); });
+    }
+
+    template <typename Done>
+    void wait_until(Done done) {
+        const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(limits_.timeout_ms) * 1000;
+        while (!done()) {
+            if (limits_.ending != nullptr && limits_.ending() != 0) {
+                give_up();
+                throw dialup_error("NetworkManager was not waited for: the program is ending");
+            }
+            if (g_get_monotonic_time() > deadline) {
+                give_up();
+                throw dialup_error(not_answering());
+            }
+            g_main_context_iteration(context_, TRUE);
+        }
+    }
+
+    // One call, waited for; throws dialup_error with `what` and the reason when it fails.
+    variant_ptr call(const char *path, const char *iface, const char *method, GVariant *args, const char *reply_type) {
+        reply r;
+        start(path, iface, method, args, reply_type, r);
+        wait_for({&r});
+        if (r.error) throw dialup_error(reason(r.error.get()));
+        return std::move(r.value);
+    }
+
+    std::string not_answering() const {
+        return "NetworkManager does not answer (no reply within " + std::to_string(limits_.timeout_ms / 1000) + " s)";
+    }
+    std::string reason(const GError *e) const {
+        if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) return not_answering();
+        if (g_dbus_error_is_remote_error(e)) {
+            chars_ptr name(g_dbus_error_get_remote_error(e));
+            std::string n = name ? name.get() : "";
+            if (n == "org.freedesktop.DBus.Error.ServiceUnknown" || n == "org.freedesktop.DBus.Error.NameHasNoOwner") {
+                return "NetworkManager is not running";
+            }
+        }
+        return std::string("NetworkManager: ") + e->message;
+    }
+
+private:
+    struct call_slot {
+        bus_session *session;
+        reply *into;
+    };
+
+    struct bus_wait {
+        bus_session *session;
+        error_ptr error;
+        bool done = false;
+    };
+
+    static void bus_ready(GObject *, GAsyncResult *result, gpointer data) {
+        auto *got = static_cast<bus_wait *>(data);
+        --got->session->pending_;
+        GError *raw = nullptr;
+        got->session->bus_ = g_bus_get_finish(result, &raw);
+        got->error.reset(raw);
+        got->done = true;
+    }
+
+    static void call_done(GObject *source, GAsyncResult *result, gpointer data) {
+        std::unique_ptr<call_slot> slot(static_cast<call_slot *>(data));
+        --slot->session->pending_;
+        GError *raw = nullptr;
+        GVariant *v = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw);
+        slot->into->value.reset(v);
+        slot->into->error.reset(raw);
+        slot->into->done = true;
+    }
+
+    // Cancelled calls still answer, at once; their replies must land while what they write
+    // to is still there.
+    void give_up() {
+        g_cancellable_cancel(cancel_);
+        while (pending_ > 0) g_main_context_iteration(context_, TRUE);
+    }
+
+    void close() {
+        if (context_ == nullptr) return;
+        give_up();
+        g_source_destroy(tick_);
+        g_source_unref(tick_);
+        if (bus_ != nullptr) g_object_unref(bus_);
+        g_object_unref(cancel_);
+        g_main_context_pop_thread_default(context_);
+        g_main_context_unref(context_);
+        context_ = nullptr;
+    }
+
+    service_call limits_;
+    GMainContext *context_ = g_main_context_new();
+    GCancellable *cancel_ = g_cancellable_new();
+    GSource *tick_ = nullptr;
+    GDBusConnection *bus_ = nullptr;
+    int pending_ = 0;
+
+};
+
+std::string setting_string(GVariant *settings, const char *group, const char *key) {
+    variant_ptr values(g_variant_lookup_value(settings, group, G_VARIANT_TYPE("a{sv}")));
+    if (!values) return {};
+    variant_ptr value(g_variant_lookup_value(values.get(), key, G_VARIANT_TYPE_STRING));
+    return value ? g_variant_get_string(value.get(), nullptr) : "";
 }
 
-void deleted(GObject *source, GAsyncResult *result, gpointer data) {
-    auto *call = static_cast<waited_call *>(data);
-    call->done = nm_remote_connection_delete_finish(NM_REMOTE_CONNECTION(source), result, &call->error) != FALSE;
-    call->finish();
+bool gone(const GError *e) {
+    if (!g_dbus_error_is_remote_error(e)) return false;
+    chars_ptr name(g_dbus_error_get_remote_error(e));
+    std::string n = name ? name.get() : "";
+    return n == "org.freedesktop.DBus.Error.UnknownObject" || n == "org.freedesktop.DBus.Error.UnknownMethod" ||
+           n == "org.freedesktop.NetworkManager.Settings.InvalidConnection";
+}
+
+// Every connection NetworkManager has, read whole: the settings service's list, then each
+// connection's settings, a batch at a time. A connection removed meanwhile is left out; any
+// other failure fails the whole list.
+std::vector<connection_ref> all_connections(bus_session &bus) {
+    variant_ptr listed = bus.call(settings_path, settings_iface, "ListConnections", nullptr, "(ao)");
+    std::vector<std::string> paths;
+    {
+        GVariantIter *iter = nullptr;
+        const char *path = nullptr;
+        g_variant_get(listed.get(), "(ao)", &iter);
+        while (g_variant_iter_next(iter, "&o", &path)) paths.emplace_back(path);
+        g_variant_iter_free(iter);
+    }
+    std::vector<connection_ref> out;
+    for (std::size_t from = 0; from < paths.size(); from += batch) {
+        std::size_t to = std::min(paths.size(), from + batch);
+        std::vector<reply> replies(to - from);
+        std::vector<reply *> waited;
+        for (std::size_t i = from; i < to; ++i) {
+            bus.start(paths[i].c_str(), connection_iface, "GetSettings", nullptr, "(a{sa{sv}})", replies[i - from]);
+            waited.push_back(&replies[i - from]);
+        }
+        bus.wait_for(waited);
+        for (reply &r : replies) {
+            if (r.error) {
+                if (gone(r.error.get())) continue;
+                throw dialup_error("NetworkManager's connections cannot be read whole: " + bus.reason(r.error.get()));
+            }
+            variant_ptr settings(g_variant_get_child_value(r.value.get(), 0));
+            out.push_back({setting_string(settings.get(), "connection", "id"),
+                           setting_string(settings.get(), "connection", "uuid")});
+        }
+    }
+    return out;
+}
+
+// The path and present name of the connection with `uuid`; none when NetworkManager has none.
+std::optional<std::pair<std::string, std::string>> connection_by_uuid(bus_session &bus, const std::string &uuid) {
+    reply found;
+    bus.start(settings_path, settings_iface, "GetConnectionByUuid", g_variant_new("(s)", uuid.c_str()), "(o)", found);
+    bus.wait_for({&found});
+    if (found.error) {
+        if (gone(found.error.get())) return std::nullopt;
+        throw dialup_error(bus.reason(found.error.get()));
+    }
+    const char *path = nullptr;
+    g_variant_get(found.value.get(), "(&o)", &path);
+    std::string at = path;
+    reply settings;
+    bus.start(at.c_str(), connection_iface, "GetSettings", nullptr, "(a{sa{sv}})", settings);
+    bus.wait_for({&settings});
+    if (settings.error) {
+        if (gone(settings.error.get())) return std::nullopt;
+        throw dialup_error(bus.reason(settings.error.get()));
+    }
+    variant_ptr s(g_variant_get_child_value(settings.value.get(), 0));
+    return std::make_pair(at, setting_string(s.get(), "connection", "id"));
 }
 
 }  // namespace
 
-std::string add(const dialup_connection &c) {
+std::string add(const dialup_connection &c, const service_call &limits) {
     object_ptr conn = built(c);
-    object_ptr nm = client();
-    waited_call call;
+    bus_session bus(limits);
     // Kept on disk, as the handheld keeps its entries, and not dialled on its own.
-    nm_client_add_connection2(NM_CLIENT(nm.get()),
-                              nm_connection_to_dbus(NM_CONNECTION(conn.get()), NM_CONNECTION_SERIALIZE_ALL),
-                              static_cast<NMSettingsAddConnection2Flags>(NM_SETTINGS_ADD_CONNECTION2_FLAG_TO_DISK |
-                                                                         NM_SETTINGS_ADD_CONNECTION2_FLAG_BLOCK_AUTOCONNECT),
-                              nullptr, TRUE, nullptr, added, &call);
-    call.run();
-    error_ptr err(call.error);
-    if (!call.done) {
-        throw dialup_error(std::string("NetworkManager refuses the connection: ") + (err ? err->message : "unknown reason"));
+    const guint32 flags = NM_SETTINGS_ADD_CONNECTION2_FLAG_TO_DISK | NM_SETTINGS_ADD_CONNECTION2_FLAG_BLOCK_AUTOCONNECT;
+    GVariant *settings = nm_connection_to_dbus(NM_CONNECTION(conn.get()), NM_CONNECTION_SERIALIZE_ALL);
+    GVariant *args = g_variant_new("(@a{sa{sv}}u@a{sv})", settings, flags, g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0));
+    try {
+        bus.call(settings_path, settings_iface, "AddConnection2", args, "(oa{sv})");
+    } catch (const dialup_error &e) {
+        throw dialup_error(std::string("NetworkManager refuses the connection: ") + e.what());
     }
     return uuid_of(c);
 }
 
-void remove(const dialup_connection &c) {
-    object_ptr nm = client();
-    std::string uuid = uuid_of(c);
-    NMRemoteConnection *found = nm_client_get_connection_by_uuid(NM_CLIENT(nm.get()), uuid.c_str());
-    if (found == nullptr) return;
-    waited_call call;
-    nm_remote_connection_delete_async(found, nullptr, deleted, &call);
-    call.run();
-    error_ptr err(call.error);
-    if (!call.done) {
-        throw dialup_error(std::string("NetworkManager does not remove the connection: ") +
-                           (err ? err->message : "unknown reason"));
+std::optional<std::string> remove(const dialup_connection &c, const service_call &limits) {
+    bus_session bus(limits);
+    auto found = connection_by_uuid(bus, uuid_of(c));
+    if (!found) return std::nullopt;
+    reply r;
+    bus.start(found->first.c_str(), connection_iface, "Delete", nullptr, "()", r);
+    bus.wait_for({&r});
+    if (r.error && !gone(r.error.get())) {
+        throw dialup_error("NetworkManager does not remove the connection: " + bus.reason(r.error.get()));
     }
+    return found->second;
 }
 
-std::vector<std::string> names() {
-    object_ptr nm = client();
-    std::vector<std::string> out;
-    const GPtrArray *all = nm_client_get_connections(NM_CLIENT(nm.get()));
-    for (guint i = 0; all != nullptr && i < all->len; ++i) {
-        const char *id = nm_connection_get_id(NM_CONNECTION(g_ptr_array_index(all, i)));
-        if (id != nullptr) out.emplace_back(id);
-    }
-    return out;
+std::vector<connection_ref> connections(const service_call &limits) {
+    bus_session bus(limits);
+    return all_connections(bus);
 }
+
+std::string uuid(const dialup_connection &c) { return uuid_of(c); }
 
 std::string keyfile(const dialup_connection &c) {
     object_ptr owner = built(c);
@@ -229,17 +427,26 @@ extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_key
 }
 
 extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_add(const orvane_platform::dialup_connection &c,
+                                                                                const orvane_platform::service_call &limits,
                                                                                 std::string &uuid,
                                                                                 std::string &error) noexcept {
-    return answered(error, [&] { uuid = orvane_nm::add(c); });
+    return answered(error, [&] { uuid = orvane_nm::add(c, limits); });
 }
 
-extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_remove(const orvane_platform::dialup_connection &c,
-                                                                                   std::string &error) noexcept {
-    return answered(error, [&] { orvane_nm::remove(c); });
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_remove(
+    const orvane_platform::dialup_connection &c, const orvane_platform::service_call &limits,
+    std::optional<std::string> &removed, std::string &error) noexcept {
+    return answered(error, [&] { removed = orvane_nm::remove(c, limits); });
 }
 
-extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_names(std::vector<std::string> &names,
-                                                                                  std::string &error) noexcept {
-    return answered(error, [&] { names = orvane_nm::names(); });
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_connections(
+    const orvane_platform::service_call &limits, std::vector<orvane_platform::connection_ref> &all,
+    std::string &error) noexcept {
+    return answered(error, [&] { all = orvane_nm::connections(limits); });
+}
+
+extern "C" __attribute__((visibility("default"))) bool orvane_networkmanager_uuid(const orvane_platform::dialup_connection &c,
+                                                                                 std::string &uuid,
+                                                                                 std::string &error) noexcept {
+    return answered(error, [&] { uuid = orvane_nm::uuid(c); });
 }

@@ -45,14 +45,23 @@ bool stored(const std::string &utf8_name) {
     return connection_store(connection_store::mode::read, path).contains(utf8_name);
 }
 
-// A name NetworkManager has is taken when entries go there too. One that cannot be asked
-// takes none: creating the entry then fails, saying why.
+// A name NetworkManager has is taken when entries go there too. Its connections are read once
+// a process, at the first name tested: the dialog tests up to a hundred names as it starts, and
+// Create has the configuration service read them afresh. A list that could not be read whole
+// takes every name, and the reason is noted.
 bool taken_in_networkmanager(const std::string &utf8_name) {
-    try {
-        return networkmanager_name_like({utf8_name}).has_value();
-    } catch (const dialup_error &) {
-        return false;
+    static std::optional<std::vector<connection_ref>> theirs;
+    static std::string why;
+    if (!theirs && why.empty()) {
+        try {
+            theirs = networkmanager_connections();
+        } catch (const dialup_error &e) {
+            why = e.what();
+            add_device_notice(why);
+        }
     }
+    if (!theirs) throw dialup_error(why);
+    return name_like(*theirs, {utf8_name}).has_value();
 }
 
 bool name_taken(const std::string &utf8_name, const device_profile &profile) {
