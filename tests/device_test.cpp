@@ -1,10 +1,17 @@
 #include "device/device.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <fstream>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <toml++/toml.h>
 
 #include "support/test_support.h"
 #include "telephony/mm_module.h"
@@ -336,4 +343,75 @@ TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("not a regular file"), std::string::npos);
     EXPECT_EQ(got.size(), 2u);
+}
+
+// The file as users leave it: edited by hand, misspelt, locked by a program that hangs. No run
+// makes it invalid, none waits for ever, and each says what it passed over.
+TEST(SystemModems, AFileTheUserEditedOrLockedNeverBreaksOrHangs) {
+    device_sandbox dev;
+    const std::string file = (ensure_device_folder() / "modems.toml").string();
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", ""}, {"SIM-2", "ttyUSB1", "2", ""}};
+    std::vector<std::string> warnings;
+    auto run = [&](const std::string &text) {
+        write_bytes(file, text);
+        warnings.clear();
+        auto got = system_modem_profiles(modems, file, warnings);
+        (void)toml::parse(read_bytes(file), file);  // throws, and fails the test, when a run broke it
+        return got;
+    };
+    // The identifier written as a key of [modem], not a table: that modem is left alone; the
+    // other is added under the same [modem] where that still parses.
+    auto got = run("[modem]\n490154203237518 = \"fast\"\n");
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(warnings[0].find("modem.490154203237518 is not a table"), std::string::npos) << warnings[0];
+    EXPECT_EQ(got[0].baud_rate, 115200u);
+    EXPECT_EQ(run(read_bytes(file))[0].baud_rate, 115200u);  // and the next run too
+    // [modem] that is no table at all: nothing can be added beside it.
+    run("modem = 5\n");
+    EXPECT_EQ(read_bytes(file), "modem = 5\n");
+    EXPECT_NE(warnings.back().find("it is left as it is"), std::string::npos) << warnings.back();
+    // Misspelt keys are named, where they are.
+    got = run("[modem.2]\nbaudrate = 9600\n[modem.490154203237518]\n[modems]\n");
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find(file + ": line 4, column 2: the table or key \"modems\""), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find("line 2, column 1: the modem key \"baudrate\" is not one this handheld reads"),
+              std::string::npos) << warnings[1];
+    EXPECT_EQ(got[1].baud_rate, 115200u);
+
+    // Two modems with one identifier: one block, which both use, and a warning.
+    modems = {{"SIM-1", "ttyUSB0", "7", ""}, {"SIM-1", "ttyUSB4", "7", ""}};
+    got = run("[modem.9]\n");
+    const std::string once = read_bytes(file);
+    EXPECT_EQ(once.find("[modem.7]"), once.rfind("[modem.7]")) << once;
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("two modems give the equipment identifier 7"), std::string::npos) << warnings[0];
+    write_bytes(file, once + "\n");
+    std::string edited = read_bytes(file);
+    edited.replace(edited.find("baud_rate = 115200"), 18, "baud_rate = 57600");
+    got = run(edited);
+    EXPECT_EQ(got[0].baud_rate, 57600u);
+    EXPECT_EQ(got[1].baud_rate, 57600u);
+
+    // Held by another process: the defaults within two seconds, and a warning that says so.
+    int fd = open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        flock(fd, LOCK_EX);
+        pause();
+        _exit(0);
+    }
+    usleep(100 * 1000);
+    warnings.clear();
+    auto start = std::chrono::steady_clock::now();
+    got = system_modem_profiles(modems, file, warnings);
+    auto waited = std::chrono::steady_clock::now() - start;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(fd);
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    EXPECT_GE(waited, std::chrono::milliseconds(1000));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("locked by another program"), std::string::npos) << warnings[0];
+    EXPECT_EQ(got[0].baud_rate, 115200u);
 }

@@ -191,6 +191,8 @@ int view_dialog(bool shoot, view_options view, bool dpi_given, const std::string
 int list_modems(bool as_json) {
     int failed = 0;
     auto list = query_modems(failed);
+    // None listed because ModemManager could not be asked is a failure, not an empty machine.
+    if (!load_device_profile().modems_error.empty()) ++failed;
     if (as_json) {
         json j = json::array();
         for (const auto &d : list) {

@@ -15,12 +15,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
 #include <toml++/toml.h>
 
 #include "../common/small_file.h"
+#include "../common/bounded_lock.h"
+#include "../common/service_call.h"
 #include "../common/utf.h"
 #include "../telephony/modem_config.h"
 
@@ -116,7 +119,7 @@ void check_own_path(const std::filesystem::path &path, bool folder) {
         if (errno == ENOENT) return;
         throw std::runtime_error("cannot use " + path.string() + ": " + std::strerror(errno));
     }
-    const char *what = folder ? "the device folder " : "the connection store file ";
+    const char *what = folder ? "the device folder " : "the file ";
     if (st.st_uid != ::geteuid()) {
         throw std::runtime_error(std::string(what) + path.string() + " belongs to another user (uid " +
                                  std::to_string(st.st_uid) + "), so it is not used: move it away, or set ORVANE_DEVICE "
@@ -217,11 +220,11 @@ constexpr std::string_view platform_calls[] = {"lineInitializeEx", "lineGetDevCa
                                                "RasValidateEntryName"};
 
 void warn_unknown_keys(const toml::table &t, std::initializer_list<std::string_view> known, const std::string &what,
-                       device_profile &p, const std::string &source_name) {
+                       std::vector<std::string> &warnings, const std::string &source_name) {
     for (const auto &[key, node] : t) {
         (void)node;
         if (std::find(known.begin(), known.end(), key.str()) != known.end()) continue;
-        p.warnings.push_back(source_name + ": " + where(key.source()) + ": " + what + " \"" + std::string(key.str()) +
+        warnings.push_back(source_name + ": " + where(key.source()) + ": " + what + " \"" + std::string(key.str()) +
                              "\" is not one this handheld reads; it is passed over");
     }
 }
@@ -232,11 +235,11 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
     device_profile p;
     try {
         toml::table root = toml::parse(toml_text, source_name);
-        warn_unknown_keys(root, {"modem", "faults", "screen", "telephony", "store"}, "the table or key", p, source_name);
+        warn_unknown_keys(root, {"modem", "faults", "screen", "telephony", "store"}, "the table or key", p.warnings, source_name);
         if (const toml::node *tel = root.get("telephony")) {
             const auto *t = tel->as_table();
             if (t == nullptr) fail(*tel, "\"telephony\" must be a table ([telephony])");
-            warn_unknown_keys(*t, {"source"}, "the telephony key", p, source_name);
+            warn_unknown_keys(*t, {"source"}, "the telephony key", p.warnings, source_name);
             std::u16string source = text_field(*t, "source", u"profile");
             if (source != u"profile" && source != u"modemmanager") {
                 fail(*t->get("source"), "\"source\" must be \"profile\" or \"modemmanager\"");
@@ -246,7 +249,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
         if (const toml::node *st = root.get("store")) {
             const auto *t = st->as_table();
             if (t == nullptr) fail(*st, "\"store\" must be a table ([store])");
-            warn_unknown_keys(*t, {"networkmanager"}, "the store key", p, source_name);
+            warn_unknown_keys(*t, {"networkmanager"}, "the store key", p.warnings, source_name);
             if (const toml::node *nm = t->get("networkmanager")) {
                 if (!nm->is_boolean()) fail(*nm, "\"networkmanager\" must be true or false");
                 p.networkmanager = nm->as_boolean()->get();
@@ -255,7 +258,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
         if (const toml::node *sc = root.get("screen")) {
             const auto *t = sc->as_table();
             if (t == nullptr) fail(*sc, "\"screen\" must be a table ([screen])");
-            warn_unknown_keys(*t, {"width", "height", "dpi", "zoom"}, "the screen key", p, source_name);
+            warn_unknown_keys(*t, {"width", "height", "dpi", "zoom"}, "the screen key", p.warnings, source_name);
             // A bad screen value costs that value only: the modems and the rest are kept.
             auto screen_key = [&](const char *key, int &value, int lo, int hi) {
                 try {
@@ -277,7 +280,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
                 const auto *t = entry.as_table();
                 if (t == nullptr) fail(entry, "each modem must be a table");
                 warn_unknown_keys(*t, {"name", "provider", "type", "baud_rate", "dial_modifier", "port", "config_block"},
-                                  "the modem key", p, source_name);
+                                  "the modem key", p.warnings, source_name);
                 modem_profile modem;
                 modem.name = text_field(*t, "name", u"");
                 modem.provider = text_field(*t, "provider", u"UNIMODEM");
@@ -305,7 +308,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
         if (const toml::node *f = root.get("faults")) {
             const auto *t = f->as_table();
             if (t == nullptr) fail(*f, "\"faults\" must be a table");
-            warn_unknown_keys(*t, {"fail"}, "the faults key", p, source_name);
+            warn_unknown_keys(*t, {"fail"}, "the faults key", p.warnings, source_name);
             if (const toml::node *list = t->get("fail")) {
                 const auto *arr = list->as_array();
                 if (arr == nullptr) fail(*list, "\"fail\" must be an array of call names");
@@ -356,6 +359,7 @@ std::string one_line(std::string text) {
 
 // The block modems.toml keeps for one modem, as far as its values can be used.
 void read_kept_block(const toml::table &kept, const std::string &file, modem_profile &m, std::vector<std::string> &warnings) {
+    warn_unknown_keys(kept, {"baud_rate", "dial_modifier"}, "the modem key", warnings, file);
     try {
         auto baud = static_cast<std::uint32_t>(integer_field(kept, "baud_rate", m.baud_rate, 1, 0xFFFFFFFF));
         if (!valid_baud_rate(baud)) fail(*kept.get("baud_rate"), "\"baud_rate\" is not a speed the modem provider knows");
@@ -374,6 +378,9 @@ void read_kept_block(const toml::table &kept, const std::string &file, modem_pro
 
 }  // namespace
 
+// How long modems.toml's lock is waited for before the modems keep the defaults.
+constexpr int modems_file_lock_ms = 1500;
+
 std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem> &modems, const std::string &file,
                                                  std::vector<std::string> &warnings) {
     std::vector<modem_profile> out;
@@ -386,17 +393,20 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
         return out;
     };
     try {
+        ensure_device_folder();
         check_own_path(file, false);
     } catch (const std::exception &e) {
         return defaults(e.what());
     }
-    // Locked while read and added to, so that two programs seeing a new modem add it once.
+    // Locked while read and added to, so that two programs seeing a new modem add it once; a
+    // lock held for longer than that (a program that hangs) is not waited for.
     int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return defaults(std::string("cannot be opened: ") + std::strerror(errno));
     std::unique_ptr<int, void (*)(int *)> closer(&fd, [](int *f) { ::close(*f); });
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return defaults("not a regular file");
-    if (::flock(fd, LOCK_EX) != 0) return defaults(std::string("cannot be locked: ") + std::strerror(errno));
+    std::string why;
+    if (!lock_exclusive_within(fd, modems_file_lock_ms, service_limits().ending, why)) return defaults(why);
     std::string text;
     char buffer[4096];
     for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
@@ -410,20 +420,37 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
     } catch (const toml::parse_error &e) {
         return defaults(where(e.source()) + ": " + std::string(e.description()));
     }
+    warn_unknown_keys(root, {"modem"}, "the table or key", warnings, file);
     const toml::table *kept = root["modem"].as_table();
     std::string added;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::string &id = modems[i].equipment_id;
         // A modem without an identity cannot be told from the next one: it keeps the defaults.
-        if (modems[i].equipment_id.empty()) continue;
-        const toml::table *block = kept != nullptr ? (*kept)[modems[i].equipment_id].as_table() : nullptr;
-        if (block != nullptr) {
-            read_kept_block(*block, file, out[i], warnings);
+        if (id.empty()) continue;
+        if (!seen.insert(id).second) {
+            warnings.push_back(file + ": two modems give the equipment identifier " + id + "; " + one_line(modems[i].model) +
+                               " on " + one_line(modems[i].port) + " shares the first one's block");
+            std::size_t first = 0;
+            while (modems[first].equipment_id != id) ++first;
+            out[i].baud_rate = out[first].baud_rate;
+            out[i].dial_modifier = out[first].dial_modifier;
+            continue;
+        }
+        const toml::node *node = kept != nullptr ? kept->get(id) : nullptr;
+        if (node != nullptr && node->as_table() != nullptr) {
+            read_kept_block(*node->as_table(), file, out[i], warnings);
+            continue;
+        }
+        if (node != nullptr) {
+            warnings.push_back(file + ": " + where(node->source()) + ": modem." + id +
+                               " is not a table of baud_rate and dial_modifier; the modem keeps the defaults");
             continue;
         }
         toml::table entry{{"baud_rate", static_cast<std::int64_t>(out[i].baud_rate)}, {"dial_modifier", ""}};
-        toml::table id{{modems[i].equipment_id, std::move(entry)}};
+        toml::table by_id{{id, std::move(entry)}};
         std::ostringstream table;
-        table << toml::table{{"modem", std::move(id)}};
+        table << toml::table{{"modem", std::move(by_id)}};
         added += "\n# " + one_line(modems[i].model) + " on " + one_line(modems[i].port) + "\n" + table.str() + "\n";
     }
     if (text.empty() && !added.empty()) {
@@ -431,7 +458,17 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
                 "# the speed in bits per second and the dial modifier its new entries start with.\n" +
                 added;
     }
-    if (!added.empty() && ::write(fd, added.data(), added.size()) != static_cast<ssize_t>(added.size())) {
+    if (added.empty()) return out;
+    // Never a file that stops parsing: what is added must parse together with what is there
+    // (a hand-written [modem] that is no table, say).
+    try {
+        (void)toml::parse(text + added, file);
+    } catch (const toml::parse_error &e) {
+        warnings.push_back(file + ": the new modems' blocks would not fit the file as it is written (" +
+                           std::string(e.description()) + "); it is left as it is and they keep the defaults");
+        return out;
+    }
+    if (::write(fd, added.data(), added.size()) != static_cast<ssize_t>(added.size())) {
         warnings.push_back(file + ": cannot be written: " + std::strerror(errno) +
                            "; the new modems keep 115200 bit/s and no dial modifier");
     }
@@ -444,17 +481,26 @@ namespace {
 // named "<model> on <port>:", its block as modems.toml keeps it. Asked once a process; none,
 // with a warning that says why, when ModemManager cannot be asked or has none.
 void use_system_modems(device_profile &p) {
-    static const std::pair<std::vector<modem_profile>, std::vector<std::string>> found = [] {
-        std::vector<system_modem> modems;
-        std::string error;
+    struct seen {
+        std::vector<modem_profile> modems;
         std::vector<std::string> warnings;
-        if (!system_modems(modems, error)) return std::pair{std::vector<modem_profile>{}, std::vector{"no modems: " + error}};
-        if (modems.empty()) return std::pair{std::vector<modem_profile>{}, std::vector<std::string>{"ModemManager has no modem"}};
-        std::vector<modem_profile> out = system_modem_profiles(modems, device_file("modems.toml"), warnings);
-        return std::pair{std::move(out), std::move(warnings)};
+        std::string error;
+    };
+    static const seen found = [] {
+        std::vector<system_modem> modems;
+        seen out;
+        if (!system_modems(modems, out.error)) {
+            out.warnings.push_back("no modems: " + out.error);
+        } else if (modems.empty()) {
+            out.warnings.emplace_back("ModemManager has no modem");
+        } else {
+            out.modems = system_modem_profiles(modems, device_file("modems.toml"), out.warnings);
+        }
+        return out;
     }();
-    p.modems = found.first;
-    p.warnings.insert(p.warnings.end(), found.second.begin(), found.second.end());
+    p.modems = found.modems;
+    p.modems_error = found.error;
+    p.warnings.insert(p.warnings.end(), found.warnings.begin(), found.warnings.end());
 }
 
 }  // namespace

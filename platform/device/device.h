@@ -39,6 +39,8 @@ struct device_profile {
     // the machine's ModemManager ([telephony] source = "modemmanager").
     bool modemmanager = false;
     // Each accepted entry also goes into the running NetworkManager ([store] networkmanager = true).
+    // Why the machine's modems could not be asked ([telephony] source = "modemmanager"); empty when they were.
+    std::string modems_error;
     bool networkmanager = false;
     screen_profile screen;
     std::set<std::string, std::less<>> faults;  // looked up by the calls' own names, uncopied

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "../common/service_call.h"
+
 namespace orvane_platform {
 
 struct system_modem {
@@ -16,7 +18,8 @@ struct system_modem {
 
 // The module's entry point: false, with the reason in `error`, when ModemManager cannot be
 // asked (not running, no system bus). No exception crosses it.
-using system_modem_lister = bool (*)(std::vector<system_modem> &modems, std::string &error) noexcept;
+using system_modem_lister = bool (*)(const service_call &limits, std::vector<system_modem> &modems,
+                                     std::string &error) noexcept;
 inline constexpr const char *system_modem_lister_symbol = "orvane_modemmanager_modems";
 
 // Through the module found beside the program or in its private folder; false, with the
