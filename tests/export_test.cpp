@@ -335,6 +335,96 @@ TEST(ExportNetworkManager, WithoutNetworkManagerCreateFailsAndNothingIsStored) {
     EXPECT_NE(provisioned.err.find("NetworkManager is not running"), std::string::npos) << provisioned.err;
 }
 
+// Host mode as a real machine has it: hundreds of connections of others, connections renamed
+// or removed behind the program's back, a NetworkManager that stops answering, and two users
+// creating names that fold alike at the same instant. The private bus keeps dbus-daemon's own
+// limits (128 pending replies a client), as Debian's system bus does.
+TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
+    if (geteuid() != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs root (unshare, mounts, other users)";
+    if (access("/usr/bin/unshare", X_OK) != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "needs unshare and setpriv";
+    }
+    temp_dir work;
+    ASSERT_EQ(chmod(work.path().c_str(), 0755), 0);
+    const std::string w = shell_quote(work.path().string());
+    const std::string tool = shell_quote(ORVANE_DEVICE_TOOL);
+    for (const char *who : {"root", "u1", "u2"}) {
+        std::filesystem::create_directories(work.path() / who);
+        write_bytes(work.path() / who / "device.toml", "[store]\nnetworkmanager = true\n");
+    }
+    ASSERT_EQ(system(("chown -R 1001:1001 " + w + "/u1 && chown -R 1002:1002 " + w + "/u2 && chmod 700 " + w + "/*").c_str()), 0);
+    const std::string script = "set -u; w=" + w + "; tool=" + tool + "; "
+        "doc() { printf '<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"%s\">"
+        "<parm name=\"Phone\" value=\"*99#\"/></characteristic></characteristic></wap-provisioningdoc>' \"$1\" > \"$w/$2\"; "
+        "chmod 644 \"$w/$2\"; }; "
+        "as_root() { ORVANE_DEVICE=$w/root \"$tool\" \"$@\"; }; "
+        // The bus refuses a uid it cannot name: the two users exist in this mount namespace only.
+        "cp /etc/passwd /etc/group $w/; for u in 1001 1002; do echo \"orvane-$u:x:$u:$u::/nonexistent:/usr/sbin/nologin\" "
+        ">> $w/passwd; echo \"orvane-$u:x:$u:\" >> $w/group; done; "
+        "mount --bind $w/passwd /etc/passwd && mount --bind $w/group /etc/group || exit 1; "
+        "i=1; while [ $i -le 250 ]; do printf '[connection]\\nid=Other %d\\nuuid=%s\\ntype=ethernet\\nautoconnect=false\\n"
+        "[ipv4]\\nmethod=disabled\\n[ipv6]\\nmethod=disabled\\n' $i $(cat /proc/sys/kernel/random/uuid) "
+        "> \"$ORVANE_NM_KEYFILES/other$i.nmconnection\"; i=$((i+1)); done; "
+        "chmod 600 \"$ORVANE_NM_KEYFILES\"/*; nmcli connection reload; "
+        // Names NetworkManager has, far down its list, in other case.
+        "for n in 'other 180' 'OTHER 250' 'Mine' 'Renamed' 'Gone' 'Lost'; do doc \"$n\" \"$n.xml\"; done; "
+        "for n in 'other 180' 'OTHER 250'; do as_root provision \"$w/$n.xml\" >/dev/null 2>> $w/taken; echo $? >> $w/taken; done; "
+        // nmcli itself loses connections past the bus's limit: NetworkManager's files tell.
+        "as_root provision $w/Mine.xml > /dev/null; ls \"$ORVANE_NM_KEYFILES\" | grep -c '^Mine' > $w/deleted; "
+        "as_root delete Mine >> $w/deleted; ls \"$ORVANE_NM_KEYFILES\" | grep -c '^Mine' >> $w/deleted; "
+        "rm \"$ORVANE_NM_KEYFILES\"/other*; nmcli connection reload; "
+        // Renamed and removed behind the program's back.
+        "for n in Renamed Gone Lost; do as_root provision \"$w/$n.xml\" > /dev/null; done; "
+        "nmcli connection modify Renamed connection.id 'Theirs now'; nmcli connection delete Gone Lost > /dev/null; "
+        "as_root connections > $w/drift; as_root sync > $w/synced; as_root connections >> $w/drift; "
+        "for n in Renamed Gone Lost; do as_root delete \"$n\" >> $w/drift_deleted; done; "
+        "nmcli -g NAME connection show | grep -c -e '^Theirs now$' -e '^Gone$' >> $w/drift_deleted; "
+        // A NetworkManager that stops answering: refused within the timeout, nothing stored.
+        "doc Stalled Stalled.xml; nm=$(pidof NetworkManager); kill -STOP $nm; start=$(date +%s%N); "
+        "as_root provision $w/Stalled.xml 2> $w/stalled; echo $? >> $w/stalled; "
+        "echo $(( ($(date +%s%N) - start) / 1000000 )) > $w/stalled_ms; kill -CONT $nm; "
+        "as_root connections > $w/after_stall; "
+        // Two users at once, five times.
+        "for round in 1 2 3 4 5; do doc \"Same $round\" a$round.xml; doc \"SAME $round\" b$round.xml; "
+        "ORVANE_DEVICE=$w/u1 setpriv --reuid=1001 --regid=1001 --clear-groups \"$tool\" provision $w/a$round.xml "
+        ">/dev/null 2>>$w/users_err & a=$!; "
+        "ORVANE_DEVICE=$w/u2 setpriv --reuid=1002 --regid=1002 --clear-groups \"$tool\" provision $w/b$round.xml "
+        ">/dev/null 2>>$w/users_err & b=$!; "
+        "wait $a; sa=$?; wait $b; sb=$?; echo \"$sa $sb $(nmcli -g NAME connection show | grep -ci \"^same $round$\")\" >> $w/users; "
+        "done; true";
+    auto r = run_command("unshare --net --mount " + shell_quote(ORVANE_WITH_NETWORKMANAGER) + " sh -c " + shell_quote(script));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string taken = read_bytes(work.path() / "taken");
+    EXPECT_NE(taken.find("NetworkManager has a connection named \"Other 180\"\n1\n"), std::string::npos) << taken;
+    EXPECT_NE(taken.find("NetworkManager has a connection named \"Other 250\"\n1\n"), std::string::npos) << taken;
+    EXPECT_EQ(read_bytes(work.path() / "deleted"), "1\ndeleted; removed from NetworkManager\n0\n");
+    EXPECT_EQ(read_bytes(work.path() / "drift"),
+              "Renamed\t(in NetworkManager as \"Theirs now\")\nGone\t(not in NetworkManager)\nLost\t(not in NetworkManager)\n"
+              "Renamed\t(in NetworkManager as \"Theirs now\")\nGone\nLost\n");
+    EXPECT_EQ(read_bytes(work.path() / "synced"),
+              "Renamed: in NetworkManager as \"Theirs now\"\nGone: added to NetworkManager\nLost: added to NetworkManager\n");
+    EXPECT_EQ(read_bytes(work.path() / "drift_deleted"),
+              "deleted; removed from NetworkManager, where it was named \"Theirs now\"\n"
+              "deleted; removed from NetworkManager\ndeleted; removed from NetworkManager\n0\n");
+    const std::string stalled = read_bytes(work.path() / "stalled");
+    EXPECT_NE(stalled.find("NetworkManager does not answer (no reply within 5 s)"), std::string::npos) << stalled;
+    EXPECT_EQ(stalled.substr(stalled.size() - 2), "1\n");
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "stalled_ms")), 7000);
+    EXPECT_EQ(read_bytes(work.path() / "after_stall"), "");
+    // Each round: one of the two made it, the other was told the name is taken, and
+    // NetworkManager holds exactly one.
+    std::istringstream rounds(read_bytes(work.path() / "users"));
+    int count = 0;
+    for (std::string line; std::getline(rounds, line); ++count) {
+        EXPECT_TRUE(line == "0 1 1" || line == "1 0 1") << line << "\n" << read_bytes(work.path() / "users_err");
+    }
+    EXPECT_EQ(count, 5);
+    const std::string users_err = read_bytes(work.path() / "users_err");
+    std::size_t told = 0;
+    for (std::size_t at = 0; (at = users_err.find("NetworkManager has a connection named \"", at)) != std::string::npos; ++at) ++told;
+    EXPECT_EQ(told, 5u) << users_err;
+}
+
 TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
     if (geteuid() != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs root (unshare, mounts)";
     if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs unshare";

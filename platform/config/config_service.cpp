@@ -166,7 +166,15 @@ public:
     machine_lock() {
         const char *folder = ::access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
         path_ = std::string(folder) + "/orvane-networkmanager.lock";
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+        // Opened as it is, else made: O_CREAT on another user's file in a sticky folder is
+        // refused where protected_regular is on.
+        for (int tries = 0; fd_ < 0 && tries < 3; ++tries) {
+            fd_ = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+            if (fd_ < 0 && errno == ENOENT) {
+                fd_ = ::open(path_.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+            }
+            if (fd_ < 0 && errno != EEXIST && errno != ENOENT) break;
+        }
         if (fd_ < 0) throw dialup_error("the lock " + path_ + " cannot be opened: " + std::strerror(errno));
         struct stat st {};
         if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -48,12 +48,17 @@ dialup_connection dialup_connection_of(const stored_entry &e, const device_profi
     c.user = parm_value(e, "UserName");
     c.password = parm_value(e, "Password");
     c.device_name = parm_value(e, "DeviceName");
-    auto block = decode_modem_config_hex(parm_value(e, "DeviceSpecificRAW"));
-    if (!block) throw dialup_error("the entry's device configuration cannot be read");
-    c.baud = block->baud_rate;
-    if (auto context = context_in_modifier(to_utf8(block->dial_modifier))) {
-        c.apn = context->apn;
-        c.pdp_type = context->type;
+    const std::string raw = parm_value(e, "DeviceSpecificRAW");
+    // An entry made without a configuration block dials at the speed Create sets, without a context.
+    c.baud = 115200;
+    if (!raw.empty()) {
+        auto block = decode_modem_config_hex(raw);
+        if (!block) throw dialup_error("the entry's device configuration cannot be read");
+        c.baud = block->baud_rate;
+        if (auto context = context_in_modifier(to_utf8(block->dial_modifier))) {
+            c.apn = context->apn;
+            c.pdp_type = context->type;
+        }
     }
     c.device_id = device_identity();
     if (profile != nullptr) {
