@@ -280,6 +280,9 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
         on_machine + tool + " connections > " + l + "/stored; "
         "nmcli -g connection.id,gsm.apn,gsm.username,gsm.device-id connection show 'Typed Net' > " + l + "/shown; "
         "mmcli -m 0 -K | sed -n 's/^modem.generic.device-identifier *: //p' > " + l + "/modem_id; "
+        // Removed behind the program's back, sync brings it back bound to its modem again.
+        "nmcli connection delete 'Typed Net' >/dev/null; " + on_machine + tool + " sync 'Typed Net' > /dev/null; "
+        "nmcli -g gsm.device-id connection show 'Typed Net' > " + l + "/synced_id; "
         "nmcli --wait 20 connection up 'Typed Net' >/dev/null 2>&1 || true; " +
         on_machine + tool + " delete 'Typed Net'; " + on_machine + tool + " connections > " + l + "/stored_after; "
         "nmcli -g NAME connection show > " + l + "/shown_after";
@@ -294,6 +297,7 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     const std::string modem_id = read_bytes(logs.path() / "modem_id");
     ASSERT_EQ(modem_id.size(), 41u) << modem_id;
     EXPECT_EQ(read_bytes(logs.path() / "shown"), "Typed Net\ntyped.apn\ntyped.user\n" + modem_id);
+    EXPECT_EQ(read_bytes(logs.path() / "synced_id"), modem_id);
     // The modem's block is kept by its equipment identifier (the simulated modem's IMEI).
     EXPECT_NE(read_bytes(machine.path() / "modems.toml").find("\n[modem.490154203237518]\nbaud_rate = 115200\n"),
               std::string::npos);
@@ -440,10 +444,13 @@ TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
     const std::string script =
         tool + " export 'Connection 1' --to networkmanager --add && "
         "! " + tool + " export 'Connection 1' --to networkmanager --add 2>/dev/null && "
-        "nmcli -s -f " + fields + " connection show 'Connection 1' && echo '--' && " +
+        // A busy NetworkManager may show a connection's secrets only once it has stored them.
+        "for i in 1 2 3 4 5 6 7 8 9 10; do "
+        "out=$(nmcli -s -f " + fields + " connection show 'Connection 1') || exit 1; "
+        "echo \"$out\" | grep -q '^gsm.password: *--$' || break; sleep 0.5; done && "
+        "echo \"$out\" && echo '--' && " +
         tool + " export Second --to networkmanager --output \"$ORVANE_NM_KEYFILES/Second.nmconnection\" && "
         "nmcli connection load \"$ORVANE_NM_KEYFILES/Second.nmconnection\" && "
-        // A busy NetworkManager may show a loaded file's secrets only once it has read them.
         "for i in 1 2 3 4 5 6 7 8 9 10; do "
         "out=$(nmcli -s -f " + fields + " connection show Second) || exit 1; "
         "echo \"$out\" | grep -q '^gsm.password: *--$' || break; sleep 0.5; done && "
