@@ -252,6 +252,7 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     const std::string on_machine = "ORVANE_DEVICE=" + shell_quote(machine.path().string()) + " ";
     auto alone = run_command(on_machine + tool + " modems");
     EXPECT_EQ(alone.out, "");  // no ModemManager here: no modems, and the tool says why
+    EXPECT_EQ(alone.status, 1);
     EXPECT_NE(alone.err.find("orvane-device: no modems: "), std::string::npos) << alone.err;
     const std::string l = shell_quote(logs.path().string());
     const std::string program = shell_quote(on_machine + shell_quote(ORVANE_PROGRAM));
@@ -285,7 +286,11 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
         "nmcli -g gsm.device-id connection show 'Typed Net' > " + l + "/synced_id; "
         "nmcli --wait 20 connection up 'Typed Net' >/dev/null 2>&1 || true; " +
         on_machine + tool + " delete 'Typed Net'; " + on_machine + tool + " connections > " + l + "/stored_after; "
-        "nmcli -g NAME connection show > " + l + "/shown_after";
+        "nmcli -g NAME connection show > " + l + "/shown_after; "
+        // A ModemManager that stops answering: no modems within the timeout, status 1, and why.
+        "mm=$(pidof ModemManager); kill -STOP $mm; start=$(date +%s%N); "
+        "! " + on_machine + tool + " modems 2> " + l + "/mm_stalled; "
+        "echo $(( ($(date +%s%N) - start) / 1000000 )) > " + l + "/mm_ms; kill -CONT $mm";
     auto r = run_command("ORVANE_STACK_LOGS=" + l + " unshare --net --mount --fork " +
                          shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -309,6 +314,9 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     EXPECT_NE(nm.find("user typed.user"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
     EXPECT_EQ(read_bytes(logs.path() / "stored_after"), "");
     EXPECT_EQ(read_bytes(logs.path() / "shown_after"), "Theirs\n");
+    EXPECT_NE(read_bytes(logs.path() / "mm_stalled").find("ModemManager does not answer (no reply within 5 s)"),
+              std::string::npos) << read_bytes(logs.path() / "mm_stalled");
+    EXPECT_LT(std::stoi(read_bytes(logs.path() / "mm_ms")), 7000);
 }
 
 // With entries going to NetworkManager and none to ask, Create fails and nothing is stored, and
@@ -427,6 +435,37 @@ TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
     std::size_t told = 0;
     for (std::size_t at = 0; (at = users_err.find("NetworkManager has a connection named \"", at)) != std::string::npos; ++at) ++told;
     EXPECT_EQ(told, 5u) << users_err;
+}
+
+// A NetworkManager that stops answering holds the dialog up for the service timeout at most,
+// and a signal ends it at once, in the middle of Create too, storing nothing.
+TEST(ExportNetworkManager, TheDialogEndsOnASignalWhileNetworkManagerHangs) {
+    if (geteuid() != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs root (unshare, mounts)";
+    if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a NetworkManager of the test's own needs unshare";
+    device_sandbox dev;
+    dev.write_profile("[store]\nnetworkmanager = true\n");
+    temp_dir work;
+    const std::string w = shell_quote(work.path().string());
+    const std::string program = shell_quote(ORVANE_PROGRAM);
+    const std::string script = dialog_driver((work.path() / "tmux").string()) + "set -u; w=" + w + "; "
+        "ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }; "
+        "nm=$(pidof NetworkManager); "
+        // Create, then NetworkManager stops before it answers; SIGTERM while Create waits.
+        "dialog '" + program + " 2> " + w + "/create.err'; shows Create || exit 1; kill -STOP $nm; k F1; sleep 1; "
+        "pid=$(pidof orvanecmgr); start=$(date +%s%N); kill -TERM $pid; "
+        "while kill -0 $pid 2>/dev/null; do sleep 0.02; done; ms $start > $w/term_ms; "
+        // Started while it does not answer: the dialog shows within the timeout, and says why.
+        "start=$(date +%s%N); dialog '" + program + " 2> " + w + "/start.err'; shows Create || exit 1; ms $start > $w/start_ms; "
+        "k Escape; ended; kill -CONT $nm; " + shell_quote(ORVANE_DEVICE_TOOL) + " connections > $w/stored";
+    auto r = run_command("unshare --net --mount " + shell_quote(ORVANE_WITH_NETWORKMANAGER) + " sh -c " + shell_quote(script));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "term_ms")), 1000);
+    EXPECT_NE(read_bytes(work.path() / "create.err").find("not created: NetworkManager was not waited for"), std::string::npos)
+        << read_bytes(work.path() / "create.err");
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "start_ms")), 7000);
+    EXPECT_NE(read_bytes(work.path() / "start.err").find("NetworkManager does not answer (no reply within 5 s)"),
+              std::string::npos) << read_bytes(work.path() / "start.err");
+    EXPECT_EQ(read_bytes(work.path() / "stored"), "");
 }
 
 TEST(ExportNetworkManager, ARealNetworkManagerTakesEveryField) {
