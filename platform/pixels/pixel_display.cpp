@@ -96,15 +96,14 @@ public:
             error = "no desktop to show the window on: neither DISPLAY nor WAYLAND_DISPLAY leads to one";
             return false;
         }
-        int fits = fitting_zoom();
-        if (screen_.zoom == 0) screen_.zoom = std::max(1, fits);
+        if (!fit_desktop(error)) return false;
         // Shown with its first frame, where it stays: nothing is clicked before the dialog is there.
         window_ = SDL_CreateWindow("Orvane Connection Manager", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    screen_.width * screen_.zoom, screen_.height * screen_.zoom, SDL_WINDOW_HIDDEN);
         if (window_ == nullptr) {
             std::string why = SDL_GetError();
             if (!why.empty() && why.back() == '.') why.pop_back();
-            error = "the window cannot be made (" + why + "): " + what_fits(fits);
+            error = "the window cannot be made (" + why + "): " + what_fits(0);
             return false;
         }
         SDL_StartTextInput();
@@ -130,18 +129,46 @@ public:
 
 private:
     void show();
-    // The largest zoom, up to 8, at which the window fits the desktop in either orientation
-    // (F9 turns it); 0 when not even 1 does or the desktop does not say.
-    int fitting_zoom() {
+    // The zoom, and the orientation, at which the window fits the desktop; false, with
+    // `error` saying what would fit, when the screen cannot be shown whole. A desktop that does
+    // not say its size takes what is asked.
+    bool fit_desktop(std::string &error) {
         SDL_Rect desk{};
-        if (SDL_GetDisplayUsableBounds(0, &desk) != 0) return 0;
+        if (SDL_GetDisplayUsableBounds(0, &desk) != 0 || desk.w <= 0 || desk.h <= 0) {
+            if (screen_.zoom == 0) screen_.zoom = 1;
+            return true;
+        }
         desk_w_ = desk.w;
         desk_h_ = desk.h;
-        int side = std::max(screen_.width, screen_.height);
-        for (int z = 8; z >= 1; --z) {
-            if (side * z <= std::min(desk.w, desk.h)) return z;
+        auto fits = [&](int w, int h, int z) { return w * z <= desk.w && h * z <= desk.h; };
+        auto largest = [&](int w, int h) {
+            for (int z = 8; z >= 1; --z) {
+                if (fits(w, h, z)) return z;
+            }
+            return 0;
+        };
+        if (screen_.zoom != 0) {
+            if (fits(screen_.width, screen_.height, screen_.zoom)) return true;
+            error = what_fits(largest(screen_.width, screen_.height));
+            return false;
         }
-        return 0;
+        // The largest zoom at which it fits turned either way (F9 turns it), else as it is,
+        // else turned to landscape from the start.
+        const int side = std::max(screen_.width, screen_.height);
+        if (int z = largest(side, side); z > 0) {
+            screen_.zoom = z;
+        } else if (fits(screen_.width, screen_.height, 1)) {
+            screen_.zoom = 1;
+        } else if (fits(screen_.height, screen_.width, 1)) {
+            screen_.zoom = 1;
+            std::swap(screen_.width, screen_.height);
+            pixels_.set_size(screen_.width, screen_.height);
+        } else {
+            screen_.zoom = 1;
+            error = what_fits(0);
+            return false;
+        }
+        return true;
     }
     std::string what_fits(int fits) const {
         std::string at = "the screen of " + std::to_string(screen_.width) + " x " + std::to_string(screen_.height) +

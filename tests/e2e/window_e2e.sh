@@ -125,6 +125,36 @@ kill -TERM "$APP"
 ended
 [ "$status" = 143 ] || fail "SIGTERM ended the window with status $status"
 
+# A zoom the desktop (800 x 800) cannot hold is refused, naming the one that fits.
+printf '[screen]\nzoom = 8\n' > "$ORVANE_DEVICE/device.toml"
+said=$(ORVANE_DISPLAY=window "$WORK/bin/orvanecmgr" 2>&1)
+rc=$?
+[ "$rc" = 1 ] && echo "$said" | grep -q "1920 x 2560 desktop pixels, the desktop 800 x 800: set zoom = 2 in" ||
+    fail "zoom 8 on 800 x 800 was not refused with the zoom that fits ($rc): $said"
+rm "$ORVANE_DEVICE/device.toml"
+
+# A desktop of 320 x 240: the 240 x 320 screen opens turned, whole; one of 480 x 640 fits
+# neither way and is refused.
+exec 3>"$WORK/display2"
+Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp -noreset >"$WORK/xvfb2.log" 2>&1 &
+XVFB2=$!
+exec 3>&-
+for _ in $(seq 1 50); do [ -s "$WORK/display2" ] && break; sleep 0.1; done
+MAIN_DISPLAY=$DISPLAY
+export DISPLAY=":$(head -n1 "$WORK/display2")"
+start
+wait_geometry 320x240 || fail "the default screen did not open turned on a 320 x 240 desktop: $(geometry)"
+kill -TERM "$APP"
+ended
+printf '[screen]\nwidth = 480\nheight = 640\n' > "$ORVANE_DEVICE/device.toml"
+said=$(ORVANE_DISPLAY=window "$WORK/bin/orvanecmgr" 2>&1)
+rc=$?
+[ "$rc" = 1 ] && echo "$said" | grep -q "the desktop 320 x 240: set a smaller width and height" ||
+    fail "a 480 x 640 screen on a 320 x 240 desktop was not refused ($rc): $said"
+rm "$ORVANE_DEVICE/device.toml"
+kill "$XVFB2"
+export DISPLAY=$MAIN_DISPLAY
+
 shown=$("$TOOL" show --json "Pixel Net" 2>&1) || fail "nothing stored under the typed name: $shown"
 case "$shown" in
     *web.keldmark*) ;;
