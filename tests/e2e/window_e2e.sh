@@ -127,7 +127,7 @@ ended
 
 # A zoom the desktop (800 x 800) cannot hold is refused, naming the one that fits.
 printf '[screen]\nzoom = 8\n' > "$ORVANE_DEVICE/device.toml"
-said=$(ORVANE_DISPLAY=window "$WORK/bin/orvanecmgr" 2>&1)
+said=$(ORVANE_DISPLAY=window timeout 10 "$WORK/bin/orvanecmgr" 2>&1)
 rc=$?
 [ "$rc" = 1 ] && echo "$said" | grep -q "1920 x 2560 desktop pixels, the desktop 800 x 800: set zoom = 2 in" ||
     fail "zoom 8 on 800 x 800 was not refused with the zoom that fits ($rc): $said"
@@ -147,7 +147,7 @@ wait_geometry 320x240 || fail "the default screen did not open turned on a 320 x
 kill -TERM "$APP"
 ended
 printf '[screen]\nwidth = 480\nheight = 640\n' > "$ORVANE_DEVICE/device.toml"
-said=$(ORVANE_DISPLAY=window "$WORK/bin/orvanecmgr" 2>&1)
+said=$(ORVANE_DISPLAY=window timeout 10 "$WORK/bin/orvanecmgr" 2>&1)
 rc=$?
 [ "$rc" = 1 ] && echo "$said" | grep -q "the desktop 320 x 240: set a smaller width and height" ||
     fail "a 480 x 640 screen on a 320 x 240 desktop was not refused ($rc): $said"
