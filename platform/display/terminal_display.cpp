@@ -11,6 +11,7 @@
 #include <climits>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -95,10 +96,17 @@ terminal_display::terminal_display() : cell_display(40, 24) {
         init_pair(pair_highlight, COLOR_WHITE, COLOR_BLUE);
         colours_ = true;
     }
+    // Pastes arrive marked, so that a pasted tab or line break is not taken for a key.
+    putp("\x1b[?2004h");
+    std::fflush(stdout);  // putp writes through stdio, the library through its own buffer
     catch_ending_signals();
 }
 
-terminal_display::~terminal_display() { endwin(); }
+terminal_display::~terminal_display() {
+    putp("\x1b[?2004l");
+    std::fflush(stdout);
+    endwin();
+}
 
 int terminal_display::ending_signal() { return pending_signal; }
 
@@ -214,38 +222,61 @@ bool named_key(wint_t ch, input_event &e) {
     }
 }
 
-// What Esc starts: Esc itself, or the key of the sequence that follows it.
-key after_escape() {
+// The text of a bracketed paste, up to its end mark ESC [ 201 ~; a terminal that never sends
+// the mark ends it by a pause.
+std::u32string pasted_text() {
+    const std::u32string end_mark = {0x1B, U'[', U'2', U'0', U'1', U'~'};
+    std::u32string text;
+    timeout(200);
+    for (wint_t c = 0; text.size() < 65536 && get_wch(&c) == OK;) {
+        text += static_cast<char32_t>(c);
+        if (text.size() >= end_mark.size() && text.compare(text.size() - end_mark.size(), end_mark.size(), end_mark) == 0) {
+            text.resize(text.size() - end_mark.size());
+            break;
+        }
+    }
+    return text;
+}
+
+// What Esc starts: Esc itself, or the key of the sequence that follows it, in `e`.
+void after_escape(input_event &e) {
     // Esc alone cancels. Esc and more within the escape delay is Alt+key (Alt+1 and
-    // Alt+2 are the soft keys, for terminals that keep F1 for themselves) or a key
+    // Alt+2 are the soft keys, for terminals that keep F1 for themselves), a paste, or a key
     // sent as a sequence the terminal description does not name: never Esc. The
     // library has waited the escape delay already; what followed is in its buffer.
     timeout(0);
     wint_t next = 0;
     int k2 = get_wch(&next);
-    key k = key::unbound;
+    e.k = key::unbound;
     if (k2 == ERR) {
-        k = key::escape;
+        e.k = key::escape;
     } else if (k2 == OK && next == '1') {
-        k = key::f1;
+        e.k = key::f1;
     } else if (k2 == OK && next == '2') {
-        k = key::f2;
+        e.k = key::f2;
     } else if (k2 == OK && next == 'O') {
         wint_t last = 0;
         if (get_wch(&last) == OK) {
-            if (last == 'M') k = key::enter;  // keypad Enter
-            if (last == 'P') k = key::f1;
-            if (last == 'Q') k = key::f2;
+            if (last == 'M') e.k = key::enter;  // keypad Enter
+            if (last == 'P') e.k = key::f1;
+            if (last == 'Q') e.k = key::f2;
         }
     } else if (k2 == OK && next == '[') {
         // A control sequence: parameters, then one final byte.
+        std::u32string sequence;
         for (int i = 0; i < 32; ++i) {
             wint_t b = 0;
-            if (get_wch(&b) != OK || (b >= 0x40 && b <= 0x7E)) break;
+            if (get_wch(&b) != OK) break;
+            sequence += static_cast<char32_t>(b);
+            if (b >= 0x40 && b <= 0x7E) break;
+        }
+        // Bracketed paste: the text comes whole, its line breaks and tabs as text, not keys.
+        if (sequence == std::u32string{U'2', U'0', U'0', U'~'}) {
+            e.k = key::paste;
+            e.text = pasted_text();
         }
     }
     timeout(-1);
-    return k;
 }
 
 }  // namespace
@@ -271,7 +302,7 @@ input_event terminal_display::wait_event() {
         }
         switch (ch) {
         case 27:
-            e.k = after_escape();
+            after_escape(e);
             return e;
         case 9: e.k = key::tab; return e;
         case 10:

@@ -119,10 +119,12 @@ void replace_selection(edit_field &f, std::u16string &t, std::u16string units) {
     f.caret = f.anchor = from + units.size();
 }
 
-// The text a paste brings, as one line: control characters (a line break among them) left out.
+// The text a paste brings to a one-line field: up to its first line break, without control
+// characters (a tab among them).
 std::u16string pasted_units(std::u32string_view text) {
     std::u16string units;
     for (char32_t c : text) {
+        if (c == U'\n' || c == U'\r' || c == 0x85 || c == 0x2028 || c == 0x2029) break;
         if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F)) append_utf16(units, c);
     }
     return units;

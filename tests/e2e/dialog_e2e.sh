@@ -108,6 +108,22 @@ keys Enter
 wait_exit || fail "the program did not end after the success box"
 "$TOOL" show Picker >/dev/null || fail "nothing stored under the typed name Picker"
 
+echo "== a paste with a tab and line breaks: the one-line field takes its first line, nothing moves the focus"
+setup
+start 40 24
+expect_screen "^ Connection *$" "the proposed name is Connection"
+keys C-a
+printf 'Pas\tted\nsecond line\r\nthird' | tmux -S "$SOCKET" load-buffer -
+tmux -S "$SOCKET" paste-buffer -p
+sleep 0.2
+keys -l "!"
+expect_screen "^ Pasted! *$" "the paste did not bring its first line alone into the name field"
+keys F1
+expect_screen "(i) Connection created" "the success box is shown"
+keys Enter
+wait_exit || fail "the program did not end after the success box"
+"$TOOL" show 'Pasted!' >/dev/null || fail "nothing stored under the pasted name"
+
 echo "== a mouse click on \"ok\" in the title bar ends the program, creating nothing"
 setup
 start 40 24
