@@ -461,8 +461,8 @@ TEST_F(DialogTest, SelectionPasteAndSelectAllInTheFields) {
     key_press(key::select_all);
     e.k = key::paste;
     e.shift = false;
-    e.text = U"  web.apn\r\n";
-    orvane_platform::handle_input(e);  // the line, without its break, in place of all
+    e.text = U"  web.\tapn\r\nsecond line";
+    orvane_platform::handle_input(e);  // the first line, without its break or tab, in place of all
     key_press(key::right);  // at the end already: stays there
     type(U"!\U0001F600");
     key_press(key::left);  // over the emoji's two units at once, both ways
