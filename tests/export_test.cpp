@@ -533,7 +533,8 @@ TEST(ExportPppd, ThePeersFilesConnectLineDialsFromItsFinalPlace) {
     const std::string d = shell_quote(dir.path().string());
     const std::string script =
         shell_quote(ORVANE_DEVICE_TOOL) + " export 'Peer Net' --to pppd --output " + d + "/out >/dev/null && "
-        "mount --bind " + d + "/out /etc/ppp/peers && "
+        // The folder it was written to is hidden: only /etc/ppp/peers leads to the files.
+        "mount --bind " + d + "/out /etc/ppp/peers && mount -t tmpfs tmpfs " + d + "/out && "
         "python3 " + shell_quote(ORVANE_SIM_MODEM) + " " + d + "/tty " + d + "/modem.log & modem=$!; "
         "for i in $(seq 50); do [ -e " + d + "/tty ] && break; sleep 0.1; done; "
         "connect=$(sed -n 's/^connect \"\\(.*\\)\"$/\\1/p' /etc/ppp/peers/Peer_Net) && "
