@@ -32,7 +32,8 @@ WORK = ROOT / "build-mutants"
 SRC = WORK / "src"
 BUILD = WORK / "build"
 FOLDERS = ["app", "provisioning", "modems", "text", "presets", "platform/common", "platform/config",
-           "platform/device", "platform/display", "platform/framework", "platform/kernel",
+           "platform/device", "platform/display", "platform/framework", "platform/kernel", "platform/modemmanager",
+           "platform/networkmanager",
            "platform/pixels", "platform/ras", "platform/telephony", "platform/user", "tools"]
 SLOW_TESTS = {"install_package"}  # the package run is left out: minutes, and no mutant reaches it alone
 SOURCE = re.compile(r"\.(cpp|h)$")
