@@ -378,6 +378,13 @@ TEST(SystemModems, AFileTheUserEditedOrLockedNeverBreaksOrHangs) {
               std::string::npos) << warnings[1];
     EXPECT_EQ(got[1].baud_rate, 115200u);
 
+    // The device folder is checked and made private here too, as in every other use.
+    ASSERT_EQ(chmod(ensure_device_folder().c_str(), 0755), 0);
+    run("");
+    struct stat st {};
+    ASSERT_EQ(stat(device_folder_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
     // Two modems with one identifier: one block, which both use, and a warning.
     modems = {{"SIM-1", "ttyUSB0", "7", ""}, {"SIM-1", "ttyUSB4", "7", ""}};
     got = run("[modem.9]\n");
