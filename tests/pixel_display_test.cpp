@@ -210,3 +210,26 @@ TEST_F(PixelDialog, FrameShowsBarsFocusCaretAndAnOpenList) {
     EXPECT_EQ(SendMessage(ops, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(SendMessage(ops, CB_GETDROPPEDSTATE, 0, 0), TRUE);
 }
+
+// Lines and frames are as thick as the screen's dpi makes the handheld's one pixel, rounded:
+// at 144 dpi two pixels, not one (where dpi / 96 would be cut short, as at 168 and 240 dpi).
+TEST_F(PixelDialog, FramesThickenWithTheDpiRounded) {
+    constexpr std::uint32_t focus = 0x316AC5;
+    int at_96 = 0;
+    for (auto [dpi, scale] : {std::pair{96, 1}, std::pair{120, 1}, std::pair{144, 2}, std::pair{168, 2},
+                              std::pair{192, 2}, std::pair{240, 3}}) {
+        show(240 * dpi / 96, 320 * dpi / 96, dpi);
+        HWND shown = open();
+        ASSERT_NE(shown, nullptr);
+        cairo_surface_t *f = frame();
+        RECT name = orvane_platform::window_rect_on_screen(GetDlgItem(shown, IDC_NAME));
+        const int middle = static_cast<int>(name.top + name.bottom) / 2;
+        int thick = 0;
+        while (thick < 20 && pixel_at(f, static_cast<int>(name.left) + thick, middle) == focus) ++thick;
+        if (dpi == 96) at_96 = thick;
+        EXPECT_GT(at_96, 0);
+        EXPECT_EQ(thick, at_96 * scale) << dpi << " dpi";
+        dialog.reset();
+        orvane_platform::clear_window_system();
+    }
+}
