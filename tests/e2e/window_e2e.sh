@@ -113,6 +113,26 @@ ended
 [ "$status" = 0 ] || fail "the program did not end at Exit with status 0 ($status): $(cat "$WORK/out")"
 [ -s "$WORK/out" ] && fail "the window printed: $(cat "$WORK/out")"
 
+# The wheel over an open list of 30 operators: one notch down moves it three rows on, so the
+# list's second row is then the fifth operator.
+{
+    printf '<root>\r\n<operators>\r\n'
+    for i in $(seq -w 1 30); do printf '<operator Name="Op %s" User="" Pwd="" Apn="apn%s" Phone="*99#"/>\r\n' "$i" "$i"; done
+    printf '</operators>\r\n</root>\r\n'
+} | iconv -f UTF-8 -t UTF-16LE > "$WORK/bin/orvanecmgr.xml"
+start
+xdotool windowfocus --sync "$WIN"
+click 100 121
+xdotool mousemove --window "$WIN" 200 320 click 5
+click 100 151
+key F1 Return
+ended
+cp "$EXAMPLES/orvanecmgr.xml" "$WORK/bin/"
+case $("$TOOL" show --json Connection 2>&1) in
+    *apn05*) ;;
+    *) fail "the wheel did not move the open list three rows on: $("$TOOL" show --json Connection 2>&1)" ;;
+esac
+
 # Ctrl+C cancels the window as it cancels the terminal (status 0); SIGTERM ends it by the
 # signal, 143. (SIGINT behaves alike, but a script's background job starts with it ignored.)
 start
