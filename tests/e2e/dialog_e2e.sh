@@ -124,6 +124,26 @@ keys Enter
 wait_exit || fail "the program did not end after the success box"
 "$TOOL" show 'Pasted!' >/dev/null || fail "nothing stored under the pasted name"
 
+echo "== an open list of 30 operators shows more above and below only where there is more"
+setup
+{
+    printf '<root>\r\n<operators>\r\n'
+    for i in $(seq -w 1 30); do printf '<operator Name="Op %s" User="" Pwd="" Apn="apn%s" Phone="*99#"/>\r\n' "$i" "$i"; done
+    printf '</operators>\r\n</root>\r\n'
+} | iconv -f UTF-8 -t UTF-16LE > "$WORK/bin/orvanecmgr.xml"
+start 40 24
+keys Tab Tab Enter
+expect_screen "Op 02" "the operator list did not open"
+screen | grep -q "▲" && fail "the list at its top shows more above"
+screen | grep -q "▼" || fail "the list at its top does not show more below"
+keys End
+expect_screen "Op 30" "End did not take the open list to its end"
+screen | grep -q "▼" && fail "the list at its end shows more below"
+screen | grep -q "▲" || fail "the list at its end does not show more above"
+keys Escape
+keys Escape
+wait_exit || fail "Esc did not close the list and end the program"
+
 echo "== a mouse click on \"ok\" in the title bar ends the program, creating nothing"
 setup
 start 40 24
