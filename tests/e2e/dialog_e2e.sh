@@ -307,15 +307,18 @@ keys F2
 wait_exit
 
 echo "== a signal ends the dialog as cancelled, and the program by that signal"
-for sig in TERM INT; do
+for sig in TERM INT HUP; do
     setup
     start 40 24
     expect_screen "Connection Name" "the dialog did not start ($sig)"
+    # What the program writes from here on, to see the terminal put back as it was.
+    tmux -S "$SOCKET" pipe-pane -o "cat > '$WORK/raw'"
     pid=""
     for p in /proc/[0-9]*; do [ "$(readlink "$p/exe" 2>/dev/null)" = "$WORK/bin/orvanecmgr" ] && pid=${p#/proc/}; done
     [ -n "$pid" ] && kill -s "$sig" "$pid"
     want=$((128 + $(kill -l "$sig")))
     wait_exit "$want" || fail "SIG$sig did not end the dialog"
+    grep -q "$(printf '\033')\[?2004l" "$WORK/raw" || fail "SIG$sig left the terminal in bracketed paste mode"
     "$TOOL" connections | grep -q . && fail "SIG$sig created a connection"
 done
 
