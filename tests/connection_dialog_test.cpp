@@ -469,6 +469,13 @@ TEST_F(DialogTest, SelectionPasteAndSelectAllInTheFields) {
     key_press(key::right);
     type(U"x");
     EXPECT_EQ(text_of(apn), u"  web.apn!\U0001F600x");
+    // Every line break Unicode names ends the pasted line.
+    for (char32_t line_break : {U'\n', U'\r', U'\u0085', U'\u2028', U'\u2029'}) {
+        key_press(key::select_all);
+        e.text = std::u32string(U"first") + line_break + U"second";
+        orvane_platform::handle_input(e);
+        EXPECT_EQ(text_of(apn), u"first") << static_cast<unsigned>(line_break);
+    }
     // Past the typing limit a paste is cut, never inside a surrogate pair.
     HWND name = GetDlgItem(w, 1014);
     SetFocus(name);

@@ -135,11 +135,15 @@ esac
 
 # Ctrl+C cancels the window as it cancels the terminal (status 0); SIGTERM ends it by the
 # signal, 143. (SIGINT behaves alike, but a script's background job starts with it ignored.)
+# What the platform has to say beside the screen (here: a device folder made private again)
+# comes on standard error once the window is gone.
+chmod 755 "$ORVANE_DEVICE"
 start
 xdotool windowfocus --sync "$WIN"
 key ctrl+c
 ended
 [ "$status" = 0 ] || fail "Ctrl+C ended the window with status $status"
+grep -q "^orvanecmgr: the device folder .* was open to others" "$WORK/out" || fail "no notice after the window: $(cat "$WORK/out")"
 start
 kill -TERM "$APP"
 ended
@@ -166,7 +170,7 @@ for _ in $(seq 1 50); do [ -s "$WORK/display2" ] && break; sleep 0.1; done
 MAIN_DISPLAY=$DISPLAY
 export DISPLAY=":$(head -n1 "$WORK/display2")"
 start
-wait_geometry 320x240 || fail "the default screen did not open turned on a 320 x 240 desktop: $(geometry)"
+wait_geometry 320x240 || fail "the default screen did not open turned on a 320 x 240 desktop: $(geometry) $(cat "$WORK/out")"
 kill -TERM "$APP"
 ended
 refused 'width = 480\nheight = 640\n' "the desktop 320 x 240: set a smaller width and height" \
