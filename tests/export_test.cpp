@@ -365,7 +365,8 @@ TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
         write_bytes(work.path() / who / "device.toml", "[store]\nnetworkmanager = true\n");
     }
     ASSERT_EQ(system(("chown -R 1001:1001 " + w + "/u1 && chown -R 1002:1002 " + w + "/u2 && chmod 700 " + w + "/*").c_str()), 0);
-    const std::string script = "set -u; w=" + w + "; tool=" + tool + "; "
+    const std::string script = dialog_driver((work.path() / "tmux").string()) + "set -u; w=" + w + "; tool=" + tool +
+        "; ORVANE_PROGRAM=" + shell_quote(ORVANE_PROGRAM) + "; "
         "doc() { printf '<wap-provisioningdoc><characteristic type=\"CM_PPPEntries\"><characteristic type=\"%s\">"
         "<parm name=\"Phone\" value=\"*99#\"/></characteristic></characteristic></wap-provisioningdoc>' \"$1\" > \"$w/$2\"; "
         "chmod 644 \"$w/$2\"; }; "
@@ -377,14 +378,24 @@ TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
         "i=1; while [ $i -le 250 ]; do printf '[connection]\\nid=Other %d\\nuuid=%s\\ntype=ethernet\\nautoconnect=false\\n"
         "[ipv4]\\nmethod=disabled\\n[ipv6]\\nmethod=disabled\\n' $i $(cat /proc/sys/kernel/random/uuid) "
         "> \"$ORVANE_NM_KEYFILES/other$i.nmconnection\"; i=$((i+1)); done; "
+        "for i in $(seq 0 98); do n=\"Connection $i\"; [ $i = 0 ] && n=Connection; printf '[connection]\\nid=%s\\nuuid=%s\\n"
+        "type=ethernet\\nautoconnect=false\\n[ipv4]\\nmethod=disabled\\n[ipv6]\\nmethod=disabled\\n' \"$n\" "
+        "$(cat /proc/sys/kernel/random/uuid) > \"$ORVANE_NM_KEYFILES/taken$i.nmconnection\"; done; "
         "chmod 600 \"$ORVANE_NM_KEYFILES\"/*; nmcli connection reload; "
+        // The dialog proposes its name against all 349 of them, read once.
+        "start=$(date +%s%N); dialog \"ORVANE_DEVICE=$w/root '$ORVANE_PROGRAM'\"; shows 'Connection 99' || exit 1; "
+        "echo $(( ($(date +%s%N) - start) / 1000000 )) > $w/start_ms; k Escape; ended; "
         // Names NetworkManager has, far down its list, in other case.
         "for n in 'other 180' 'OTHER 250' 'Mine' 'Renamed' 'Gone' 'Lost'; do doc \"$n\" \"$n.xml\"; done; "
         "for n in 'other 180' 'OTHER 250'; do as_root provision \"$w/$n.xml\" >/dev/null 2>> $w/taken; echo $? >> $w/taken; done; "
         // nmcli itself loses connections past the bus's limit: NetworkManager's files tell.
         "as_root provision $w/Mine.xml > /dev/null; ls \"$ORVANE_NM_KEYFILES\" | grep -c '^Mine' > $w/deleted; "
         "as_root delete Mine >> $w/deleted; ls \"$ORVANE_NM_KEYFILES\" | grep -c '^Mine' >> $w/deleted; "
-        "rm \"$ORVANE_NM_KEYFILES\"/other*; nmcli connection reload; "
+        "rm \"$ORVANE_NM_KEYFILES\"/other* \"$ORVANE_NM_KEYFILES\"/taken*; nmcli connection reload; "
+        // Sync leaves out, and fails for, an entry whose name another connection has.
+        "doc Clash Clash.xml; as_root provision $w/Clash.xml > /dev/null; nmcli connection delete Clash > /dev/null; "
+        "nmcli connection add type ethernet ifname '*' con-name clash connection.autoconnect no > /dev/null; "
+        "as_root sync Clash 2> $w/clash; echo $? >> $w/clash; as_root delete Clash > /dev/null; "
         // Renamed and removed behind the program's back.
         "for n in Renamed Gone Lost; do as_root provision \"$w/$n.xml\" > /dev/null; done; "
         "nmcli connection modify Renamed connection.id 'Theirs now'; nmcli connection delete Gone Lost > /dev/null; "
@@ -410,6 +421,9 @@ TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
     EXPECT_NE(taken.find("NetworkManager has a connection named \"Other 180\"\n1\n"), std::string::npos) << taken;
     EXPECT_NE(taken.find("NetworkManager has a connection named \"Other 250\"\n1\n"), std::string::npos) << taken;
     EXPECT_EQ(read_bytes(work.path() / "deleted"), "1\ndeleted; removed from NetworkManager\n0\n");
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "start_ms")), 4000);
+    EXPECT_EQ(read_bytes(work.path() / "clash"),
+              "orvane-device: Clash: NetworkManager has another connection named \"clash\"; not added\n1\n");
     EXPECT_EQ(read_bytes(work.path() / "drift"),
               "Renamed\t(in NetworkManager as \"Theirs now\")\nGone\t(not in NetworkManager)\nLost\t(not in NetworkManager)\n"
               "Renamed\t(in NetworkManager as \"Theirs now\")\nGone\nLost\n");
