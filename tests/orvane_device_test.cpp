@@ -6,6 +6,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "common/utf.h"
 #include "support/test_support.h"
 
 using namespace orvane_test;
@@ -164,10 +165,39 @@ TEST(DeviceTool, UsageErrorsOutputFailuresAndEscapedNames) {
     EXPECT_NE(tool("--help").out.find("Exit status"), std::string::npos);
     EXPECT_EQ(tool("show Nobody").status, 1);
     EXPECT_EQ(run_command("{ " + shell_quote(ORVANE_DEVICE_TOOL) + " modems >/dev/full; }").status, 1);
-    // Escaped: a control sequence and the line separator; a character of the same first bytes is not.
-    r = tool("show \"$(printf 'a\\033[2Jb\\342\\200\\250c\\342\\202\\250')\"");
-    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("a\\x1B[2Jb\\u2028c\xE2\x82\xA8"), std::string::npos) << r.err;
+}
+
+// A name reaches the terminal with every character escaped that would move its cursor, break its
+// line or turn the direction of what follows: C0, DEL, C1, the line and paragraph separators, the
+// bidirectional controls; their neighbours (the same first bytes) as they are.
+TEST(DeviceTool, NamesReachTheTerminalWithEveryControlEscaped) {
+    device_sandbox dev;
+    std::vector<char32_t> escaped = {0x7F, 0x2028, 0x2029, 0x061C, 0x200E, 0x200F};
+    for (char32_t c = 1; c < 0x20; ++c) escaped.push_back(c);
+    for (char32_t c = 0x80; c <= 0x9F; ++c) escaped.push_back(c);
+    for (char32_t c = 0x202A; c <= 0x202E; ++c) escaped.push_back(c);
+    for (char32_t c = 0x2066; c <= 0x2069; ++c) escaped.push_back(c);
+    const std::vector<char32_t> kept = {0x7E, 0xA0, 0x061B, 0x200D, 0x2027, 0x202F, 0x2065, 0x206A, 0x20A8};
+    std::string script;
+    auto utf8 = [](char32_t c) {
+        std::u16string units;
+        orvane_platform::append_utf16(units, c);
+        return orvane_platform::to_utf8(units);
+    };
+    for (const std::vector<char32_t> *set : std::initializer_list<const std::vector<char32_t> *>{&escaped, &kept}) {
+        for (char32_t c : *set) {
+            std::string arg = "printf 'a";
+            for (unsigned char b : utf8(c)) arg += "\\" + std::to_string(b >> 6) + std::to_string((b >> 3) & 7) + std::to_string(b & 7);
+            script += shell_quote(ORVANE_DEVICE_TOOL) + " show \"$(" + arg + "b')\" 2>&1; ";
+        }
+    }
+    const std::string out = run_command("{ " + script + "}").out;
+    for (char32_t c : escaped) {
+        char want[16];
+        std::snprintf(want, sizeof want, c < 0x80 ? "\"a\\x%02Xb\"" : "\"a\\u%04Xb\"", static_cast<unsigned>(c));
+        EXPECT_NE(out.find(want), std::string::npos) << want;
+    }
+    for (char32_t c : kept) EXPECT_NE(out.find("\"a" + utf8(c) + "b\""), std::string::npos) << static_cast<unsigned>(c);
 }
 
 TEST(DeviceTool, TextThatIsNotUtf8IsNamedNeverReplaced) {

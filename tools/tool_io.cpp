@@ -18,24 +18,47 @@
 
 namespace orvane_tools {
 
+namespace {
+
+// What would move the terminal's cursor, break its line or turn the direction of the text that
+// follows (a name made to look like another).
+bool unsafe_code_point(char32_t c) {
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C ||
+           c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The length of the UTF-8 sequence at `s[i]` and its code point; 0 when none starts there.
+std::size_t utf8_sequence(std::string_view s, std::size_t i, char32_t &c) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    const std::size_t n = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    c = n == 1 ? lead : lead & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (b & 0x3F);
+    }
+    return n;
+}
+
+}  // namespace
+
 void append_printable(std::string &out, std::string_view s) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        auto c = static_cast<unsigned char>(s[i]);
-        char buf[12];
-        if (c < 0x20 || c == 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned char>(s[++i]));
-            out += buf;
-        } else if (s.compare(i, 2, "\xE2\x80") == 0 && i + 2 < s.size() && (s[i + 2] == '\xA8' || s[i + 2] == '\xA9')) {
-            // The line and paragraph separators break a terminal's line as a newline does.
-            out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-            i += 2;
-        } else {
-            out += static_cast<char>(c);
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t c = 0;
+        std::size_t n = utf8_sequence(s, i, c);
+        if (n == 0) {  // not UTF-8: as it is, as the callers that check it say
+            out += s[i++];
+            continue;
         }
+        if (unsafe_code_point(c)) {
+            char buf[12];
+            std::snprintf(buf, sizeof buf, c < 0x80 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(c));
+            out += buf;
+        } else {
+            out.append(s.substr(i, n));
+        }
+        i += n;
     }
 }
 
