@@ -23,8 +23,11 @@ namespace {
 // What would move the terminal's cursor, break its line or turn the direction of the text that
 // follows (a name made to look like another).
 bool unsafe_code_point(char32_t c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C ||
-           c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    if (c < 0x20 || c == 0x7F) {
+        return true;  // C0 and DEL
+    }
+    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 // The length of the UTF-8 sequence at `s[i]` and its code point; 0 when none starts there.
