@@ -11,6 +11,7 @@
 
 #include "presets/operator_presets.h"
 #include "presets/xml_reader.h"
+#include "common/utf.h"
 #include "config/connection_store.h"
 #include "support/test_support.h"
 
@@ -87,6 +88,42 @@ TEST(DataImport, ReadsBackAsTheDatabaseHoldsIt) {
     }));
     EXPECT_EQ(de_presets.size() + static_cast<std::size_t>(count_of(r.err, "left out de")),
               expected_from_database({"de"}).size());
+}
+
+// The 255 limit on an operator's start tag counts what the program's reader counts, UTF-16 units:
+// a name of letters beyond ASCII that fits is kept, whatever its bytes, and one unit more is not.
+TEST(DataImport, TheTagLimitCountsTheReadersUnits) {
+    temp_dir dir;
+    // The tag around a name of N units, with the APN "l.apn": 60 + N units.
+    struct letter {
+        const char *utf8;
+        int units;
+    };
+    std::string providers;
+    std::vector<std::u16string> kept;
+    for (letter l : {letter{"L", 1}, letter{"\xC3\xA9", 1}, letter{"\xE2\x82\xAC", 1}, letter{"\xF0\x9F\x98\x80", 2}}) {
+        for (int units : {195, 196}) {
+            std::string name;
+            std::u16string name16;
+            for (int u = 0; u + l.units <= units; u += l.units) name += l.utf8;
+            if (units % l.units != 0) name += "L";
+            name16 = orvane_platform::from_utf8(name);
+            ASSERT_EQ(static_cast<int>(name16.size()), units);
+            providers += "<provider><name>" + name + "</name><gsm><apn value=\"l.apn\"/></gsm></provider>";
+            if (units == 195) kept.push_back(name16);
+        }
+    }
+    write_bytes(dir / "db.xml", "<?xml version=\"1.0\"?><serviceproviders><country code=\"xx\">" + providers +
+                                    "</country></serviceproviders>");
+    auto out = dir / "ops.xml";
+    auto r = data_tool("import --output " + shell_quote(out.string()) + " " + shell_quote((dir / "db.xml").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count_of(r.err, "a tag longer than 255 characters"), 4) << r.err;
+    std::vector<std::u16string> names;
+    for (const auto &p : read_back(out)) names.emplace_back(p.name);
+    std::sort(names.begin(), names.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(names, kept);
 }
 
 TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
