@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <set>
 #include <toml++/toml.h>
 
 #include "support/test_support.h"
@@ -230,6 +231,48 @@ TEST(DeviceIdentity, MadeOnceKeptAndDifferentOnEachHandheld) {
     }
     device_sandbox other;
     EXPECT_NE(device_identity(), first);
+}
+
+// Twenty programs started at once on a new handheld: each gets the one identity, none fails.
+TEST(DeviceIdentity, TwentyProcessesAtFirstUseAllGetTheOne) {
+    for (int round = 0; round < 5; ++round) {
+        device_sandbox dev;
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<std::pair<pid_t, int>> children;
+        for (int i = 0; i < 20; ++i) {
+            int out[2];
+            ASSERT_EQ(pipe(out), 0);
+            pid_t pid = fork();
+            if (pid == 0) {
+                close(start[1]);
+                char go = 0;
+                if (read(start[0], &go, 1) < 0) _exit(3);  // all of them let go at once
+                try {
+                    std::string id = device_identity();
+                    _exit(write(out[1], id.data(), id.size()) == static_cast<ssize_t>(id.size()) ? 0 : 2);
+                } catch (const std::exception &) {
+                    _exit(1);
+                }
+            }
+            close(out[1]);
+            children.emplace_back(pid, out[0]);
+        }
+        close(start[0]);
+        close(start[1]);
+        std::set<std::string> seen;
+        for (auto [pid, fd] : children) {
+            int status = -1;
+            waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ": " << status;
+            char id[40] = {};
+            EXPECT_EQ(read(fd, id, sizeof id), 32);
+            close(fd);
+            seen.insert(id);
+        }
+        EXPECT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen, std::set<std::string>{device_identity()});
+    }
 }
 
 TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
