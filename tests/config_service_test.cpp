@@ -77,13 +77,21 @@ TEST(ConfigService, RefusesAnythingElseAndChangesNothing) {
              u"<!DOCTYPE x [<!ENTITY e \"v\">]>" + provisioning_doc(provisioning_entry(u"X")),
              u"<wap-provisioningdoc><characteristic type=\"Other\">" + provisioning_entry(u"X") +
                  u"</characteristic></wap-provisioningdoc>",
-             // Text where only elements belong, as text or CDATA, in the group and in an entry.
-             provisioning_doc(u"text" + provisioning_entry(u"X")),
-             provisioning_doc(u"<![CDATA[t]]>" + provisioning_entry(u"X")),
-             provisioning_doc(provisioning_entry(u"X", u"<parm name=\"Phone\" value=\"1\"/>text")),
-             provisioning_doc(provisioning_entry(u"X", u"<![CDATA[t]]><parm name=\"Phone\" value=\"1\"/>")),
          }) {
         EXPECT_LT(submit(bad), 0) << u8(bad);
+    }
+    // Content where none belongs: text, CDATA or an element, in every element of the document.
+    const std::u16string parm = u"<parm name=\"Phone\" value=\"1\"";
+    for (const std::u16string content : {u"text", u"<![CDATA[t]]>", u"<x/>", u"&#32;"}) {
+        for (const std::u16string &bad : {
+                 u"<wap-provisioningdoc>" + content + u"<characteristic type=\"CM_PPPEntries\">" +
+                     provisioning_entry(u"X") + u"</characteristic></wap-provisioningdoc>",
+                 provisioning_doc(content + provisioning_entry(u"X")),
+                 provisioning_doc(provisioning_entry(u"X", content + parm + u"/>")),
+                 provisioning_doc(provisioning_entry(u"X", parm + u">" + content + u"</parm>")),
+             }) {
+            EXPECT_EQ(submit(bad), E_INVALIDARG) << u8(bad);
+        }
     }
     EXPECT_EQ(submit(provisioning_doc(provisioning_entry(u"KEEP"))), CONFIG_E_ENTRY_EXISTS);
     EXPECT_EQ(stored_names(), (std::vector<std::string>{"Keep"}));

@@ -116,6 +116,7 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
     std::vector<stored_entry> entries;
     std::unordered_set<std::string> keys;
     for (const pugi::xml_node &group : root.children()) {
+        if (group.type() == pugi::node_pcdata || group.type() == pugi::node_cdata) refuse("unexpected text");
         if (group.type() != pugi::node_element) continue;
         if (std::strcmp(group.name(), "characteristic") != 0 ||
             std::strcmp(group.attribute("type").value(), "CM_PPPEntries") != 0 || !only_attributes(group, {"type"})) {
