@@ -197,21 +197,34 @@ TEST(CreateConnection, EmptyOrNoApnKeepsTheModemsOwnModifier) {
     }
 }
 
+// Every field of the document, the modem's name among them, reaches the store as typed, whatever
+// characters it holds: markup, placeholders, quotes, white space, letters beyond ASCII.
 TEST(CreateConnection, TypedTextCannotChangeTheDocument) {
     device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = '''Modem & <Co> \"A\" 'B' %NAME%'''\ntype = 1\n");
+    std::u16string every;
+    for (char16_t c = 1; c < 0x80; ++c) {
+        if (c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') every += c;
+    }
+    every += u"\u00E9\u4E2D\U0001F600 x\"/><parm name=\"DeviceName\" value=\"y %DOMAIN% %DEVCFG% ]]>";
     modem_list m;
     request_texts t;
-    t.password = u"x\"/><parm name=\"DeviceName\" value=\"y";
-    t.user = u"%DOMAIN% & <b> 'q'\t\r\n";
-    t.phone = u"%DEVCFG%";
-    create_connection(m, t.request());
-    auto e = stored(u"Test");
+    t.name = u"Net & 'Co' %PHONE%";
+    t.device = u"Modem & <Co> \"A\" 'B' %NAME%";
+    t.password = every;
+    t.user = every;
+    t.phone = every;
+    t.domain = every;
+    t.apn.clear();
+    try {
+        create_connection(m, t.request());
+    } catch (const ui_exception &x) {
+        FAIL() << x.line() << " " << u8(x.message());
+    }
+    auto e = stored(t.name);
     ASSERT_TRUE(e);
-    EXPECT_EQ(parm(*e, "Password"), u8(t.password));
-    EXPECT_EQ(parm(*e, "UserName"), u8(t.user));
-    EXPECT_EQ(parm(*e, "Phone"), "%DEVCFG%");
-    EXPECT_EQ(parm(*e, "Domain"), "");
-    EXPECT_EQ(parm(*e, "DeviceName"), "Hayes Compatible on COM1:");
+    for (const char *field : {"Password", "UserName", "Phone", "Domain"}) EXPECT_EQ(parm(*e, field), u8(every)) << field;
+    EXPECT_EQ(parm(*e, "DeviceName"), u8(t.device));
     EXPECT_EQ(device_settings(*e).baud_rate, 115200u);
 }
 
