@@ -4,7 +4,10 @@
 Mutants are made mechanically from the source lines chosen (relational operators turned,
 integer constants moved by one, true/false swapped, a clause of && or || dropped, a flag
 dropped from a bit-or, a call statement removed, a condition negated, a returned value
-replaced by its type's default), or read from a hand-kept list (--faults). Each is built
+replaced by its type's default, a call replaced by its one argument, std::min and std::max
+exchanged, a rounding division made a plain one, a conditional's branches swapped, two plain
+arguments swapped, a character dropped from a set searched for, a one-line if left out, two
+neighbouring statements swapped), or read from a hand-kept list (--faults). Each is built
 in a copy of the tree under build-mutants/, so the working tree is never touched. A
 mutant whose object code equals the original's changes nothing and is not run; the tests
 that cannot see the mutant (none of their programs changed) are not run either.
@@ -120,7 +123,13 @@ def operand_left(m, at, ops):
                 return i + 1
         i -= 1
     head = re.match(r"\s*(return|co_return)\s", m)
-    return head.end() if head else None
+    if head:
+        return head.end()
+    # A line that goes on an expression begun above: its first operand starts the line.
+    first = re.match(r"\s*(?=[!\w(])", m)
+    if first and depth == 0 and not re.match(r"\s*(if|while|for|switch|return|case)\b", m):
+        return first.end()
+    return None
 
 
 def operand_right(m, at, ops):
@@ -205,6 +214,60 @@ def line_mutants(line, m):
         if m.count("(", x.start(1), x.end(1)) != m.count(")", x.start(1), x.end(1)):
             continue
         put("return", x.start(1), x.end(1), "{}")
+    # A call replaced by its one argument: an escape, a conversion, a clamp left out.
+    for x in re.finditer(r"(?<![\w.>:])([A-Za-z_][\w:]*(?:<[\w:, ]*>)?)\(", m):
+        name = x.group(1)
+        if name.split("::")[-1] in KEYWORDS or name in ("if", "while", "for", "switch", "sizeof", "return"):
+            continue
+        o = x.end() - 1
+        c = balanced_close(m, o)
+        if c is None or c == o + 1:
+            continue
+        inner = m[o + 1:c]
+        depth, top_comma = 0, False
+        for ch in inner:
+            depth += ch in "([{<"
+            depth -= ch in ")]}>"
+            top_comma = top_comma or (ch == "," and depth == 0)
+        if not top_comma:
+            put("unwrap", x.start(), c + 1, line[o + 1:c].strip())
+    # std::min and std::max exchanged.
+    for x in re.finditer(r"\bstd::(min|max)\b", m):
+        put("minmax", x.start(), x.end(), "std::max" if x.group(1) == "min" else "std::min")
+    # A division's rounding: mul_div rounds, a plain division cuts short.
+    for x in re.finditer(r"\bmul_div\(", m):
+        o = x.end() - 1
+        c = balanced_close(m, o)
+        args = [a.strip() for a in line[o + 1:c].split(",")] if c is not None else []
+        if len(args) == 3:
+            put("rounding", x.start(), c + 1, (args[1] if args[0] == "1" else args[0] + " * " + args[1]) + " / " + args[2])
+    # The two branches of a conditional swapped (a sign, a direction).
+    for x in re.finditer(r" \? ", m):
+        colon = m.find(" : ", x.end())
+        end = operand_right(m, colon + 3, ()) if colon > 0 else None
+        if colon > 0 and end is not None and "?" not in m[x.end():colon]:
+            put("ternary", x.end(), end, line[colon + 3:end].strip() + " : " + line[x.end():colon].strip())
+    # Two arguments of one call swapped, where both are plain words.
+    for x in re.finditer(r"\(([\w.>-]+), ([\w.>-]+)\)", m):
+        a, b = x.group(1), x.group(2)
+        if a != b and not a.isdigit() and not b.isdigit():
+            put("arguments", x.start(1), x.end(2), b + ", " + a)
+    # One character dropped from a set of characters a value is compared with.
+    for x in re.finditer(r"\b(find_first_of|find_first_not_of|strchr|strpbrk|find)\(\s*(u8|u|U|L)?\"", line):
+        start = x.end()
+        end = line.find('"', start)
+        while end > 0 and line[end - 1] == "\\" and line[end - 2:end] != "\\\\":
+            end = line.find('"', end + 1)
+        if end < 0:
+            continue
+        units, i = [], start
+        while i < end:
+            n = 2 if line[i] == "\\" else 1
+            units.append((i, i + n))
+            i += n
+        if 1 < len(units) <= 12:
+            for a, b in units:
+                put("set", a, b, "")
     seen, unique = set(), []
     for kind, new in out:
         if new != line and new not in seen:
@@ -249,12 +312,28 @@ def generate(chosen):
         offsets = [0]
         for r in raw:
             offsets.append(offsets[-1] + len(r) + 1)
-        for i, m in enumerate(masked_lines(text)):
+        masked = masked_lines(text)
+        for i, m in enumerate(masked):
             if m is None or (lines is not None and i + 1 not in lines):
                 continue
             for kind, new in line_mutants(raw[i], m):
                 mutants.append({"file": f, "line": i + 1, "kind": kind, "offset": offsets[i],
                                 "old": raw[i], "new": new})
+            # A one-line if and what it does, left out.
+            if re.match(r"\s*if \(.*\) (continue|break|return\b.*|[\w:.>-]+\(.*\)|[\w.>-]+ [-+]?= .*);\s*$", m):
+                mutants.append({"file": f, "line": i + 1, "kind": "statement", "offset": offsets[i],
+                                "old": raw[i], "new": raw[i][:len(raw[i]) - len(raw[i].lstrip())]})
+            # Two neighbouring statements swapped: a step done in the wrong order.
+            nxt = masked[i + 1] if i + 1 < len(masked) else None
+            # Statements that do something; not a declaration, whose use would follow it.
+            simple = (r"(?!\s*(return|break|continue|case|default|if|for|while|else|using|const|static|auto|"
+                      r"int|bool|char\w*|unsigned|long|double|float|std::[\w:<>]+|[\w:]+_t|[\w:<>]+ [\w]+ *[={;(])\b)"
+                      r"[^{}]*;\s*$")
+            if (nxt is not None and re.match(simple, m) and re.match(simple, nxt) and raw[i] != raw[i + 1]
+                    and len(m) - len(m.lstrip()) == len(nxt) - len(nxt.lstrip()) and m.count("(") == m.count(")")
+                    and nxt.count("(") == nxt.count(")")):
+                mutants.append({"file": f, "line": i + 1, "kind": "swap", "offset": offsets[i],
+                                "old": raw[i] + "\n" + raw[i + 1], "new": raw[i + 1] + "\n" + raw[i]})
     return mutants
 
 
@@ -274,6 +353,31 @@ def read_faults(path):
         mutants.append({"file": f, "line": text.count("\n", 0, at) + 1 if at >= 0 else 0, "kind": fid,
                         "offset": at, "old": find, "new": put})
     return mutants
+
+
+def faults_generated(faults):
+    """Whether each hand-kept fault is among the mutants made for its line; a conversion around
+    a value (std::u16string(x)) counts as the value."""
+    def norm(text):
+        return re.sub(r"\s+", " ", re.sub(r"std::\w+\(([^()]*)\)", r"\1", text)).strip()
+    missing = 0
+    for fault in faults:
+        text = (ROOT / fault["file"]).read_text(encoding="utf-8")
+        if fault["offset"] < 0:
+            print(f"{fault['kind']}: its text is not in {fault['file']}")
+            missing += 1
+            continue
+        first = text.count("\n", 0, fault["offset"]) + 1
+        last = first + fault["old"].count("\n")
+        faulty = text[:fault["offset"]] + fault["new"] + text[fault["offset"] + len(fault["old"]):]
+        start = text.rfind("\n", 0, fault["offset"]) + 1
+        end = faulty.find("\n", fault["offset"] + len(fault["new"]))
+        want = norm(faulty[start:end if end >= 0 else len(faulty)])
+        made = [mu for mu in generate({fault["file"]: set(range(first, last + 1))})]
+        hit = [mu["kind"] for mu in made if norm(mu["new"]) == want]
+        print(f"{fault['kind']}: " + (f"generated ({', '.join(sorted(set(hit)))})" if hit else "NOT generated"))
+        missing += not hit
+    return missing == 0
 
 
 def folder_of(f):
@@ -449,8 +553,12 @@ def main():
     ap.add_argument("--only", default="survived", help="with --replay: the results to take (default survived)")
     ap.add_argument("--resume", help="a results file of a run cut short: its mutants are not run again")
     ap.add_argument("--faults", help="the hand-kept list of faults (id | file | find | replace)")
+    ap.add_argument("--generated", action="store_true",
+                    help="with --faults: say of each fault whether the generators make it (or its like) on its line")
     args = ap.parse_args()
 
+    if args.faults and args.generated:
+        sys.exit(0 if faults_generated(read_faults(args.faults)) else 1)
     if args.replay:
         mutants = [json.loads(x) for x in open(args.replay) if x.strip()]
         mutants = [mu for mu in mutants if args.only == "all" or mu["result"] == args.only]
