@@ -314,9 +314,9 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     EXPECT_NE(nm.find("user typed.user"), std::string::npos) << nm.substr(nm.size() > 4000 ? nm.size() - 4000 : 0);
     EXPECT_EQ(read_bytes(logs.path() / "stored_after"), "");
     EXPECT_EQ(read_bytes(logs.path() / "shown_after"), "Theirs\n");
-    EXPECT_NE(read_bytes(logs.path() / "mm_stalled").find("ModemManager does not answer (no reply within 5 s)"),
+    EXPECT_NE(read_bytes(logs.path() / "mm_stalled").find("ModemManager does not answer (no reply within 10 s)"),
               std::string::npos) << read_bytes(logs.path() / "mm_stalled");
-    EXPECT_LT(std::stoi(read_bytes(logs.path() / "mm_ms")), 7000);
+    EXPECT_LT(std::stoi(read_bytes(logs.path() / "mm_ms")), 13000);
 }
 
 // With entries going to NetworkManager and none to ask, Create fails and nothing is stored, and
@@ -433,9 +433,9 @@ TEST(ExportNetworkManager, HostModeHoldsAsRealMachinesAre) {
               "deleted; removed from NetworkManager, where it was named \"Theirs now\"\n"
               "deleted; removed from NetworkManager\ndeleted; removed from NetworkManager\n0\n");
     const std::string stalled = read_bytes(work.path() / "stalled");
-    EXPECT_NE(stalled.find("NetworkManager does not answer (no reply within 5 s)"), std::string::npos) << stalled;
+    EXPECT_NE(stalled.find("NetworkManager does not answer (no reply within 10 s)"), std::string::npos) << stalled;
     EXPECT_EQ(stalled.substr(stalled.size() - 2), "1\n");
-    EXPECT_LT(std::stoi(read_bytes(work.path() / "stalled_ms")), 7000);
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "stalled_ms")), 13000);
     EXPECT_EQ(read_bytes(work.path() / "after_stall"), "");
     // Each round: one of the two made it, the other was told the name is taken, and
     // NetworkManager holds exactly one.
@@ -469,15 +469,15 @@ TEST(ExportNetworkManager, TheDialogEndsOnASignalWhileNetworkManagerHangs) {
         "pid=$(pidof orvanecmgr); start=$(date +%s%N); kill -TERM $pid; "
         "while kill -0 $pid 2>/dev/null; do sleep 0.02; done; ms $start > $w/term_ms; "
         // Started while it does not answer: the dialog shows within the timeout, and says why.
-        "start=$(date +%s%N); dialog '" + program + " 2> " + w + "/start.err'; shows Create || exit 1; ms $start > $w/start_ms; "
+        "start=$(date +%s%N); dialog '" + program + " 2> " + w + "/start.err'; shows Create || shows Create || exit 1; ms $start > $w/start_ms; "
         "k Escape; ended; kill -CONT $nm; " + shell_quote(ORVANE_DEVICE_TOOL) + " connections > $w/stored";
     auto r = run_command("unshare --net --mount " + shell_quote(ORVANE_WITH_NETWORKMANAGER) + " sh -c " + shell_quote(script));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_LT(std::stoi(read_bytes(work.path() / "term_ms")), 1000);
     EXPECT_NE(read_bytes(work.path() / "create.err").find("not created: NetworkManager was not waited for"), std::string::npos)
         << read_bytes(work.path() / "create.err");
-    EXPECT_LT(std::stoi(read_bytes(work.path() / "start_ms")), 7000);
-    EXPECT_NE(read_bytes(work.path() / "start.err").find("NetworkManager does not answer (no reply within 5 s)"),
+    EXPECT_LT(std::stoi(read_bytes(work.path() / "start_ms")), 13000);
+    EXPECT_NE(read_bytes(work.path() / "start.err").find("NetworkManager does not answer (no reply within 10 s)"),
               std::string::npos) << read_bytes(work.path() / "start.err");
     EXPECT_EQ(read_bytes(work.path() / "stored"), "");
 }

@@ -6,7 +6,7 @@ namespace orvane_platform {
 
 struct service_call {
     // A service that gives no answer within this is treated as one that is not running.
-    int timeout_ms = 5000;
+    int timeout_ms = 10000;
     // Non-zero: a signal asks the program to end, and the wait stops at once.
     int (*ending)() noexcept = nullptr;
 };
