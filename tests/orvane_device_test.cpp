@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -187,7 +188,11 @@ TEST(DeviceTool, NamesReachTheTerminalWithEveryControlEscaped) {
     for (const std::vector<char32_t> *set : std::initializer_list<const std::vector<char32_t> *>{&escaped, &kept}) {
         for (char32_t c : *set) {
             std::string arg = "printf 'a";
-            for (unsigned char b : utf8(c)) arg += "\\" + std::to_string(b >> 6) + std::to_string((b >> 3) & 7) + std::to_string(b & 7);
+            for (unsigned char b : utf8(c)) {
+                char octal[8];
+                std::snprintf(octal, sizeof octal, "\\%03o", b);
+                arg += octal;
+            }
             script += shell_quote(ORVANE_DEVICE_TOOL) + " show \"$(" + arg + "b')\" 2>&1; ";
         }
     }
