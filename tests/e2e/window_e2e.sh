@@ -52,8 +52,13 @@ export ORVANE_DEVICE="$WORK/device"
 geometry() { xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p'; }
 # Events reach the program in order, so none of them waits for the one before; only what is
 # checked from outside waits, up to 20 s, for the program to get there.
+# A window that is gone (made again, as a desktop library may do) is looked for anew.
 wait_geometry() {
-    for _ in $(seq 1 200); do [ "$(geometry)" = "$1" ] && return 0; sleep 0.1; done
+    for _ in $(seq 1 200); do
+        [ "$(geometry)" = "$1" ] && return 0
+        [ -z "$(geometry)" ] && WIN=$(xdotool search --onlyvisible --pid "$APP" 2>/dev/null | tail -n1)
+        sleep 0.1
+    done
     return 1
 }
 
