@@ -14,6 +14,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <unordered_map>
 #include <pugixml.hpp>
 
 #include "common/utf.h"
@@ -210,19 +211,27 @@ int list_modems(bool as_json) {
     return failed == 0 ? 0 : 1;
 }
 
-// Where an entry stands in NetworkManager: "" when its connection is there under its name.
-std::string drift_of(const stored_entry &e, const std::vector<connection_ref> &theirs) {
-    dialup_connection c;
-    c.name = e.name;
-    c.created = e.created;
-    c.device_id = device_identity();
-    const std::string uuid = networkmanager_uuid(c);
-    for (const connection_ref &r : theirs) {
-        if (r.uuid != uuid) continue;
-        return r.id == e.name ? "" : "in NetworkManager as " + in_quotes(r.id);
+// Where entries stand in NetworkManager, from one reading of its connections.
+class drift_finder {
+public:
+    explicit drift_finder(const std::vector<connection_ref> &theirs) : device_(device_identity()) {
+        for (const connection_ref &r : theirs) id_by_uuid_.emplace(r.uuid, r.id);
     }
-    return "not in NetworkManager";
-}
+    // "" when the entry's connection is there under its name.
+    std::string operator()(const stored_entry &e) const {
+        dialup_connection c;
+        c.name = e.name;
+        c.created = e.created;
+        c.device_id = device_;
+        const auto it = id_by_uuid_.find(networkmanager_uuid(c));
+        if (it == id_by_uuid_.end()) return "not in NetworkManager";
+        return it->second == e.name ? "" : "in NetworkManager as " + in_quotes(it->second);
+    }
+
+private:
+    std::string device_;
+    std::unordered_map<std::string, std::string> id_by_uuid_;
+};
 
 int list_connections(bool as_json, bool show_secrets) {
     const device_profile profile = load_device_profile();
@@ -252,9 +261,10 @@ int list_connections(bool as_json, bool show_secrets) {
             return 1;
         }
         std::string out;
+        const drift_finder drift_of(theirs);
         for (const stored_entry &en : entries) {
             append_printable(out, en.name);
-            std::string drift = drift_of(en, theirs);
+            std::string drift = drift_of(en);
             if (!drift.empty()) {
                 out += "\t(";
                 append_printable(out, drift);
@@ -407,8 +417,9 @@ int sync_entries(const std::optional<std::string> &only) {
     }
     std::vector<connection_ref> theirs = networkmanager_connections();
     int failed = 0;
+    const drift_finder drift_of(theirs);
     for (const stored_entry &e : entries) {
-        std::string drift = drift_of(e, theirs);
+        std::string drift = drift_of(e);
         if (drift != "not in NetworkManager") {
             std::cout << printable(e.name) << ": " << (drift.empty() ? "in NetworkManager" : printable(drift)) << "\n";
             continue;

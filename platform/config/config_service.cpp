@@ -5,6 +5,7 @@
 #include <cstring>
 #include <pugixml.hpp>
 #include <unordered_set>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,6 +41,16 @@ bool only_attributes(const pugi::xml_node &n, std::initializer_list<const char *
         }
     }
     return true;
+}
+
+// The elements inside `n`; text there is refused, comments and processing instructions pass.
+std::vector<pugi::xml_node> elements_in(const pugi::xml_node &n) {
+    std::vector<pugi::xml_node> out;
+    for (const pugi::xml_node &c : n.children()) {
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) refuse("unexpected text");
+        if (c.type() == pugi::node_element) out.push_back(c);
+    }
+    return out;
 }
 
 bool has_element_or_text_children(const pugi::xml_node &n) {
@@ -115,16 +126,12 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
     if (std::strcmp(root.name(), "wap-provisioningdoc") != 0) refuse("the root is not wap-provisioningdoc");
     std::vector<stored_entry> entries;
     std::unordered_set<std::string> keys;
-    for (const pugi::xml_node &group : root.children()) {
-        if (group.type() == pugi::node_pcdata || group.type() == pugi::node_cdata) refuse("unexpected text");
-        if (group.type() != pugi::node_element) continue;
+    for (const pugi::xml_node &group : elements_in(root)) {
         if (std::strcmp(group.name(), "characteristic") != 0 ||
             std::strcmp(group.attribute("type").value(), "CM_PPPEntries") != 0 || !only_attributes(group, {"type"})) {
             refuse("only CM_PPPEntries characteristics are accepted");
         }
-        for (const pugi::xml_node &entry : group.children()) {
-            if (entry.type() == pugi::node_pcdata || entry.type() == pugi::node_cdata) refuse("unexpected text");
-            if (entry.type() != pugi::node_element) continue;
+        for (const pugi::xml_node &entry : elements_in(group)) {
             if (std::strcmp(entry.name(), "characteristic") != 0 || !entry.attribute("type") ||
                 !only_attributes(entry, {"type"})) {
                 refuse("a CM_PPPEntries entry must be a characteristic with a type");
@@ -132,9 +139,7 @@ std::vector<stored_entry> parse_provisioning_document(std::u16string_view docume
             stored_entry e;
             e.name = entry.attribute("type").value();
             if (!entry_name_valid(from_utf8(e.name))) refuse("invalid entry name \"" + e.name + "\"");
-            for (const pugi::xml_node &parm : entry.children()) {
-                if (parm.type() == pugi::node_pcdata || parm.type() == pugi::node_cdata) refuse("unexpected text");
-                if (parm.type() != pugi::node_element) continue;
+            for (const pugi::xml_node &parm : elements_in(entry)) {
                 if (std::strcmp(parm.name(), "parm") != 0 || !parm.attribute("name") || !parm.attribute("value") ||
                     !only_attributes(parm, {"name", "value"}) || has_element_or_text_children(parm)) {
                     refuse("each parameter must be <parm name=\"...\" value=\"...\"/>");

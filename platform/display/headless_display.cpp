@@ -1,6 +1,5 @@
 #include "headless_display.h"
 
-#include "../common/service_call.h"
 #include "../common/utf.h"
 
 namespace orvane_platform {
@@ -12,7 +11,6 @@ display *active_display = nullptr;
 void set_display(display *d) { active_display = d; }
 display *current_display() { return active_display; }
 int ending_signal() noexcept { return active_display != nullptr ? active_display->ending_signal() : 0; }
-service_call service_limits() noexcept { return service_call{10000, ending_signal}; }
 
 std::string cell_grid::row_text(int r) const {
     std::u16string s;

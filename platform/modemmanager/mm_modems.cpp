@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "../common/service_wait.h"
 #include "../telephony/mm_module.h"
 
 namespace {
@@ -11,29 +12,6 @@ namespace {
 struct unref {
     void operator()(gpointer p) const { g_object_unref(p); }
 };
-
-}  // namespace
-
-namespace {
-
-// Waits on `context` until `done`, within the call's timeout and until a signal ends the
-// program; false, with `error` set, when it gave up (the caller cancels what is pending).
-template <typename Done>
-bool waited(GMainContext *context, const orvane_platform::service_call &limits, Done done, std::string &error) {
-    const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(limits.timeout_ms) * 1000;
-    while (!done()) {
-        if (limits.ending != nullptr && limits.ending() != 0) {
-            error = "ModemManager was not waited for: the program is ending";
-            return false;
-        }
-        if (g_get_monotonic_time() > deadline) {
-            error = "ModemManager does not answer (no reply within " + std::to_string(limits.timeout_ms / 1000) + " s)";
-            return false;
-        }
-        g_main_context_iteration(context, TRUE);
-    }
-    return true;
-}
 
 struct pending {
     GObject *made = nullptr;
@@ -44,11 +22,15 @@ struct pending {
 // The manager, asked on a main context of our own so that every wait is bounded; null, with
 // `error` set, when ModemManager cannot be asked.
 std::unique_ptr<MMManager, unref> manager_within(const orvane_platform::service_call &limits, std::string &error) {
-    GMainContext *context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    GSource *tick = g_timeout_source_new(50);  // wakes the wait to see the ending signal
-    g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
-    g_source_attach(tick, context);
+    orvane_platform::private_context context;
+    // False, with `error` set, when the wait gave up (what is pending is cancelled below).
+    auto waited = [&](auto done) {
+        const auto why = context.wait(limits, done);
+        if (why != orvane_platform::private_context::outcome::done) {
+            error = orvane_platform::gave_up_reason("ModemManager", why, limits);
+        }
+        return why == orvane_platform::private_context::outcome::done;
+    };
     GCancellable *cancel = g_cancellable_new();
     pending bus_call;
     g_bus_get(
@@ -59,7 +41,7 @@ std::unique_ptr<MMManager, unref> manager_within(const orvane_platform::service_
             p->done = true;
         },
         &bus_call);
-    bool ok = waited(context, limits, [&] { return bus_call.done; }, error);
+    bool ok = waited([&] { return bus_call.done; });
     if (ok && bus_call.made == nullptr) {
         error = std::string("no system bus to ask ModemManager on: ") + (bus_call.error ? bus_call.error->message : "unknown reason");
         ok = false;
@@ -78,7 +60,7 @@ std::unique_ptr<MMManager, unref> manager_within(const orvane_platform::service_
             },
             &manager_call);
         manager_asked = true;
-        ok = waited(context, limits, [&] { return manager_call.done; }, error);
+        ok = waited([&] { return manager_call.done; });
         if (ok && manager_call.made == nullptr) {
             error = std::string("ModemManager cannot be asked: ") +
                     (manager_call.error ? manager_call.error->message : "unknown reason");
@@ -87,7 +69,7 @@ std::unique_ptr<MMManager, unref> manager_within(const orvane_platform::service_
     }
     // What was started answers once cancelled; it must land before what it writes to goes.
     g_cancellable_cancel(cancel);
-    while (!bus_call.done || (manager_asked && !manager_call.done)) g_main_context_iteration(context, TRUE);
+    while (!bus_call.done || (manager_asked && !manager_call.done)) context.iterate();
     std::unique_ptr<MMManager, unref> manager(ok ? MM_MANAGER(manager_call.made) : nullptr);
     if (!ok && manager_call.made != nullptr) g_object_unref(manager_call.made);
     if (bus_call.made != nullptr) g_object_unref(bus_call.made);
@@ -95,10 +77,6 @@ std::unique_ptr<MMManager, unref> manager_within(const orvane_platform::service_
         if (e != nullptr) g_error_free(e);
     }
     g_object_unref(cancel);
-    g_source_destroy(tick);
-    g_source_unref(tick);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
     return manager;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/service_wait.h"
 #include "config/nm_module.h"
 
 namespace orvane_nm {
@@ -139,11 +140,6 @@ struct reply {
 class bus_session {
 public:
     explicit bus_session(const service_call &limits) : limits_(limits) {
-        g_main_context_push_thread_default(context_);
-        // Wakes the waits a few times a second, to see the ending signal.
-        tick_ = g_timeout_source_new(50);
-        g_source_set_callback(tick_, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
-        g_source_attach(tick_, context_);
         bus_wait got{this, nullptr, false};
         ++pending_;
         g_bus_get(G_BUS_TYPE_SYSTEM, cancel_, bus_ready, &got);
@@ -180,18 +176,10 @@ public:
 
     template <typename Done>
     void wait_until(Done done) {
-        const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(limits_.timeout_ms) * 1000;
-        while (!done()) {
-            if (limits_.ending != nullptr && limits_.ending() != 0) {
-                give_up();
-                throw dialup_error("NetworkManager was not waited for: the program is ending");
-            }
-            if (g_get_monotonic_time() > deadline) {
-                give_up();
-                throw dialup_error(not_answering());
-            }
-            g_main_context_iteration(context_, TRUE);
-        }
+        const auto why = context_.wait(limits_, done);
+        if (why == orvane_platform::private_context::outcome::done) return;
+        give_up();
+        throw dialup_error(orvane_platform::gave_up_reason("NetworkManager", why, limits_));
     }
 
     // One call, waited for; throws dialup_error with `what` and the reason when it fails.
@@ -203,11 +191,10 @@ public:
         return std::move(r.value);
     }
 
-    std::string not_answering() const {
-        return "NetworkManager does not answer (no reply within " + std::to_string(limits_.timeout_ms / 1000) + " s)";
-    }
     std::string reason(const GError *e) const {
-        if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) return not_answering();
+        if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+            return orvane_platform::gave_up_reason("NetworkManager", orvane_platform::private_context::outcome::timed_out, limits_);
+        }
         if (g_dbus_error_is_remote_error(e)) {
             chars_ptr name(g_dbus_error_get_remote_error(e));
             std::string n = name ? name.get() : "";
@@ -253,25 +240,22 @@ private:
     // to is still there.
     void give_up() {
         g_cancellable_cancel(cancel_);
-        while (pending_ > 0) g_main_context_iteration(context_, TRUE);
+        while (pending_ > 0) context_.iterate();
     }
 
+    // Everything but the context, which goes last, as a member.
     void close() {
-        if (context_ == nullptr) return;
+        if (cancel_ == nullptr) return;
         give_up();
-        g_source_destroy(tick_);
-        g_source_unref(tick_);
         if (bus_ != nullptr) g_object_unref(bus_);
+        bus_ = nullptr;
         g_object_unref(cancel_);
-        g_main_context_pop_thread_default(context_);
-        g_main_context_unref(context_);
-        context_ = nullptr;
+        cancel_ = nullptr;
     }
 
     service_call limits_;
-    GMainContext *context_ = g_main_context_new();
+    orvane_platform::private_context context_;
     GCancellable *cancel_ = g_cancellable_new();
-    GSource *tick_ = nullptr;
     GDBusConnection *bus_ = nullptr;
     int pending_ = 0;
 
