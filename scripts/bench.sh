@@ -10,7 +10,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON -DBUILD
 cmake --build build -j"$(nproc)" --target orvane-bench
 # The pixel display's figure is timed on an X server of its own.
 display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp -nolisten local 3>"$display_file" 2>/dev/null &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -f "$display_file"' EXIT
 for _ in $(seq 1 50); do [ -s "$display_file" ] && break; sleep 0.1; done

@@ -524,6 +524,7 @@ def run_tests(names, timeout):
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
     if p.returncode == 0:
         return "survived", []
+    run_tests.last_output = out
     return "killed", failed or ["(ctest failed)"]
 
 
@@ -587,7 +588,8 @@ def main():
     status, failed = run_tests(set(all_tests), 600)
     baseline = time.time() - t0
     if status != "survived":
-        sys.exit(f"mutate.py: the unmutated tree fails its tests: {' '.join(failed)}")
+        sys.exit(f"mutate.py: the unmutated tree fails its tests: {' '.join(failed)}\n"
+                 + getattr(run_tests, "last_output", "")[-4000:])
     limit = int(max(60, 3 * baseline))
     print(f"baseline: {len(all_tests)} tests in {baseline:.0f} s; {len(mutants)} mutants; "
           f"time limit {limit} s a run, budget {args.budget:g} min", flush=True)

@@ -35,8 +35,10 @@ fail() { echo "FAIL: $*"; FAILED=1; [ -z "${ORVANE_FAIL_FAST:-}" ] || exit 1; }
 
 # Xvfb takes a free display number and says which; -noreset: the server does not start over
 # when its last client leaves, so that the next start of the program finds it there.
+# -nolisten local: no abstract socket, which is shared across mount namespaces, so that
+# runs with a /tmp of their own (the mutation script's) each reach their own server.
 exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp -nolisten local -noreset >"$WORK/xvfb.log" 2>&1 &
 XVFB=$!
 exec 3>&-
 for _ in $(seq 1 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
@@ -168,7 +170,7 @@ refused 'zoom = 8\n' "1920 x 2560 desktop pixels, the desktop 800 x 800: set zoo
 # A desktop of 320 x 240: the 240 x 320 screen opens turned, whole; one of 480 x 640 fits
 # neither way and is refused.
 exec 3>"$WORK/display2"
-Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp -noreset >"$WORK/xvfb2.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp -nolisten local -noreset >"$WORK/xvfb2.log" 2>&1 &
 XVFB2=$!
 exec 3>&-
 for _ in $(seq 1 50); do [ -s "$WORK/display2" ] && break; sleep 0.1; done
