@@ -511,7 +511,7 @@ def run_tests(names, timeout):
     pattern = "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")$"
     env = dict(os.environ, ORVANE_FAIL_FAST="1")
     # A session of its own, so that a mutant that hangs is ended with every process it started.
-    ctest = ["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 2), "--stop-on-failure",
+    ctest = ["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 2), "--stop-on-failure", "--output-on-failure",
              "--timeout", str(timeout), "-R", pattern]
     p = subprocess.Popen(sandboxed(ctest), cwd=ROOT, env=env, text=True,
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
