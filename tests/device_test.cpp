@@ -278,9 +278,9 @@ TEST(DeviceIdentity, TwentyProcessesAtFirstUseAllGetTheOne) {
 TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
     device_sandbox dev;
     const std::string file = (ensure_device_folder() / "modems.toml").string();
-    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", "dev-a"},
-                                        {"Odd\nmodel", "ttyACM0", "id \"with\" quotes", "dev-b"},
-                                        {"Anonymous", "ttyUSB3", "", "dev-c"}};
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", "dev-a", {}, {}, {}},
+                                        {"Odd\nmodel", "ttyACM0", "id \"with\" quotes", "dev-b", {}, {}, {}},
+                                        {"Anonymous", "ttyUSB3", "", "dev-c", {}, {}, {}}};
     std::vector<std::string> warnings;
     auto first = system_modem_profiles(modems, file, warnings);
     EXPECT_TRUE(warnings.empty()) << warnings.front();
@@ -320,7 +320,7 @@ TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
     EXPECT_EQ(kept[1].dial_modifier, u"+CGDCONT=1,\"IP\",\"kept.apn\"");
 
     // A new modem is added after what is there, which stays as the user wrote it.
-    modems.push_back({"SIM-2", "ttyUSB1", "2", "dev-d"});
+    modems.push_back({"SIM-2", "ttyUSB1", "2", "dev-d", {}, {}, {}});
     system_modem_profiles(modems, file, warnings);
     const std::string grown = read_bytes(file);
     EXPECT_EQ(grown.compare(0, edited.size(), edited), 0);
@@ -330,7 +330,7 @@ TEST(SystemModems, EachKeepsItsBlockByItsEquipmentIdentifier) {
 TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
     device_sandbox dev;
     const std::string file = (ensure_device_folder() / "modems.toml").string();
-    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "1", ""}, {"SIM-2", "ttyUSB1", "2", ""}};
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "1", "", {}, {}, {}}, {"SIM-2", "ttyUSB1", "2", "", {}, {}, {}}};
     auto one = [&](const std::string &text, std::vector<std::string> &warnings) {
         write_bytes(file, text);
         warnings.clear();
@@ -393,7 +393,7 @@ TEST(SystemModems, WhatCannotBeUsedIsAWarningAndTheDefaults) {
 TEST(SystemModems, AFileTheUserEditedOrLockedNeverBreaksOrHangs) {
     device_sandbox dev;
     const std::string file = (ensure_device_folder() / "modems.toml").string();
-    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", ""}, {"SIM-2", "ttyUSB1", "2", ""}};
+    std::vector<system_modem> modems = {{"SIM-1", "ttyUSB0", "490154203237518", "", {}, {}, {}}, {"SIM-2", "ttyUSB1", "2", "", {}, {}, {}}};
     std::vector<std::string> warnings;
     auto run = [&](const std::string &text) {
         write_bytes(file, text);
@@ -429,7 +429,7 @@ TEST(SystemModems, AFileTheUserEditedOrLockedNeverBreaksOrHangs) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // Two modems with one identifier: one block, which both use, and a warning.
-    modems = {{"SIM-1", "ttyUSB0", "7", ""}, {"SIM-1", "ttyUSB4", "7", ""}};
+    modems = {{"SIM-1", "ttyUSB0", "7", "", {}, {}, {}}, {"SIM-1", "ttyUSB4", "7", "", {}, {}, {}}};
     got = run("[modem.9]\n");
     const std::string once = read_bytes(file);
     EXPECT_EQ(once.find("[modem.7]"), once.rfind("[modem.7]")) << once;

@@ -40,6 +40,8 @@ struct line_device {
     std::string name;
     std::string provider;
     int type;  // -1 when the provider gives none
+    std::string sim_operator;  // empty: no SIM that tells its operator
+    std::string sim_name;
 };
 
 std::string text_at(const BYTE *base, DWORD offset, DWORD size, DWORD used) {
@@ -92,9 +94,17 @@ std::vector<line_device> query_modems(int &failed) {
         }
         DWORD used = std::min<DWORD>(caps->dwUsedSize, static_cast<DWORD>(buf.size()));
         line_device d{id, text_at(buf.data(), caps->dwLineNameOffset, caps->dwLineNameSize, used),
-                      text_at(buf.data(), caps->dwProviderInfoOffset, caps->dwProviderInfoSize, used), -1};
+                      text_at(buf.data(), caps->dwProviderInfoOffset, caps->dwProviderInfoSize, used), -1, {}, {}};
         if (caps->dwDevSpecificSize >= 2 && caps->dwDevSpecificOffset <= used - 2) {
             d.type = buf[caps->dwDevSpecificOffset] | (buf[caps->dwDevSpecificOffset + 1] << 8);
+        }
+        std::vector<BYTE> sim_buf(512);
+        auto *sim = reinterpret_cast<LINESIMINFO *>(sim_buf.data());
+        sim->dwTotalSize = static_cast<DWORD>(sim_buf.size());
+        if (lineGetSimInfo(app, id, version, sim) == 0) {
+            const DWORD sim_used = std::min<DWORD>(sim->dwUsedSize, static_cast<DWORD>(sim_buf.size()));
+            d.sim_operator = text_at(sim_buf.data(), sim->dwOperatorIdOffset, sim->dwOperatorIdSize, sim_used);
+            d.sim_name = text_at(sim_buf.data(), sim->dwServiceProviderOffset, sim->dwServiceProviderSize, sim_used);
         }
         out.push_back(d);
     }
@@ -197,14 +207,19 @@ int list_modems(bool as_json) {
     if (as_json) {
         json j = json::array();
         for (const auto &d : list) {
+            json sim = d.sim_operator.empty() ? json(nullptr) : json{{"operator", d.sim_operator}, {"name", d.sim_name}};
             j.push_back({{"device_id", d.id}, {"name", d.name}, {"provider", d.provider},
-                         {"type", d.type < 0 ? json(nullptr) : json(d.type)}});
+                         {"type", d.type < 0 ? json(nullptr) : json(d.type)}, {"sim", sim}});
         }
         std::cout << j.dump(2) << "\n";
     } else {
         for (const auto &d : list) {
             std::cout << d.id << "\t" << printable(d.name) << "\t" << printable(d.provider);
             if (d.type >= 0) std::cout << "\ttype " << d.type;
+            if (!d.sim_operator.empty()) {
+                std::cout << "\tSIM " << printable(d.sim_operator);
+                if (!d.sim_name.empty()) std::cout << " " << printable(in_quotes(d.sim_name));
+            }
             std::cout << "\n";
         }
     }

@@ -206,9 +206,9 @@ std::string device_identity() {
 
 device_profile builtin_profile() {
     device_profile p;
-    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true, ""});
-    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true, ""});
-    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true, ""});
+    p.modems.push_back({u"Cellular Line", u"Cellular TSP", 0, 115200, u"", "", true, "", {}});
+    p.modems.push_back({u"Hayes Compatible on COM1:", u"UNIMODEM", 1, 19200, u"", "", true, "", {}});
+    p.modems.push_back({u"Generic IrDA Modem", u"UNIMODEM", 6, 19200, u"", "", true, "", {}});
     return p;
 }
 
@@ -217,7 +217,7 @@ namespace {
 // The calls a [faults] entry can make fail.
 constexpr std::string_view platform_calls[] = {"lineInitializeEx", "lineGetDevCaps",     "lineOpen",
                                                "lineGetDevConfig", "lineDevSpecific",    "DMProcessConfigXML",
-                                               "RasValidateEntryName"};
+                                               "RasValidateEntryName", "lineGetSimInfo"};
 
 void warn_unknown_keys(const toml::table &t, std::initializer_list<std::string_view> known, const std::string &what,
                        std::vector<std::string> &warnings, const std::string &source_name) {
@@ -227,6 +227,29 @@ void warn_unknown_keys(const toml::table &t, std::initializer_list<std::string_v
         warnings.push_back(source_name + ": " + where(key.source()) + ": " + what + " \"" + std::string(key.str()) +
                              "\" is not one this handheld reads; it is passed over");
     }
+}
+
+bool all_digits(std::string_view s) { return s.find_first_not_of("0123456789") == std::string_view::npos; }
+
+// A modem's simulated SIM: sim = { operator = "00101", name = "...", iccid = "..." }.
+sim_profile sim_field(const toml::table &modem, const std::string &source_name, std::vector<std::string> &warnings) {
+    sim_profile sim;
+    const toml::node *n = modem.get("sim");
+    if (n == nullptr) return sim;
+    const auto *t = n->as_table();
+    if (t == nullptr) fail(*n, "\"sim\" must be a table: sim = { operator = \"00101\", name = \"...\", iccid = \"...\" }");
+    warn_unknown_keys(*t, {"operator", "name", "iccid"}, "the SIM key", warnings, source_name);
+    sim.present = true;
+    sim.operator_id = to_utf8(text_field(*t, "operator", u""));
+    if ((sim.operator_id.size() != 5 && sim.operator_id.size() != 6) || !all_digits(sim.operator_id)) {
+        fail(t->get("operator") != nullptr ? *t->get("operator") : *n,
+             "the SIM's \"operator\" must be its MCC and MNC: 5 or 6 digits");
+    }
+    sim.provider_name = text_field(*t, "name", u"");
+    if (sim.provider_name.size() > 16) fail(*t->get("name"), "the SIM's \"name\" holds at most 16 characters");
+    sim.iccid = to_utf8(text_field(*t, "iccid", u""));
+    if (sim.iccid.size() > 22 || !all_digits(sim.iccid)) fail(*t->get("iccid"), "the SIM's \"iccid\" must be at most 22 digits");
+    return sim;
 }
 
 }  // namespace
@@ -279,7 +302,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
             for (const toml::node &entry : *arr) {
                 const auto *t = entry.as_table();
                 if (t == nullptr) fail(entry, "each modem must be a table");
-                warn_unknown_keys(*t, {"name", "provider", "type", "baud_rate", "dial_modifier", "port", "config_block"},
+                warn_unknown_keys(*t, {"name", "provider", "type", "baud_rate", "dial_modifier", "port", "config_block", "sim"},
                                   "the modem key", p.warnings, source_name);
                 modem_profile modem;
                 modem.name = text_field(*t, "name", u"");
@@ -300,6 +323,7 @@ device_profile parse_device_profile(const std::string &toml_text, const std::str
                     fail(entry, "at most " + std::to_string(max_modems) + " modems: this is modem " +
                                     std::to_string(p.modems.size() + 1));
                 }
+                modem.sim = sim_field(*t, source_name, p.warnings);
                 p.modems.push_back(std::move(modem));
             }
         } else {
@@ -385,8 +409,11 @@ std::vector<modem_profile> system_modem_profiles(const std::vector<system_modem>
                                                  std::vector<std::string> &warnings) {
     std::vector<modem_profile> out;
     for (const system_modem &m : modems) {
-        out.push_back({from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port, true,
-                       m.device_identifier});
+        modem_profile made{from_utf8(m.model + " on " + m.port + ":"), u"UNIMODEM", 1, 115200, u"", "/dev/" + m.port,
+                            true, m.device_identifier, {}};
+        // A SIM that does not tell its operator is of no use here: as if there were none.
+        if (!m.sim_operator_id.empty()) made.sim = {true, m.sim_operator_id, from_utf8(m.sim_operator_name), m.sim_identifier};
+        out.push_back(std::move(made));
     }
     auto defaults = [&](const std::string &why) {
         warnings.push_back(file + ": " + why + "; the modems keep 115200 bit/s and no dial modifier");

@@ -13,6 +13,15 @@ namespace orvane_platform {
 // The line devices a handheld has at most.
 inline constexpr std::size_t max_modems = 64;
 
+// The SIM in a modem, as far as it tells: the operator identifier is the MCC and the MNC with
+// the length the SIM states ("00101" and "001010" are two operators).
+struct sim_profile {
+    bool present = false;
+    std::string operator_id;
+    std::u16string provider_name;  // the service provider name; empty when the SIM gives none
+    std::string iccid;
+};
+
 struct modem_profile {
     std::u16string name;
     std::u16string provider;
@@ -22,6 +31,7 @@ struct modem_profile {
     std::string port;  // the Linux serial device, for export to pppd; empty when not given
     bool has_config = true;  // false: the provider keeps no configuration block for it
     std::string manager_id;    // ModemManager's modems: its identifier, by which NetworkManager binds a connection
+    sim_profile sim;
 };
 
 // The screen the pixel display shows: its size in pixels, its dots per inch, and how many

@@ -134,6 +134,22 @@ struct VARSTRING {
 using LPVARSTRING = VARSTRING *;
 static_assert(sizeof(VARSTRING) == 24);
 
+// The SIM in a line's device, as the extended telephony calls give a line's records: Unicode
+// texts, each ending in a NUL, after the fixed part. The operator identifier is the MCC and MNC
+// with the MNC length the SIM states.
+struct LINESIMINFO {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwOperatorIdSize;
+    DWORD dwOperatorIdOffset;
+    DWORD dwServiceProviderSize;
+    DWORD dwServiceProviderOffset;
+    DWORD dwIccidSize;
+    DWORD dwIccidOffset;
+};
+using LPLINESIMINFO = LINESIMINFO *;
+
 struct LINECALLPARAMS;
 
 LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE instance, LINECALLBACK callback, LPCWSTR friendly_name,
@@ -143,5 +159,7 @@ LONG lineOpen(HLINEAPP line_app, DWORD device_id, LPHLINE line, DWORD api_versio
               DWORD_PTR callback_instance, DWORD privileges, DWORD media_modes, const LINECALLPARAMS *call_params);
 LONG lineGetDevConfig(DWORD device_id, LPVARSTRING device_config, LPCWSTR device_class);
 LONG lineDevSpecific(HLINE line, DWORD address_id, HCALL call, LPVOID params, DWORD size);
+// LINEERR_OPERATIONUNAVAIL when the device has no SIM, or none that tells its operator.
+LONG lineGetSimInfo(HLINEAPP line_app, DWORD device_id, DWORD api_version, LPLINESIMINFO info);
 LONG lineClose(HLINE line);
 LONG lineShutdown(HLINEAPP line_app);

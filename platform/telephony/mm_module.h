@@ -14,6 +14,11 @@ struct system_modem {
     std::string port;          // the primary port's name ("ttyUSB0")
     std::string equipment_id;  // the IMEI, or what the modem gives for one
     std::string device_identifier;  // ModemManager's own, which NetworkManager binds connections by
+    // The SIM's OperatorIdentifier, OperatorName and SimIdentifier; all empty without a SIM or
+    // when it could not be read.
+    std::string sim_operator_id;
+    std::string sim_operator_name;
+    std::string sim_identifier;
 };
 
 // The module's entry point: false, with the reason in `error`, when ModemManager cannot be

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "../common/utf.h"
 #include "../device/device.h"
 #include "modem_config.h"
 
@@ -116,6 +117,37 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
     place(base, total, used, name.data(), name_bytes, caps->dwLineNameSize, caps->dwLineNameOffset);
     place(base, total, used, devspecific, sizeof devspecific, caps->dwDevSpecificSize, caps->dwDevSpecificOffset);
     caps->dwUsedSize = used;
+    return 0;
+}
+
+LONG lineGetSimInfo(HLINEAPP line_app, DWORD device_id, DWORD api_version, LPLINESIMINFO info) {
+    auto &s = state();
+    auto app = s.apps.find(line_app);
+    if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
+    const device_profile &p = app->second.profile;
+    if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
+    if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
+    if (info == nullptr) return LINEERR_INVALPOINTER;
+    if (failing(p, "lineGetSimInfo")) return LINEERR_OPERATIONFAILED;
+    const DWORD total = info->dwTotalSize;
+    if (total < sizeof(LINESIMINFO)) return LINEERR_STRUCTURETOOSMALL;
+    const orvane_platform::sim_profile &sim = p.modems[device_id].sim;
+    if (!sim.present) return LINEERR_OPERATIONUNAVAIL;
+    std::u16string texts[] = {orvane_platform::from_utf8(sim.operator_id) + u'\0', sim.provider_name + u'\0',
+                              orvane_platform::from_utf8(sim.iccid) + u'\0'};
+    std::memset(info, 0, sizeof(LINESIMINFO));
+    info->dwTotalSize = total;
+    DWORD used = sizeof(LINESIMINFO);
+    info->dwNeededSize = used;
+    for (const std::u16string &t : texts) info->dwNeededSize += static_cast<DWORD>(t.size() * 2);
+    auto *base = reinterpret_cast<unsigned char *>(info);
+    DWORD *fields[][2] = {{&info->dwOperatorIdSize, &info->dwOperatorIdOffset},
+                          {&info->dwServiceProviderSize, &info->dwServiceProviderOffset},
+                          {&info->dwIccidSize, &info->dwIccidOffset}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        place(base, total, used, texts[i].data(), static_cast<DWORD>(texts[i].size() * 2), *fields[i][0], *fields[i][1]);
+    }
+    info->dwUsedSize = used;
     return 0;
 }
 
