@@ -55,6 +55,7 @@ std::u16string numbered(const std::u16string &base, int i) {
 BEGIN_MESSAGE_MAP(CConnectionDialog, CDialog)
 ON_WM_SIZE()
 ON_CBN_SELCHANGE(IDC_OPERATOR, OnOperatorSelChange)
+ON_CBN_SELCHANGE(IDC_MODEM, OnModemSelChange)
 ON_COMMAND(IDM_CREATE, OnCreateConnection)
 ON_COMMAND(IDM_EXIT, OnExit)
 END_MESSAGE_MAP()
@@ -125,6 +126,8 @@ BOOL CConnectionDialog::OnInitDialog() {
         SendDlgItemMessage(IDC_PHONE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(number));
     }
     SendDlgItemMessage(IDC_PHONE, CB_SETCURSEL, 0, 0);
+    if (std::optional<LRESULT> item = operator_item_for_sim()) select_operator(*item);
+    m_simChoice = current_choice();
     SHSipPreference(m_hWnd, SIP_UP);
     return TRUE;
 }
@@ -208,4 +211,53 @@ void CConnectionDialog::OnOperatorSelChange() {
     SetDlgItemText(IDC_USER, get_operator_presets(m_operatorPresets)[at].user.c_str());
     SetDlgItemText(IDC_PASSWORD, get_operator_presets(m_operatorPresets)[at].password.c_str());
     SetDlgItemText(IDC_PHONE, get_operator_presets(m_operatorPresets)[at].phone.c_str());
+}
+
+CConnectionDialog::sim_choice CConnectionDialog::current_choice() {
+    return {SendDlgItemMessage(IDC_OPERATOR, CB_GETCURSEL, 0, 0), window_text(GetDlgItem(IDC_APN)),
+            window_text(GetDlgItem(IDC_USER)), window_text(GetDlgItem(IDC_PASSWORD)), window_text(GetDlgItem(IDC_PHONE))};
+}
+
+// The operator box's entry for the chosen modem's SIM: the preset of its network; none without
+// a SIM, or when no preset is clearly its operator's.
+std::optional<LRESULT> CConnectionDialog::operator_item_for_sim() {
+    const std::u16string chosen = window_text(GetDlgItem(IDC_MODEM));
+    const modem_entry *modem = nullptr;
+    for (const modem_entry &m : m_modemList->modems()) {
+        if (m.name == chosen) {
+            modem = &m;
+            break;
+        }
+    }
+    if (modem == nullptr || modem->sim_operator.empty()) return std::nullopt;
+    HWND operators = GetDlgItem(IDC_OPERATOR);
+    // The presets named as the SIM's provider, compared as the box compares its entries.
+    std::vector<std::size_t> named;
+    const LPARAM provider = reinterpret_cast<LPARAM>(modem->sim_provider.c_str());
+    LRESULT at = modem->sim_provider.empty() ? CB_ERR : ::SendMessage(operators, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), provider);
+    while (at != CB_ERR) {
+        named.push_back(static_cast<std::size_t>(::SendMessage(operators, CB_GETITEMDATA, static_cast<WPARAM>(at), 0)));
+        LRESULT next = ::SendMessage(operators, CB_FINDSTRINGEXACT, static_cast<WPARAM>(at), provider);
+        at = next > at ? next : CB_ERR;  // past the last one the search goes round
+    }
+    const std::size_t position = preset_for_sim(m_operatorPresets, modem->sim_operator, named);
+    if (position == std::u16string::npos) return std::nullopt;
+    const LRESULT count = ::SendMessage(operators, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        if (::SendMessage(operators, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(position)) return i;
+    }
+    return std::nullopt;
+}
+
+void CConnectionDialog::select_operator(LRESULT item) {
+    SendDlgItemMessage(IDC_OPERATOR, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    OnOperatorSelChange();
+}
+
+// Another modem, another SIM: chosen again, as at the start, unless the user has changed the
+// operator or a field since.
+void CConnectionDialog::OnModemSelChange() {
+    if (!m_simChoice || *m_simChoice != current_choice()) return;
+    select_operator(operator_item_for_sim().value_or(0));
+    m_simChoice = current_choice();
 }

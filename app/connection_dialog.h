@@ -4,6 +4,8 @@
 #include <afxwin.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "../presets/operator_presets.h"
 
@@ -27,13 +29,25 @@ public:
     void OnCreateConnection();
     void OnExit();
     void OnOperatorSelChange();
+    void OnModemSelChange();
     void set_captions();
     void create_and_report(const orvane_cr::connection_request &request);
 
     orvane_cr::modem_list *modems() const { return m_modemList.get(); }
 
 private:
+    // The operator and the fields as the choice for the modem's SIM left them.
+    struct sim_choice {
+        LRESULT operator_item = CB_ERR;
+        std::u16string apn, user, password, phone;
+        bool operator==(const sim_choice &) const = default;
+    };
+    std::optional<LRESULT> operator_item_for_sim();
+    void select_operator(LRESULT item);
+    sim_choice current_choice();
+
     std::unique_ptr<orvane_cr::modem_list> m_modemList;
+    std::optional<sim_choice> m_simChoice;
     orvane_cr::operator_presets m_operatorPresets;
     HICON m_hIcon;
 

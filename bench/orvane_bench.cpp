@@ -119,7 +119,7 @@ void load_with_pugixml(orvane_cr::operator_presets &out) {
                        orvane_platform::from_utf8(op.attribute("User").value()),
                        orvane_platform::from_utf8(op.attribute("Pwd").value()),
                        orvane_platform::from_utf8(op.attribute("Apn").value()),
-                       orvane_platform::from_utf8(op.attribute("Phone").value())});
+                       orvane_platform::from_utf8(op.attribute("Phone").value()), {}, false});
     }
 }
 

@@ -16,12 +16,24 @@ constexpr int line_open = 98;
 constexpr int line_config = 150;
 constexpr int line_no_modem = 255;
 constexpr DWORD caps_size = 1024;
+constexpr DWORD sim_info_size = 256;
 constexpr const WCHAR *datamodem_class = u"comm/datamodem";
 
 [[noreturn]] void fail(int line) { throw ui_exception(get_ui_string(create_failed), source_file, line); }
 
 // A text of `size` bytes at `offset` that lies wholly inside the `used` bytes of the record.
 bool inside(DWORD offset, DWORD size, DWORD used) { return offset <= used && size <= used - offset; }
+
+// The Unicode text of `size` bytes at `at`, to its NUL.
+std::u16string text_in(const BYTE *at, DWORD size) {
+    std::u16string text;
+    for (DWORD i = 0; i + 1 < size; i += 2) {
+        auto unit = static_cast<char16_t>(at[i] | (at[i + 1] << 8));
+        if (unit == 0) break;
+        text += unit;
+    }
+    return text;
+}
 
 bool qualifying_type(WORD type) { return type == 1 || type == 2 || type == 3 || type == 5 || type == 7; }
 
@@ -91,29 +103,33 @@ void modem_list::enumerate_modems() {
         if (!inside(caps->dwProviderInfoOffset, caps->dwProviderInfoSize, used) || caps->dwProviderInfoSize < 2) {
             continue;
         }
-        const BYTE *provider = buffer + caps->dwProviderInfoOffset;
-        std::u16string provider_text;
-        for (DWORD i = 0; i + 1 < caps->dwProviderInfoSize; i += 2) {
-            auto unit = static_cast<char16_t>(provider[i] | (provider[i + 1] << 8));
-            if (unit == 0) break;
-            provider_text += unit;
-        }
-        if (provider_text != u"UNIMODEM") continue;
+        if (text_in(buffer + caps->dwProviderInfoOffset, caps->dwProviderInfoSize) != u"UNIMODEM") continue;
         if (!inside(caps->dwLineNameOffset, caps->dwLineNameSize, used)) continue;
         if (!inside(caps->dwDevSpecificOffset, caps->dwDevSpecificSize, used) || caps->dwDevSpecificSize < 2) continue;
         const BYTE *specific = buffer + caps->dwDevSpecificOffset;
         auto type = static_cast<WORD>(specific[0] | (specific[1] << 8));
         if (!qualifying_type(type)) continue;
-        const BYTE *name = buffer + caps->dwLineNameOffset;
         modem_entry entry;
         entry.device_id = id;
-        for (DWORD i = 0; i + 1 < caps->dwLineNameSize; i += 2) {
-            auto unit = static_cast<char16_t>(name[i] | (name[i + 1] << 8));
-            if (unit == 0) break;
-            entry.name += unit;
-        }
+        entry.name = text_in(buffer + caps->dwLineNameOffset, caps->dwLineNameSize);
+        read_sim(entry);
         modems_.push_back(std::move(entry));
     }
+}
+
+// A modem without a SIM, or whose SIM cannot be read, is used as one without.
+void modem_list::read_sim(modem_entry &entry) const {
+    alignas(LINESIMINFO) BYTE buffer[sim_info_size] = {};
+    auto *sim = reinterpret_cast<LINESIMINFO *>(buffer);
+    sim->dwTotalSize = sim_info_size;
+    if (lineGetSimInfo(line_app_, entry.device_id, api_version_, sim) != 0) return;
+    DWORD used = sim->dwUsedSize < sim_info_size ? sim->dwUsedSize : sim_info_size;
+    if (!inside(sim->dwOperatorIdOffset, sim->dwOperatorIdSize, used) ||
+        !inside(sim->dwServiceProviderOffset, sim->dwServiceProviderSize, used)) {
+        return;
+    }
+    entry.sim_operator = text_in(buffer + sim->dwOperatorIdOffset, sim->dwOperatorIdSize);
+    entry.sim_provider = text_in(buffer + sim->dwServiceProviderOffset, sim->dwServiceProviderSize);
 }
 
 DWORD modem_list::first_device_id() const {

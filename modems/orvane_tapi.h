@@ -11,6 +11,10 @@ namespace orvane_cr {
 struct modem_entry {
     DWORD device_id = 0;
     std::u16string name;
+    // The SIM's operator identifier (MCC and MNC) and service provider name; empty without a
+    // SIM that tells them.
+    std::u16string sim_operator;
+    std::u16string sim_provider;
 };
 
 // The configuration block of one modem: a VARSTRING header and the provider's bytes,
@@ -60,6 +64,7 @@ public:
     const device_config &config() const { return device_config_; }
 
 private:
+    void read_sim(modem_entry &entry) const;
     void change_config(DWORD option, DWORD_PTR value, int line);
 
     HLINEAPP line_app_ = 0;

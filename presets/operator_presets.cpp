@@ -1,5 +1,7 @@
 #include "operator_presets.h"
 
+#include <algorithm>
+
 #include "../text/data_file_path.h"
 #include "xml_reader.h"
 
@@ -25,6 +27,18 @@ std::u16string *field_named(operator_preset &preset, std::u16string_view name) {
     return nullptr;
 }
 
+std::vector<std::u16string> split_at_spaces(std::u16string_view value) {
+    std::vector<std::u16string> out;
+    std::size_t at = 0;
+    while (at < value.size()) {
+        std::size_t end = value.find(u' ', at);
+        if (end == std::u16string_view::npos) end = value.size();
+        if (end > at) out.emplace_back(value.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::u16string operators_file_path() { return data_file_path(u".xml"); }
@@ -46,7 +60,13 @@ void read_operator_presets(xml_reader &reader, operator_presets &presets) {
         xml_reader::parse_attributes(tag, attributes);
         operator_preset preset;
         for (const xml_attribute &a : attributes) {
-            if (std::u16string *field = field_named(preset, a.name)) assign_decoded(*field, a.value);
+            if (std::u16string *field = field_named(preset, a.name)) {
+                assign_decoded(*field, a.value);
+            } else if (a.name == u"Networks") {
+                preset.networks = split_at_spaces(a.value);
+            } else if (a.name == u"Primary") {
+                preset.primary = a.value == u"1";
+            }
         }
         presets.push_back(std::move(preset));
     }
@@ -63,9 +83,33 @@ void load_operator_presets(operator_presets &presets) {
 operator_presets &get_operator_presets(operator_presets &presets) {
     if (presets.empty()) {
         load_operator_presets(presets);
-        if (presets.empty()) presets.push_back({u"[Custom]", u"", u"", u"", u"*99***1#"});
+        if (presets.empty()) presets.push_back({u"[Custom]", u"", u"", u"", u"*99***1#", {}, false});
     }
     return presets;
+}
+
+std::size_t preset_for_sim(const operator_presets &presets, std::u16string_view operator_id,
+                           const std::vector<std::size_t> &named_as_provider) {
+    std::vector<std::size_t> serving;
+    for (std::size_t i = 0; i < presets.size(); ++i) {
+        const auto &nets = presets[i].networks;
+        if (std::find(nets.begin(), nets.end(), operator_id) != nets.end()) serving.push_back(i);
+    }
+    if (serving.size() > 1) {
+        std::vector<std::size_t> named;
+        for (std::size_t i : serving) {
+            if (std::find(named_as_provider.begin(), named_as_provider.end(), i) != named_as_provider.end()) named.push_back(i);
+        }
+        if (!named.empty()) serving = std::move(named);
+    }
+    if (serving.size() > 1) {
+        std::vector<std::size_t> primary;
+        for (std::size_t i : serving) {
+            if (presets[i].primary) primary.push_back(i);
+        }
+        serving = std::move(primary);
+    }
+    return serving.size() == 1 ? serving.front() : std::u16string_view::npos;
 }
 
 }  // namespace orvane_cr

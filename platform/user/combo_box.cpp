@@ -421,7 +421,8 @@ LRESULT find_entry(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (start < -1 || start >= count) start = -1;
     for (int k = 1; k <= count; ++k) {
         int i = (start + k) % count;
-        if (starts_with_folded(st.entries[static_cast<std::size_t>(i)].folded, prefix)) {
+        const std::u16string &folded = st.entries[static_cast<std::size_t>(i)].folded;
+        if (msg == CB_FINDSTRINGEXACT ? folded == prefix : starts_with_folded(folded, prefix)) {
             if (msg == CB_SELECTSTRING) set_combo_selection(w, i);
             return i;
         }
@@ -492,6 +493,7 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_GETITEMDATA:
         return valid ? st.entries[wp].data : CB_ERR;
     case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
     case CB_SELECTSTRING:
         return find_entry(w, msg, wp, lp);
     case CB_GETTOPINDEX:
