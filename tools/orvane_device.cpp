@@ -336,9 +336,12 @@ int export_entry(const std::string &name, const std::string &target, const std::
     auto store = open_store_for_reading();
     auto found = store ? store->find(name) : std::nullopt;
     if (!found) throw tool_error("no connection named " + in_quotes(name));
-    const device_profile profile = add ? usable_profile() : device_profile{};
-    // Added, it is bound to its modem as the dialog's entries are.
-    orvane_export::connection c = orvane_platform::dialup_connection_of(*found, add ? &profile : nullptr);
+    // Added, it is bound to its modem as the dialog's entries are; as a keyfile, which may go to
+    // another machine, to the SIM in that modem only.
+    const bool bound = add || target == "networkmanager";
+    const device_profile profile = bound ? usable_profile() : device_profile{};
+    orvane_export::connection c = orvane_platform::dialup_connection_of(*found, bound ? &profile : nullptr);
+    if (!add) c.modem_id.clear();
     if (add && (target != "networkmanager" || !output.empty())) {
         throw usage_error("--add is for --to networkmanager, without --output");
     }

@@ -64,7 +64,9 @@ dialup_connection dialup_connection_of(const stored_entry &e, const device_profi
     if (profile != nullptr) {
         const std::u16string name = from_utf8(c.device_name);
         for (const modem_profile &m : profile->modems) {
-            if (m.name == name) c.modem_id = m.manager_id;
+            if (m.name != name) continue;
+            c.modem_id = m.manager_id;
+            if (m.sim.present) c.sim_operator_id = m.sim.operator_id;
         }
     }
     return c;

@@ -31,6 +31,8 @@ struct dialup_connection {
     std::uint32_t baud = 0;
     std::string device_id;  // the handheld's own identity, so that UUIDs differ between handhelds
     std::string modem_id;   // ModemManager's identifier of the modem it dials on; empty: any modem
+    // The operator identifier of the SIM in that modem when the entry was made; empty: any SIM.
+    std::string sim_operator_id;
 };
 
 // A connection of NetworkManager's, as far as the program needs it.

@@ -83,6 +83,10 @@ object_ptr built(const dialup_connection &c) {
     if (!c.password.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD, c.password.c_str(), nullptr);
     // Only the modem the entry was made for dials it.
     if (!c.modem_id.empty()) g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_DEVICE_ID, c.modem_id.c_str(), nullptr);
+    // Another SIM in the same modem does not use the entry.
+    if (!c.sim_operator_id.empty()) {
+        g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_SIM_OPERATOR_ID, c.sim_operator_id.c_str(), nullptr);
+    }
     // Stored in the file itself, as the handheld's entry holds it; an entry without one dials
     // without one, where NetworkManager would otherwise wait for someone to type it.
     g_object_set(G_OBJECT(s_gsm), NM_SETTING_GSM_PASSWORD_FLAGS,
