@@ -50,6 +50,8 @@ struct imported {
     std::string user;
     std::string password;
     std::string apn;
+    std::vector<std::string> networks;  // MCC and MNC, each
+    bool primary = false;
 };
 
 std::string child_text(const pugi::xml_node &n, const char *name) { return n.child(name).text().get(); }
@@ -67,8 +69,35 @@ std::string escape_amp(const std::string &s) {
 }
 
 std::string operator_tag(const imported &e) {
-    return "operator Name=\"" + escape_amp(e.name) + "\" User=\"" + escape_amp(e.user) + "\" Pwd=\"" +
-           escape_amp(e.password) + "\" Apn=\"" + escape_amp(e.apn) + "\" Phone=\"*99***1#\"";
+    std::string tag = "operator Name=\"" + escape_amp(e.name) + "\" User=\"" + escape_amp(e.user) + "\" Pwd=\"" +
+                      escape_amp(e.password) + "\" Apn=\"" + escape_amp(e.apn) + "\" Phone=\"*99***1#\"";
+    if (!e.networks.empty()) {
+        tag += " Networks=\"";
+        for (const std::string &n : e.networks) tag += (&n == e.networks.data() ? "" : " ") + n;
+        tag += '"';
+    }
+    if (e.primary) tag += " Primary=\"1\"";
+    return tag;
+}
+
+// The tag as the reader sees it: the units between "<" and "/>".
+std::size_t tag_units(const imported &e) { return from_utf8(operator_tag(e)).size(); }
+
+// A provider's networks as the operators file writes them; an identifier that is no MCC of 3
+// digits and MNC of 2 or 3 is left out and counted.
+std::vector<std::string> networks_of(const pugi::xml_node &provider, int &unusable) {
+    std::vector<std::string> out;
+    auto digits = [](const std::string &s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+    for (const pugi::xml_node &id : provider.child("gsm").children("network-id")) {
+        std::string mcc = id.attribute("mcc").value();
+        std::string mnc = id.attribute("mnc").value();
+        if (mcc.size() != 3 || mnc.size() < 2 || mnc.size() > 3 || !digits(mcc) || !digits(mnc)) {
+            ++unusable;
+            continue;
+        }
+        if (std::find(out.begin(), out.end(), mcc + mnc) == out.end()) out.push_back(mcc + mnc);
+    }
+    return out;
 }
 
 // Why the operators file cannot carry an entry, or empty when it can.
@@ -78,8 +107,7 @@ std::string cannot_carry(const imported &e) {
         if (field->find_first_of("\t\r\n") != std::string::npos) return "a tab or line break";
         if (field->find('>') != std::string::npos) return "a \">\", which would end the tag";
     }
-    // The tag as the reader sees it: the units between "<" and "/>".
-    if (from_utf8(operator_tag(e)).size() > 255) return "a tag longer than 255 characters";
+    if (tag_units(e) > 255) return "a tag longer than 255 characters";
     return {};
 }
 
@@ -140,6 +168,12 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
         found_in[code];
         for (const pugi::xml_node &provider : country.children("provider")) {
             std::string provider_name = child_text(provider, "name");
+            int unusable = 0;
+            const std::vector<std::string> networks = networks_of(provider, unusable);
+            if (unusable > 0) {
+                std::cerr << "orvane-data: " << printable(code) << " " << in_quotes(provider_name) << ": left out "
+                          << unusable << " network identifier(s) that are no MCC and MNC\n";
+            }
             std::vector<pugi::xml_node> apns;
             for (const pugi::xml_node &apn : provider.child("gsm").children("apn")) {
                 pugi::xml_node usage = apn.child("usage");
@@ -157,7 +191,18 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
                 e.user = child_text(apn, "username");
                 e.password = child_text(apn, "password");
                 e.apn = apn.attribute("value").value();
+                e.primary = std::string_view(provider.attribute("primary").value()) == "true";
                 std::string why = cannot_carry(e);
+                // As many of the networks as the tag has room for.
+                std::size_t room = networks.size();
+                for (e.networks = networks; why.empty() && !e.networks.empty() && tag_units(e) > 255;) {
+                    e.networks.resize(--room);
+                }
+                if (why.empty() && e.networks.size() < networks.size()) {
+                    std::cerr << "orvane-data: " << printable(code) << " " << in_quotes(e.name) << ": kept "
+                              << e.networks.size() << " of its " << networks.size()
+                              << " network identifiers; the others do not fit the tag's 255 characters\n";
+                }
                 if (!why.empty()) {
                     std::cerr << "orvane-data: left out " << printable(code) << " " << in_quotes(e.name) << ": it holds "
                               << why << "\n";
@@ -216,8 +261,12 @@ struct diagnostics {
     std::string file;
     int count = 0;
     void at(std::size_t line, const std::string &message) {
-        std::cout << file << ":" << line << ": " << message << "\n";
+        note(line, message);
         ++count;
+    }
+    // Worth knowing, not wrong.
+    void note(std::size_t line, const std::string &message) const {
+        std::cout << file << ":" << line << ": " << message << "\n";
     }
 };
 
@@ -340,6 +389,28 @@ void check_language(const std::u16string &text, diagnostics &d) {
     }
 }
 
+// An operator's Networks: each MCC and MNC, 5 or 6 digits; noted by network for the sharing.
+void check_networks(std::u16string_view value, const orvane_cr::xml_attributes &attributes, std::size_t line,
+                    std::map<std::u16string, std::vector<std::pair<std::size_t, std::u16string>>> &serving,
+                    diagnostics &d) {
+    std::u16string name;
+    for (const auto &a : attributes) {
+        if (a.name == u"Name") name = a.value;
+    }
+    std::size_t at = 0;
+    while (at < value.size()) {
+        std::size_t end = std::min(value.find(u' ', at), value.size());
+        std::u16string_view id = value.substr(at, end - at);
+        at = end + 1;
+        if (id.empty()) continue;
+        if ((id.size() != 5 && id.size() != 6) || id.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+            d.at(line, "network " + quoted_text(id) + " is not 5 or 6 digits (MCC and MNC): no SIM matches it");
+            continue;
+        }
+        serving[std::u16string(id)].emplace_back(line, name);
+    }
+}
+
 void check_operators(const std::u16string &text, diagnostics &d) {
     const std::u16string root = u"<root>";
     std::size_t root_at = text.find(root);
@@ -348,7 +419,9 @@ void check_operators(const std::u16string &text, diagnostics &d) {
         std::cout << d.file << ": the program reads 0 presets\n";
         return;
     }
-    const std::set<std::u16string> known = {u"Name", u"User", u"Pwd", u"Apn", u"Phone"};
+    const std::set<std::u16string> known = {u"Name", u"User", u"Pwd", u"Apn", u"Phone", u"Networks", u"Primary"};
+    // Each network and the operators that name it, with their lines.
+    std::map<std::u16string, std::vector<std::pair<std::size_t, std::u16string>>> serving;
     line_counter lines(text);
     // Every tag after the root marker, as the reader splits them.
     for (std::size_t p = text.find(u'<', root_at + root.size()); p != std::u16string::npos;
@@ -385,6 +458,7 @@ void check_operators(const std::u16string &text, diagnostics &d) {
         orvane_cr::xml_reader::parse_attributes(orvane_cr::xml_reader::trim_spaces(tag), attributes);
         for (const auto &a : attributes) {
             const std::u16string &name = a.name;
+            if (name == u"Networks") check_networks(a.value, attributes, line, serving, d);
             if (known.count(name) != 0 || tag.front() == u'!' || tag.front() == u'?') continue;
             std::string hint;
             for (const auto &k : known) {
@@ -392,6 +466,13 @@ void check_operators(const std::u16string &text, diagnostics &d) {
             }
             d.at(line, "attribute " + quoted_text(name) + " matches nothing the program reads" + hint);
         }
+    }
+    for (const auto &[network, operators] : serving) {
+        if (operators.size() < 2) continue;
+        std::string names;
+        for (const auto &[line, name] : operators) names += (names.empty() ? "" : ", ") + quoted_text(name) + " (line " + std::to_string(line) + ")";
+        d.note(operators.front().first, "network " + to_utf8(network) + " is named by " + std::to_string(operators.size()) +
+                                            " operators: " + names + "; a SIM of it chooses by its provider name, then Primary=\"1\"");
     }
     // What the program itself reads, and where it stops.
     orvane_cr::xml_reader reader;
