@@ -319,6 +319,54 @@ TEST(ExportNetworkManager, TheDialogsEntryDialsThroughModemManagerWithItsOwnCont
     EXPECT_LT(std::stoi(read_bytes(logs.path() / "mm_ms")), 13000);
 }
 
+// The SIM in the machine's modem chooses the operator: ModemManager reads its operator
+// identifier with the MNC length the SIM states (2 here, so the 3-digit "001010" is another
+// operator's), its provider name tells apart the operators that share the network, and the
+// network the modem is registered on (roaming, 00299) plays no part. The entry made with it is
+// bound to that SIM in NetworkManager.
+TEST(ExportNetworkManager, TheSimInTheModemChoosesTheOperatorAndBindsTheEntry) {
+    namespace fs = std::filesystem;
+    if (geteuid() != 0) GTEST_SKIP() << "a modem stack of the test's own needs root (unshare, mounts)";
+    if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "a modem stack of the test's own needs unshare";
+    temp_dir logs;
+    temp_dir machine;
+    ASSERT_EQ(chmod(machine.path().c_str(), 0700), 0);
+    write_bytes(machine.path() / "device.toml", "[telephony]\nsource = \"modemmanager\"\n[store]\nnetworkmanager = true\n");
+    // The program with its modules and an operators file of its own beside it.
+    const fs::path bin = logs.path() / "bin";
+    fs::create_directories(bin);
+    for (const char *built : {ORVANE_PROGRAM, ORVANE_DEVICE_TOOL}) {
+        fs::copy_file(built, bin / fs::path(built).filename());
+        for (const char *module : {"orvane-mm.so", "orvane-nm.so"}) {
+            fs::copy_file(fs::path(built).parent_path() / module, bin / module, fs::copy_options::skip_existing);
+        }
+    }
+    write_bytes(bin / "orvanecmgr.xml",
+                utf16le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<root>\r\n"
+                        u"<operator Name=\"First\" User=\"\" Pwd=\"\" Apn=\"first.apn\" Phone=\"*99#\"/>\r\n"
+                        u"<operator Name=\"Decoy\" User=\"\" Pwd=\"\" Apn=\"decoy.apn\" Phone=\"*99#\" Networks=\"001010\"/>\r\n"
+                        u"<operator Name=\"Host\" User=\"\" Pwd=\"\" Apn=\"host.apn\" Phone=\"*99#\" Networks=\"00101\" Primary=\"1\"/>\r\n"
+                        u"<operator Name=\"second virtual\" User=\"\" Pwd=\"\" Apn=\"second.apn\" Phone=\"*99#\" Networks=\"00102 00101\"/>\r\n"
+                        u"<operator Name=\"Third Virtual\" User=\"\" Pwd=\"\" Apn=\"third.apn\" Phone=\"*99#\" Networks=\"00101\"/>\r\n"
+                        u"<operator Name=\"Roaming\" User=\"\" Pwd=\"\" Apn=\"roaming.apn\" Phone=\"*99#\" Networks=\"00299\"/>\r\n"
+                        u"</root>\r\n",
+                        bom::with));
+    const std::string on_machine = "ORVANE_DEVICE=" + shell_quote(machine.path().string()) + " ";
+    const std::string l = shell_quote(logs.path().string());
+    const std::string tool = on_machine + shell_quote((bin / "orvane-device").string());
+    const std::string script =
+        dialog_driver((logs.path() / "tmux").string()) + "set -e; " + tool + " modems; "
+        "dialog " + shell_quote(on_machine + shell_quote((bin / "orvanecmgr").string())) + "; "
+        "shows 'second.apn'; k F1; shows 'Connection created'; k Enter; ended; "
+        "nmcli -g gsm.apn,gsm.sim-operator-id connection show Connection > " + l + "/shown";
+    auto r = run_command("ORVANE_SIM_MNC_LENGTH=2 ORVANE_SIM_SPN='Second Virtual' ORVANE_SIM_COPS=00299 ORVANE_STACK_LOGS=" +
+                         l + " unshare --net --mount --fork " + shell_quote(ORVANE_WITH_MODEM_STACK) + " sh -c " +
+                         shell_quote(script));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "0\tSIM-1 on ttyUSB0:\tUNIMODEM\ttype 1\tSIM 00101 \"Second Virtual\"\n");
+    EXPECT_EQ(read_bytes(logs.path() / "shown"), "second.apn\n00101\n");
+}
+
 // With entries going to NetworkManager and none to ask, Create fails and nothing is stored, and
 // delete keeps what is stored.
 TEST(ExportNetworkManager, WithoutNetworkManagerCreateFailsAndNothingIsStored) {

@@ -15,6 +15,13 @@ if os.path.lexists(link):
 os.symlink(os.ttyname(slave), link)
 log = open(log_path, "a", buffering=1)
 
+# The SIM: its IMSI, the MNC length its administrative data (EF_AD) states, and its service
+# provider name (EF_SPN; none when empty). COPS is the network the modem is registered on.
+imsi = os.environ.get("ORVANE_SIM_IMSI", "001010123456789")
+mnc_length = os.environ.get("ORVANE_SIM_MNC_LENGTH", "")
+spn = os.environ.get("ORVANE_SIM_SPN", "")
+registered = os.environ.get("ORVANE_SIM_COPS", "00101")
+
 contexts = {}  # cid: (type, apn)
 echo = True
 cops_format = 0
@@ -41,11 +48,16 @@ def answer(command):
     if c in ("AT+CGSN", "AT+GSN"):
         return ["490154203237518", "OK"]
     if c == "AT+CIMI":
-        return ["001010123456789", "OK"]
+        return [imsi, "OK"]
     if c == "AT+CPIN?":
         return ["+CPIN: READY", "OK"]
     if c.startswith("AT+CRSM=176,12258"):
         return ['+CRSM: 144,0,"98101430121181157002"', "OK"]
+    if c.startswith("AT+CRSM=176,28589") and mnc_length:
+        return [f'+CRSM: 144,0,"0000000{mnc_length}"', "OK"]
+    if c.startswith("AT+CRSM=176,28486") and spn:
+        # Display condition, then the name in the GSM default alphabet, padded with FF.
+        return [f'+CRSM: 144,0,"01{spn.encode().hex().upper()}{"FF" * (16 - len(spn))}"', "OK"]
     if c == "AT+CREG?":
         return ["+CREG: 0,1", "OK"]
     if c == "AT+CGREG?":
@@ -54,7 +66,7 @@ def answer(command):
         cops_format = int(c[len("AT+COPS=3,"):] or 0)
         return ["OK"]
     if c == "AT+COPS?":
-        name = {0: '"Orvane Net"', 1: '"Orvane"', 2: '"00101"'}.get(cops_format, '"Orvane Net"')
+        name = {0: '"Orvane Net"', 1: '"Orvane"', 2: f'"{registered}"'}.get(cops_format, '"Orvane Net"')
         return [f"+COPS: 0,{cops_format},{name},0", "OK"]
     if c == "AT+CSQ":
         return ["+CSQ: 20,99", "OK"]
