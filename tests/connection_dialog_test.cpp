@@ -173,6 +173,41 @@ TEST_F(DialogTest, OperatorsFromTheFileAndSelectionCopiesThePreset) {
     EXPECT_EQ(screen_text().find("secret"), std::string::npos);
 }
 
+// A modem's simulated SIM chooses its operator at the start, fields and all; another modem
+// chooses again (the first preset without a SIM), until the user changes a field.
+TEST_F(DialogTest, TheModemsSimChoosesTheOperatorUntilTheUserChangesSomething) {
+    device.write_profile("[[modem]]\nname = \"Hayes Compatible on COM1:\"\nsim = { operator = \"00101\", name = \"beta\" }\n"
+                         "[[modem]]\nname = \"Plain\"\n");
+    write_utf16(beside_self(".xml"),
+                u"<root><op Name=\"Alpha\" User=\"a\" Apn=\"alpha.net\" Phone=\"*99#\"/>"
+                u"<op Name=\"Zeta\" Apn=\"zeta.net\" Phone=\"*99#\" Networks=\"00101\" Primary=\"1\"/>"
+                u"<op Name=\"Beta\" User=\"b\" Apn=\"beta.net\" Phone=\"#777\" Networks=\"00101\"/></root>",
+                bom::with);
+    HWND w = open();
+    HWND modems = GetDlgItem(w, 1003);
+    HWND ops = GetDlgItem(w, 1000);
+    // The provider name, in another case, picks Beta over the primary Zeta.
+    EXPECT_EQ(orvane_test::combo_selected(ops), 2);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"b");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"#777");
+    SetFocus(modems);
+    key_press(key::down);
+    EXPECT_EQ(text_of(modems), u"Plain");
+    EXPECT_EQ(orvane_test::combo_selected(ops), 0);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"alpha.net");
+    key_press(key::up);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
+    // A field the user changed stays through another modem, and so does the operator.
+    SetFocus(GetDlgItem(w, 1008));
+    type(U"x");
+    SetFocus(modems);
+    key_press(key::down);
+    EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
+    EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"bx");
+    EXPECT_EQ(orvane_test::combo_selected(ops), 2);
+}
+
 TEST_F(DialogTest, AtTheTerminalsLimitsCutsShowAndSoftKeysKeepApart) {
     open();
     resize(20, 24);

@@ -129,7 +129,11 @@ TEST(DeviceProfile, MalformedOrWrongTypesSayWhereAndNeverThrow) {
                          bad{"[faults]\nfail = \"lineOpen\"\n", "line 2"},
                          bad{"[faults]\nfail = [1]\n", "line 2"}, bad{"\xFF\xFE", "line 1"},
                          bad{"screen = 3\n", "line 1"}, bad{"[telephony]\nsource = \"udev\"\n", "line 2"},
-                         bad{"[store]\nnetworkmanager = \"yes\"\n", "line 2, column 18"}, bad{"store = 1\n", "line 1"}}) {
+                         bad{"[store]\nnetworkmanager = \"yes\"\n", "line 2, column 18"}, bad{"store = 1\n", "line 1"},
+                         bad{"[[modem]]\nsim = 3\n", "line 2"}, bad{"[[modem]]\nsim = { operator = \"0010\" }\n", "line 2, column 20"},
+                         bad{"[[modem]]\nsim = { operator = \"00101a\" }\n", "line 2"}, bad{"[[modem]]\nsim = { name = \"X\" }\n", "line 2"},
+                         bad{"[[modem]]\nsim = { operator = \"00101\", iccid = \"89F\" }\n", "line 2"},
+                         bad{"[[modem]]\nsim = { operator = \"00101\", name = \"Seventeen letters\" }\n", "line 2"}}) {
         device_profile p;
         EXPECT_NO_THROW(p = parse_device_profile(b.text, "device.toml"));
         EXPECT_FALSE(p.valid) << b.text;

@@ -150,3 +150,40 @@ TEST(OperatorPresets, FileNextToTheProgramAndTheFallback) {
     get_operator_presets(empty_file);
     EXPECT_EQ(names(empty_file), (std::vector<std::u16string>{u"[Custom]"}));
 }
+
+// Which preset a SIM chooses: the MNC compared with its length, a shared network settled by the
+// SIM's provider name and then the primary mark, anything still open left to the caller.
+TEST(OperatorPresets, TheSimsPreset) {
+    const operator_presets presets = read_file(
+        u"<root><o Name=\"Plain\" Apn=\"p\"/>"
+        u"<o Name=\"Three\" Networks=\"001010\"/>"
+        u"<o Name=\"Two\" Networks=\"00102  00101 \"/>"
+        u"<o Name=\"Host\" Networks=\"00201\" Primary=\"1\"/>"
+        u"<o Name=\"V1\" Networks=\"00201 00301\"/>"
+        u"<o Name=\"V2\" Networks=\"00201 00301\" Primary=\"true\"/>"
+        u"<o Name=\"Twin\" Networks=\"00401\" Primary=\"1\"/><o Name=\"Twin\" Networks=\"00401\" Primary=\"1\"/></root>");
+    ASSERT_EQ(presets.size(), 8u);
+    EXPECT_EQ(presets[2].networks, (std::vector<std::u16string>{u"00102", u"00101"}));
+    EXPECT_TRUE(presets[3].primary);
+    EXPECT_FALSE(presets[5].primary);  // only "1" marks it
+    const std::size_t none = std::u16string::npos;
+    struct {
+        std::u16string sim;
+        std::vector<std::size_t> named;
+        std::size_t chosen;
+    } const cases[] = {
+        {u"00101", {}, 2},          // "001" + "01" is not "001" + "010"
+        {u"001010", {}, 1},
+        {u"00201", {4}, 4},         // the provider's name settles it
+        {u"00201", {}, 3},          // else the primary
+        {u"00201", {0}, 3},         // a name outside the network's operators does not count
+        {u"00201", {4, 5}, none},   // two named, neither primary
+        {u"00301", {}, none},       // two, no primary
+        {u"00401", {}, none},       // two primaries
+        {u"00999", {}, none},       // nobody's network
+        {u"", {}, none},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(preset_for_sim(presets, c.sim, c.named), c.chosen) << u8(c.sim);
+    }
+}

@@ -126,6 +126,44 @@ TEST(DataImport, TheTagLimitCountsTheReadersUnits) {
     EXPECT_EQ(names, kept);
 }
 
+// Each provider's networks and primary mark reach its operators, as many networks as the tag
+// holds (the rest counted); the check then notes the network the virtual operator shares with
+// its host, and refuses an identifier no SIM can have.
+TEST(DataImport, NetworksAndThePrimaryMarkAsTheTagAllows) {
+    temp_dir dir;
+    std::string many;
+    for (int mnc = 10; mnc < 40; ++mnc) many += "<network-id mcc=\"002\" mnc=\"" + std::to_string(mnc) + "\"/>";
+    write_bytes(dir / "db.xml",
+                "<serviceproviders><country code=\"xx\">"
+                "<provider primary=\"true\"><name>Host</name><gsm><network-id mcc=\"001\" mnc=\"01\"/>"
+                "<network-id mcc=\"001\" mnc=\"010\"/><network-id mcc=\"0x1\" mnc=\"01\"/><network-id mcc=\"001\" mnc=\"1\"/>"
+                "<apn value=\"host.apn\"/></gsm></provider>"
+                "<provider><name>Virtual</name><gsm><network-id mcc=\"001\" mnc=\"01\"/><apn value=\"v.apn\"/></gsm></provider>"
+                "<provider><name>Many</name><gsm>" + many + "<apn value=\"many.apn\"/></gsm></provider>"
+                "</country></serviceproviders>");
+    auto r = data_tool("import " + shell_quote((dir / "db.xml").string()) + " --output " + shell_quote((dir / "o.xml").string()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Host\": left out 2 network identifier(s)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"Many\": kept 29 of its 30 network identifiers"), std::string::npos) << r.err;
+    auto presets = read_back(dir / "o.xml");
+    ASSERT_EQ(presets.size(), 3u);
+    EXPECT_EQ(presets[0].networks, (std::vector<std::u16string>{u"00101", u"001010"}));
+    EXPECT_TRUE(presets[0].primary);
+    EXPECT_EQ(presets[1].networks.size(), 29u);
+    EXPECT_EQ(presets[1].networks.back(), u"00238");
+    EXPECT_FALSE(presets[1].primary);
+    EXPECT_EQ(presets[2].networks, std::vector<std::u16string>{u"00101"});
+    auto clean = data_tool("check " + shell_quote((dir / "o.xml").string()));
+    EXPECT_EQ(clean.status, 0) << clean.out;  // a shared network is worth a note, not a fault
+    EXPECT_NE(clean.out.find(":3: network 00101 is named by 2 operators: \"Host\" (line 3), \"Virtual\" (line 5)"),
+              std::string::npos) << clean.out;
+    write_utf16(dir / "bad.xml", u"<root>\r\n<operator Name=\"A\" Networks=\"0010 00101x 001010\"/>\r\n</root>", bom::with);
+    auto bad = data_tool("check " + shell_quote((dir / "bad.xml").string()));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(count_of(bad.out, "is not 5 or 6 digits"), 2) << bad.out;
+    EXPECT_NE(bad.out.find(":2: network \"0010\" is not 5 or 6 digits"), std::string::npos) << bad.out;
+}
+
 TEST(DataImport, LeavesOutWhatTheFormatCannotCarry) {
     temp_dir dir;
     std::string long_name(240, 'L');

@@ -59,6 +59,41 @@ TEST(Telephony, CapabilityRecordsTooSmallGetTheirNeededSize) {
     EXPECT_EQ(lineGetDevCaps(r.app + 999, 1, r.version, 0, caps), LINEERR_INVALAPPHANDLE);
 }
 
+// A modem's simulated SIM as the SIM record gives it; without one, or with a record too small
+// for the fixed part, the call says so.
+TEST(Telephony, TheSimRecord) {
+    device_sandbox dev;
+    dev.write_profile("[[modem]]\nname = \"A\"\nsim = { operator = \"001010\", name = \"Zo\\u00EB\", iccid = \"8901\" }\n"
+                      "[[modem]]\nname = \"B\"\n");
+    registration r;
+    ASSERT_EQ(r.rc, 0);
+    std::vector<BYTE> buf(256);
+    auto *sim = reinterpret_cast<LINESIMINFO *>(buf.data());
+    sim->dwTotalSize = static_cast<DWORD>(buf.size());
+    ASSERT_EQ(lineGetSimInfo(r.app, 0, r.version, sim), 0);
+    auto text = [&](DWORD offset, DWORD size) {
+        return std::u16string(reinterpret_cast<const char16_t *>(buf.data() + offset), size / 2);
+    };
+    EXPECT_EQ(text(sim->dwOperatorIdOffset, sim->dwOperatorIdSize), std::u16string(u"001010\0", 7));
+    EXPECT_EQ(text(sim->dwServiceProviderOffset, sim->dwServiceProviderSize), std::u16string(u"Zo\u00EB\0", 4));
+    EXPECT_EQ(text(sim->dwIccidOffset, sim->dwIccidSize), std::u16string(u"8901\0", 5));
+    EXPECT_EQ(sim->dwUsedSize, sim->dwNeededSize);
+    EXPECT_EQ(sim->dwNeededSize, sizeof(LINESIMINFO) + 2 * (7 + 4 + 5));
+    // Room for the operator only: the rest is left out, and the size it needs is told.
+    sim->dwTotalSize = sizeof(LINESIMINFO) + 14;
+    ASSERT_EQ(lineGetSimInfo(r.app, 0, r.version, sim), 0);
+    EXPECT_EQ(sim->dwOperatorIdSize, 14u);
+    EXPECT_EQ(sim->dwServiceProviderSize, 0u);
+    EXPECT_EQ(sim->dwNeededSize, sizeof(LINESIMINFO) + 32);
+    sim->dwTotalSize = sizeof(LINESIMINFO) - 1;
+    EXPECT_EQ(lineGetSimInfo(r.app, 0, r.version, sim), LINEERR_STRUCTURETOOSMALL);
+    sim->dwTotalSize = static_cast<DWORD>(buf.size());
+    EXPECT_EQ(lineGetSimInfo(r.app, 1, r.version, sim), LINEERR_OPERATIONUNAVAIL);
+    EXPECT_EQ(lineGetSimInfo(r.app, 2, r.version, sim), LINEERR_BADDEVICEID);
+    EXPECT_EQ(lineGetSimInfo(r.app, 0, r.version, nullptr), LINEERR_INVALPOINTER);
+    EXPECT_EQ(lineGetSimInfo(r.app + 999, 0, r.version, sim), LINEERR_INVALAPPHANDLE);
+}
+
 TEST(Telephony, OpenShutdownAndVersions) {
     device_sandbox dev;
     HLINEAPP app = 0;
