@@ -54,6 +54,23 @@ bool place(unsigned char *base, DWORD total, DWORD &used, const void *data, DWOR
     return true;
 }
 
+// The checks a record of one of a session's devices begins with; 0, with `profile` the
+// session's, when they pass.
+LONG session_device(HLINEAPP line_app, DWORD device_id, DWORD api_version, const void *record, std::string_view call,
+                    const device_profile *&profile) {
+    auto &s = state();
+    auto app = s.apps.find(line_app);
+    if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
+    const device_profile &p = app->second.profile;
+    if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
+    if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
+    if (record == nullptr) return LINEERR_INVALPOINTER;
+    // The records describe the device as the session found it, its faults included.
+    if (failing(p, call)) return LINEERR_OPERATIONFAILED;
+    profile = &p;
+    return 0;
+}
+
 }  // namespace
 
 LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK /*callback*/, LPCWSTR friendly_name,
@@ -81,15 +98,9 @@ LONG lineInitializeEx(LPHLINEAPP line_app, HINSTANCE /*instance*/, LINECALLBACK 
 
 LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD /*ext_version*/,
                     LPLINEDEVCAPS caps) {
-    auto &s = state();
-    auto app = s.apps.find(line_app);
-    if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = app->second.profile;
-    if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
-    if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
-    if (caps == nullptr) return LINEERR_INVALPOINTER;
-    // The records describe the device as the session found it, its faults included.
-    if (failing(p, "lineGetDevCaps")) return LINEERR_OPERATIONFAILED;
+    const device_profile *session = nullptr;
+    if (LONG rc = session_device(line_app, device_id, api_version, caps, "lineGetDevCaps", session); rc != 0) return rc;
+    const device_profile &p = *session;
     DWORD total = caps->dwTotalSize;
     if (total < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
     const modem_profile &m = p.modems[device_id];
@@ -121,14 +132,9 @@ LONG lineGetDevCaps(HLINEAPP line_app, DWORD device_id, DWORD api_version, DWORD
 }
 
 LONG lineGetSimInfo(HLINEAPP line_app, DWORD device_id, DWORD api_version, LPLINESIMINFO info) {
-    auto &s = state();
-    auto app = s.apps.find(line_app);
-    if (app == s.apps.end()) return LINEERR_INVALAPPHANDLE;
-    const device_profile &p = app->second.profile;
-    if (device_id >= p.modems.size()) return LINEERR_BADDEVICEID;
-    if (api_version < lowest_api_version || api_version > TAPI_CURRENT_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
-    if (info == nullptr) return LINEERR_INVALPOINTER;
-    if (failing(p, "lineGetSimInfo")) return LINEERR_OPERATIONFAILED;
+    const device_profile *session = nullptr;
+    if (LONG rc = session_device(line_app, device_id, api_version, info, "lineGetSimInfo", session); rc != 0) return rc;
+    const device_profile &p = *session;
     const DWORD total = info->dwTotalSize;
     if (total < sizeof(LINESIMINFO)) return LINEERR_STRUCTURETOOSMALL;
     const orvane_platform::sim_profile &sim = p.modems[device_id].sim;
