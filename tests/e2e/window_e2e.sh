@@ -128,6 +128,7 @@ ended
     printf '</operators>\r\n</root>\r\n'
 } | iconv -f UTF-8 -t UTF-16LE > "$WORK/bin/orvanecmgr.xml"
 start
+wait_geometry 480x640 || fail "the window is not 240 x 320 at zoom 2 for the wheel: $(geometry)"
 xdotool windowfocus --sync "$WIN"
 click 100 121
 xdotool mousemove --window "$WIN" 200 320 click 5
