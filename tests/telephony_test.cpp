@@ -92,6 +92,10 @@ TEST(Telephony, TheSimRecord) {
     EXPECT_EQ(lineGetSimInfo(r.app, 2, r.version, sim), LINEERR_BADDEVICEID);
     EXPECT_EQ(lineGetSimInfo(r.app, 0, r.version, nullptr), LINEERR_INVALPOINTER);
     EXPECT_EQ(lineGetSimInfo(r.app + 999, 0, r.version, sim), LINEERR_INVALAPPHANDLE);
+    dev.write_profile("[[modem]]\nname = \"A\"\nsim = { operator = \"00101\" }\n[faults]\nfail = [\"lineGetSimInfo\"]\n");
+    registration failing;
+    ASSERT_EQ(failing.rc, 0);
+    EXPECT_EQ(lineGetSimInfo(failing.app, 0, failing.version, sim), LINEERR_OPERATIONFAILED);
 }
 
 TEST(Telephony, OpenShutdownAndVersions) {
