@@ -15,6 +15,8 @@ constexpr int line_initialize = 74;
 constexpr int line_open = 98;
 constexpr int line_config = 150;
 constexpr int line_no_modem = 255;
+constexpr int line_baud_rate = 169;
+constexpr int line_dial_modifier = 172;
 constexpr DWORD caps_size = 1024;
 constexpr DWORD sim_info_size = 256;
 constexpr const WCHAR *datamodem_class = u"comm/datamodem";
@@ -182,10 +184,10 @@ void modem_list::change_config(DWORD option, DWORD_PTR value, int line) {
     if (lineDevSpecific(open_line_, 0, 0, &request, sizeof request) != 0) fail(line);
 }
 
-void modem_list::set_baud_rate(DWORD bits_per_second) { change_config(UNIMDM_OPT_BAUDRATE, bits_per_second, __LINE__); }
+void modem_list::set_baud_rate(DWORD bits_per_second) { change_config(UNIMDM_OPT_BAUDRATE, bits_per_second, line_baud_rate); }
 
 void modem_list::set_dial_modifier(const WCHAR *modifier) {
-    change_config(UNIMDM_OPT_DIALMOD, reinterpret_cast<DWORD_PTR>(modifier), __LINE__);
+    change_config(UNIMDM_OPT_DIALMOD, reinterpret_cast<DWORD_PTR>(modifier), line_dial_modifier);
 }
 
 std::u16string modem_list::device_config_hex() const {
