@@ -376,3 +376,33 @@ TEST_F(ComboTest, StorageInsertionDeletionAndReset) {
     EXPECT_EQ(SendMessage(plain, CB_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(SendMessage(plain, CB_GETCURSEL, 0, 0), CB_ERR);
 }
+
+// The open list is as wide as its widest entry at each opening, whatever was added, deleted or
+// emptied since it was last open, and while it is open; and never narrower than its field.
+TEST_F(ComboTest, TheOpenListFollowsItsEntriesWidth) {
+    using orvane_platform::key;
+    add(plain, u"ab");
+    SetFocus(plain);
+    auto opened_width = [&] {
+        press(key::enter);
+        int width = orvane_test::open_list_on(orvane_test::painted(screen)).width;
+        press(key::escape);
+        return width;
+    };
+    const int field = opened_width();
+    const std::u16string wide(24, u'w');
+    add(plain, wide.c_str());
+    const int with_wide = opened_width();
+    EXPECT_GT(with_wide, field);
+    SendMessage(plain, CB_DELETESTRING, 1, 0);
+    EXPECT_EQ(opened_width(), field);
+    add(plain, wide.c_str());
+    EXPECT_EQ(opened_width(), with_wide);
+    SendMessage(plain, CB_RESETCONTENT, 0, 0);
+    add(plain, u"ab");
+    EXPECT_EQ(opened_width(), field);
+    // Added while open: the list grows at once.
+    press(key::enter);
+    add(plain, (wide + u"www").c_str());
+    EXPECT_EQ(orvane_test::open_list_on(orvane_test::painted(screen)).width, with_wide + 3);
+}

@@ -24,7 +24,9 @@ struct combo_state : edit_field {
     bool dropped = false;
     int highlighted = -1;  // the entry marked in an open list
     int list_top = 0;      // the first entry the open list shows
-    int widest = 0;        // the widest entry on the surface, measured when the list opens
+    // The widest entry on the surface: measured when the list first opens, kept until the
+    // entries or the surface change, so that opening a list of thousands again costs nothing.
+    std::optional<int> widest;
     std::optional<int> grab;    // while the thumb is dragged: where in it the mouse holds it
     std::u16string typed;  // type-ahead: the letters typed in quick succession
     std::uint64_t typed_at = 0;
@@ -75,7 +77,7 @@ list_geometry open_list(HWND w, surface &s) {
     g.rows = list_rows(w, s);
     g.first = std::clamp(st.list_top, 0, std::max(0, g.count - g.rows));
     bool scrolls = g.count > g.rows;
-    int need = st.widest + 2 * (m.border + m.padding) + (scrolls ? m.button : 0);
+    int need = st.widest.value_or(0) + 2 * (m.border + m.padding) + (scrolls ? m.button : 0);
     int width = std::max(1, std::min(std::max(static_cast<int>(field.right), need), m.width));
     int left = std::max(0, std::min(static_cast<int>(place.left), m.width - width));
     int top = static_cast<int>(place.top + field.bottom);
@@ -84,13 +86,22 @@ list_geometry open_list(HWND w, surface &s) {
     return g;
 }
 
-// Measured once as the list opens (and when the screen or the entries change while it is
-// open), not each time it is painted: a list of thousands stays quick to draw.
+// Measured when the list opens and nothing is known, not each time it is painted or opened:
+// a list of thousands stays quick to draw.
 void measure_widest(HWND w) {
     combo_state &st = state(w);
+    if (st.widest) return;
     surface &s = current_surface();
-    st.widest = 0;
-    for (const auto &e : st.entries) st.widest = std::max(st.widest, s.text_width(to_utf32(e.text)));
+    int widest = 0;
+    for (const auto &e : st.entries) widest = std::max(widest, s.text_width(to_utf32(e.text)));
+    st.widest = widest;
+}
+
+// The entries or the surface changed: measured again when the list next opens, or now if open.
+void forget_widest(HWND w) {
+    combo_state &st = state(w);
+    st.widest.reset();
+    if (st.dropped) measure_widest(w);
 }
 
 void set_dropped(HWND w, bool open) {
@@ -440,7 +451,9 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_INSERTSTRING:
         try {
             LRESULT at = add_entry(w, msg, wp, lp);
-            if (st.dropped) measure_widest(w);
+            if (at >= 0 && st.widest) {
+                st.widest = std::max(*st.widest, current_surface().text_width(to_utf32(st.entries[static_cast<std::size_t>(at)].text)));
+            }
             return at;
         } catch (const std::exception &) {
             return CB_ERRSPACE;
@@ -456,6 +469,7 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_DELETESTRING:
         if (!valid) return CB_ERR;
         st.entries.erase(st.entries.begin() + static_cast<std::ptrdiff_t>(wp));
+        forget_widest(w);
         if (st.selected == static_cast<int>(wp)) {
             st.selected = -1;
         } else if (st.selected > static_cast<int>(wp)) {
@@ -467,6 +481,7 @@ LRESULT entry_message(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         st.entries.clear();
         st.selected = st.highlighted = -1;
         st.list_top = 0;
+        forget_widest(w);
         return 0;
     case CB_GETCOUNT:
         return count;
@@ -570,10 +585,8 @@ LRESULT combo_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE:
         return st.dropped ? DLGC_WANTALLKEYS : 0;
     case wm_screen_changed:
-        if (st.dropped) {
-            measure_widest(w);
-            show_highlighted(w);
-        }
+        forget_widest(w);
+        if (st.dropped) show_highlighted(w);
         return 0;
     case wm_key:
         return combo_box_key(w, *reinterpret_cast<const input_event *>(lp)) ? TRUE : FALSE;
