@@ -80,9 +80,6 @@ std::string operator_tag(const imported &e) {
     return tag;
 }
 
-// The tag as the reader sees it: the units between "<" and "/>".
-std::size_t tag_units(const imported &e) { return from_utf8(operator_tag(e)).size(); }
-
 // A provider's networks as the operators file writes them; an identifier that is no MCC of 3
 // digits and MNC of 2 or 3 is left out and counted.
 std::vector<std::string> networks_of(const pugi::xml_node &provider, int &unusable) {
@@ -107,7 +104,8 @@ std::string cannot_carry(const imported &e) {
         if (field->find_first_of("\t\r\n") != std::string::npos) return "a tab or line break";
         if (field->find('>') != std::string::npos) return "a \">\", which would end the tag";
     }
-    if (tag_units(e) > 255) return "a tag longer than 255 characters";
+    // The tag as the reader sees it: the units between "<" and "/>".
+    if (from_utf8(operator_tag(e)).size() > 255) return "a tag longer than 255 characters";
     return {};
 }
 
@@ -193,11 +191,10 @@ int run_import(const std::vector<std::string> &countries_in, const std::string &
                 e.apn = apn.attribute("value").value();
                 e.primary = std::string_view(provider.attribute("primary").value()) == "true";
                 std::string why = cannot_carry(e);
-                // As many of the networks as the tag has room for.
-                std::size_t room = networks.size();
-                for (e.networks = networks; why.empty() && !e.networks.empty() && tag_units(e) > 255;) {
-                    e.networks.resize(--room);
-                }
+                // As many of the networks as the tag has room for (digits and spaces: only its
+                // length can stop them).
+                e.networks = networks;
+                while (why.empty() && !e.networks.empty() && !cannot_carry(e).empty()) e.networks.pop_back();
                 if (why.empty() && e.networks.size() < networks.size()) {
                     std::cerr << "orvane-data: " << printable(code) << " " << in_quotes(e.name) << ": kept "
                               << e.networks.size() << " of its " << networks.size()
