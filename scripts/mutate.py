@@ -506,6 +506,7 @@ def sandboxed(command):
 
 
 def run_tests(names, timeout):
+    run_tests.last_output = ""
     if not names:
         return "survived", []
     pattern = "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")$"
@@ -632,6 +633,11 @@ def main():
                         names = {t for t, c in closures.items() if c & changed or
                                  (modules and any(os.path.basename(x).startswith("orvane") for x in c))}
                         result, by = run_tests(names, limit)
+                        if result == "killed":
+                            # What the killing test said, to tell a real kill from a flaky test.
+                            said = [x for x in getattr(run_tests, "last_output", "").splitlines()
+                                    if re.search(r"FAIL|Failure|Expected|Which is|rror", x)]
+                            mu = dict(mu, said="\n".join(said[:12])[:1500])
                         if not names:
                             result = "equivalent"  # no program that a test runs changed
                 finally:
