@@ -108,13 +108,17 @@ keys Enter
 wait_exit || fail "the program did not end after the success box"
 "$TOOL" show Picker >/dev/null || fail "nothing stored under the typed name Picker"
 
-echo "== a paste with a tab and line breaks: the one-line field takes its first line, nothing moves the focus"
+echo "== a paste with a tab and line breaks, in two pieces as over a slow link: the one-line field takes its first line, nothing moves the focus"
 setup
 start 40 24
 expect_screen "^ Connection *$" "the proposed name is Connection"
 keys C-a
-printf 'Pas\tted\nsecond line\r\nthird' | tmux -S "$SOCKET" load-buffer -
-tmux -S "$SOCKET" paste-buffer -p
+bytes() { printf '%b' "$1" | od -An -tx1; }
+# shellcheck disable=SC2046
+tmux -S "$SOCKET" send-keys -H $(bytes '\033[200~Pas\tted')
+sleep 0.05
+# shellcheck disable=SC2046
+tmux -S "$SOCKET" send-keys -H $(bytes '\nsecond line\r\nthird\033[201~')
 sleep 0.2
 keys -l "!"
 expect_screen "^ Pasted! *$" "the paste did not bring its first line alone into the name field"
