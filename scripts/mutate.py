@@ -348,7 +348,7 @@ def read_faults(path):
             continue
         fid, f, find = parts[0].strip(), parts[1].strip(), parts[2]
         put = (parts[3] if len(parts) > 3 else "").rstrip()
-        # A fault of a file that is gone is reported as not found, not a stop of the whole run.
+        # A fault of a file that is gone is reported as stale, not a stop of the whole run.
         text = (ROOT / f).read_text(encoding="utf-8") if (ROOT / f).is_file() else ""
         at = text.find(find)
         mutants.append({"file": f, "line": text.count("\n", 0, at) + 1 if at >= 0 else 0, "kind": fid,
@@ -613,7 +613,7 @@ def main():
             mutated = apply(mu, original)
             by = []
             if mutated is None:
-                result = "not found"
+                result = "stale"  # its file or text is no longer there: re-aim it
             else:
                 objs = objects_of(mu["file"])
                 for o in objs:
