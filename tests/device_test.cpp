@@ -92,14 +92,14 @@ TEST(DeviceProfile, ReadsModemsAndFaults) {
     EXPECT_EQ(p.faults.count("lineOpen"), 1u);
     EXPECT_FALSE(p.modems[0].sim.present);  // none unless given
     // A simulated SIM, and a key of it nothing reads, named with its place.
-    p = parse_device_profile("[[modem]]\nsim = { operator = \"001010\", name = \"N\", iccid = \"89\", nmae = \"x\" }\n", "d");
+    p = parse_device_profile("[[modem]]\nsim = { operator = \"001010\", name = \"N\", iccid = \"8901234567\", nmae = \"x\" }\n", "d");
     ASSERT_TRUE(p.valid) << p.error;
     EXPECT_TRUE(p.modems[0].sim.present);
     EXPECT_EQ(p.modems[0].sim.operator_id, "001010");
     EXPECT_EQ(p.modems[0].sim.provider_name, u"N");
-    EXPECT_EQ(p.modems[0].sim.iccid, "89");
+    EXPECT_EQ(p.modems[0].sim.iccid, "8901234567");  // every digit
     ASSERT_EQ(p.warnings.size(), 1u);
-    EXPECT_NE(p.warnings[0].find("line 2, column 56: the SIM key \"nmae\" is not one this handheld reads"), std::string::npos)
+    EXPECT_NE(p.warnings[0].find("line 2, column 64: the SIM key \"nmae\" is not one this handheld reads"), std::string::npos)
         << p.warnings[0];
     EXPECT_TRUE(parse_device_profile("[faults]\nfail = []\n", "d").modems.size() == 3);
     EXPECT_TRUE(parse_device_profile("modem = []\n", "d").modems.empty());
