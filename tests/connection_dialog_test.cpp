@@ -206,6 +206,14 @@ TEST_F(DialogTest, TheModemsSimChoosesTheOperatorUntilTheUserChangesSomething) {
     EXPECT_EQ(text_of(GetDlgItem(w, 1002)), u"beta.net");
     EXPECT_EQ(text_of(GetDlgItem(w, 1008)), u"bx");
     EXPECT_EQ(orvane_test::combo_selected(ops), 2);
+    // The SIM's preset first in the box: chosen too, its phone number and all.
+    dialog.reset();
+    orvane_platform::clear_window_system();
+    device.write_profile("[[modem]]\nname = \"Hayes Compatible on COM1:\"\nsim = { operator = \"00102\" }\n");
+    write_utf16(beside_self(".xml"), u"<root><op Name=\"Alpha\" Apn=\"alpha.net\" Phone=\"*99#\" Networks=\"00102\"/></root>",
+                bom::with);
+    w = open();
+    EXPECT_EQ(text_of(GetDlgItem(w, 1009)), u"*99#");
 }
 
 TEST_F(DialogTest, AtTheTerminalsLimitsCutsShowAndSoftKeysKeepApart) {
