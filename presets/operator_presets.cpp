@@ -27,6 +27,8 @@ std::u16string *field_named(operator_preset &preset, std::u16string_view name) {
     return nullptr;
 }
 
+}  // namespace
+
 std::vector<std::u16string> split_at_spaces(std::u16string_view value) {
     std::vector<std::u16string> out;
     std::size_t at = 0;
@@ -38,8 +40,6 @@ std::vector<std::u16string> split_at_spaces(std::u16string_view value) {
     }
     return out;
 }
-
-}  // namespace
 
 std::u16string operators_file_path() { return data_file_path(u".xml"); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane_cr {
@@ -28,6 +29,9 @@ void load_operator_presets(operator_presets &presets);
 // Reads presets from a reader already opened, as load_operator_presets does with the file.
 void read_operator_presets(xml_reader &reader, operator_presets &presets);
 operator_presets &get_operator_presets(operator_presets &presets);
+
+// The words of `value` between spaces (a Networks value's identifiers).
+std::vector<std::u16string> split_at_spaces(std::u16string_view value);
 
 // The position of the preset for a SIM of `operator_id`: the one whose networks hold it; among
 // several, those at `named_as_provider` (the presets named as the SIM's provider), then the one

@@ -394,17 +394,12 @@ void check_networks(std::u16string_view value, const orvane_cr::xml_attributes &
     for (const auto &a : attributes) {
         if (a.name == u"Name") name = a.value;
     }
-    std::size_t at = 0;
-    while (at < value.size()) {
-        std::size_t end = std::min(value.find(u' ', at), value.size());
-        std::u16string_view id = value.substr(at, end - at);
-        at = end + 1;
-        if (id.empty()) continue;
-        if ((id.size() != 5 && id.size() != 6) || id.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+    for (std::u16string &id : orvane_cr::split_at_spaces(value)) {
+        if ((id.size() != 5 && id.size() != 6) || id.find_first_not_of(u"0123456789") != std::u16string::npos) {
             d.at(line, "network " + quoted_text(id) + " is not 5 or 6 digits (MCC and MNC): no SIM matches it");
             continue;
         }
-        serving[std::u16string(id)].emplace_back(line, name);
+        serving[std::move(id)].emplace_back(line, name);
     }
 }
 
